@@ -1,0 +1,27 @@
+# Two commands on a fresh Debian machine: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= 2
+
+.PHONY: deps build run test bench screenshot clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	@bash scripts/run.sh $(BUILD)
+
+test: build
+	@bash scripts/test.sh $(BUILD)
+
+bench: build
+	@bash scripts/bench.sh $(BUILD)
+
+screenshot: build
+	@bash scripts/screenshot.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Starts the game on a private Xvfb display, plays a short scripted scene with real X events,
+# saves a screenshot of the game window, then ends the game with Esc.
+# Usage: screenshot.sh BUILD OUTPUT.png [WORKDIR] [SCENE]
+#   SCENE: demo (crates, a car and bloom bursts) or idle.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-build}
+out=${2:?output png path}
+work=${3:-}
+scene=${4:-demo}
+case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
+if [ -z "$work" ]; then
+  work=$(mktemp -d)
+  cp "$root"/assets/* "$work/"
+fi
+
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+game=""
+cleanup() {
+  [ -n "$game" ] && kill "$game" 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=":$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+(cd "$work" && exec "$root/$build/kelvoran" >"$work/console.log") &
+game=$!
+window=""
+for _ in $(seq 100); do
+  window=$(xdotool search --name '^Kelvoran v0.1$' 2>/dev/null | head -n1 || true)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "the game window did not appear" >&2; exit 1; }
+xdotool windowfocus --sync "$window"
+
+if [ "$scene" = demo ]; then
+  sleep 1
+  # Crates rain onto the level from two places, a car drops at the spawn point.
+  xdotool mousemove --window "$window" 400 120 keydown space
+  sleep 1.5
+  xdotool mousemove --window "$window" 700 100
+  sleep 1.5
+  xdotool keyup space
+  xdotool key 1
+  sleep 1.2
+  xdotool key z
+  sleep 0.35
+else
+  sleep 2
+fi
+mkdir -p "$(dirname "$out")"
+import -window "$window" "$out"
+xdotool key Escape
+for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+wait "$game" && game="" || { echo "the game did not end cleanly" >&2; exit 1; }

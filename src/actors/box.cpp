@@ -1,0 +1,80 @@
+// box.cpp: the physics crate sprinkled by the space key.
+#include "actors/box.h"
+
+#include <cmath>
+#include <iostream>
+
+#include <box2d/box2d.h>
+
+#include "map/physics_world.h"
+#include "render/effects.h"
+#include "render/texture.h"
+
+namespace {
+
+constexpr float kHalfSize = 0.8f;  // metres: a 32 x 32 unit square
+constexpr float kDensity = 1.0f;
+constexpr float kFriction = 0.9f;
+constexpr int32_t kLifetime = 2400;  // steps: 24 seconds
+constexpr float kLightRed = 0.38f;
+constexpr float kLightGreen = 0.35f;
+constexpr float kLightBlue = 0.25f;
+constexpr int64_t kSpawnFactor = 90;
+constexpr double kSpawnThreshold = 0.99;
+
+}  // namespace
+
+Box::Box(float x, float y) {
+    texture = findTexture("image.png");
+    this->x = x;
+    this->y = y;
+
+    b2BodyDef bodyDef;
+    bodyDef.type = b2_dynamicBody;
+    bodyDef.position.Set(toMetres(x), toMetres(y));
+    bodyDef.angle = angle * kPi / 180.0f;
+    body = getWorld()->CreateBody(&bodyDef);
+
+    b2PolygonShape shape;
+    shape.SetAsBox(kHalfSize, kHalfSize);
+    b2FixtureDef fixtureDef;
+    fixtureDef.shape = &shape;
+    fixtureDef.friction = kFriction;
+    fixtureDef.density = kDensity;
+    body->CreateFixture(&fixtureDef);
+
+    std::cout << "  Box - POS:" << x << "/" << y << "/ - " << static_cast<const void*>(self)
+              << " / " << static_cast<const void*>(this) << std::endl;
+    lifetime = kLifetime;
+}
+
+Box::~Box() {
+    // Destroyed in the world that made it, which is the current one unless a map reload
+    // replaced the world without moving the body.
+    body->GetWorld()->DestroyBody(body);
+    body = nullptr;
+}
+
+void Box::postStep() {
+    x = toUnits(body->GetPosition().x);
+    y = toUnits(body->GetPosition().y);
+    angle = body->GetAngle() * 180.0f / kPi;
+}
+
+void Box::draw() {
+    if (texture) {
+        pushSprite(*texture, 0, x, y, 1.0f, 1.0f, angle);
+    }
+    if (Texture* light = findTexture("light1.png")) {
+        pushLight(*light, x, y, angle, kLightRed, kLightGreen, kLightBlue, 0);
+    }
+}
+
+void Box::moveBodyTo(b2World& newWorld) { body = transferBody(body, newWorld); }
+
+bool boxSpawnDue(int32_t elapsedMs) {
+    // The product wraps like 32-bit arithmetic, without signed-overflow undefined behaviour.
+    const uint32_t wrapped = static_cast<uint32_t>(kSpawnFactor * elapsedMs);
+    const int32_t product = static_cast<int32_t>(wrapped);
+    return std::sin(static_cast<double>(product)) > kSpawnThreshold;
+}

@@ -1,0 +1,140 @@
+// car.cpp: the drivable car: drive, steering, the drift diagnostic and the following camera.
+#include "actors/car.h"
+
+#include <cmath>
+#include <iostream>
+#include <sstream>
+
+#include <box2d/box2d.h>
+
+#include "app/camera.h"
+#include "app/input.h"
+#include "map/physics_world.h"
+#include "render/effects.h"
+#include "render/texture.h"
+
+namespace {
+
+constexpr float kHalfLength = 1.675f;  // metres: 67 world units long
+constexpr float kHalfWidth = 0.8f;     // metres: 32 world units wide
+constexpr float kDensity = 1.0f;
+constexpr float kFriction = 0.2f;
+constexpr float kDriveForce = 200.0f;  // newtons at the centre of mass
+constexpr double kSteerDecay = 0.95;   // per step
+constexpr double kSteerStep = 0.2;     // rad/s per step
+constexpr float kLookAhead = 11.0f;    // world units ahead of the car
+constexpr int kKeyForward = 'w';
+constexpr int kKeyBackward = 's';
+constexpr int kKeyLeft = 'a';
+constexpr int kKeyRight = 'd';
+
+float radians(float degrees) { return degrees * kPi / 180.0f; }
+
+}  // namespace
+
+Car::Car(float x, float y) {
+    texture = findTexture("Car.png");
+    this->x = x;
+    this->y = y;
+
+    b2BodyDef bodyDef;
+    bodyDef.type = b2_dynamicBody;
+    bodyDef.position.Set(toMetres(x), toMetres(y));
+    bodyDef.angle = angle * kPi / 180.0f;
+    body = getWorld()->CreateBody(&bodyDef);
+
+    b2PolygonShape shape;
+    shape.SetAsBox(kHalfLength, kHalfWidth);
+    b2FixtureDef fixtureDef;
+    fixtureDef.shape = &shape;
+    fixtureDef.friction = kFriction;
+    fixtureDef.density = kDensity;
+    body->CreateFixture(&fixtureDef);
+
+    std::cout << "  Car - POS:" << x << "/" << y << "/ - " << static_cast<const void*>(self)
+              << " / " << static_cast<const void*>(this) << std::endl;
+}
+
+Car::~Car() {
+    body->GetWorld()->DestroyBody(body);
+    body = nullptr;
+}
+
+void Car::update() {
+    const float theta = angle;  // degrees, as the last postStep left it
+    if (isKeyDown(kKeyForward)) {
+        body->ApplyForceToCenter(
+            b2Vec2(kDriveForce * std::cos(radians(theta)), kDriveForce * std::sin(radians(theta))),
+            true);
+    } else if (isKeyDown(kKeyBackward)) {
+        body->ApplyForceToCenter(b2Vec2(-kDriveForce * std::cos(radians(theta)),
+                                        -kDriveForce * std::sin(radians(theta))),
+                                 true);
+    }
+
+    const b2Vec2 velocity = body->GetLinearVelocityFromLocalPoint(body->GetLocalCenter());
+    std::cout << carDiagnosticLine(velocity.x, velocity.y, theta) << std::endl;
+
+    // Runs every step, keys or not, so an unsteered spin dies away.
+    double spin = kSteerDecay * body->GetAngularVelocity();
+    if (isKeyDown(kKeyLeft)) {
+        spin -= kSteerStep;
+    }
+    if (isKeyDown(kKeyRight)) {
+        spin += kSteerStep;
+    }
+    body->SetAngularVelocity(static_cast<float>(spin));
+}
+
+void Car::postStep() {
+    x = toUnits(body->GetPosition().x);
+    y = toUnits(body->GetPosition().y);
+    // The car's angle runs against its body's; kept within 0..360 once each way.
+    angle = body->GetAngle() * (-180.0f) / kPi;
+    if (angle > 360.0f) {
+        angle -= 360.0f;
+    }
+    if (angle < 0.0f) {
+        angle += 360.0f;
+    }
+    body->SetTransform(body->GetPosition(), -angle * kPi / 180.0f);
+    setCamera(x + kLookAhead * std::cos(radians(angle)), y + kLookAhead * std::sin(radians(angle)),
+              0, 0, 1.0f, 1.0f, 0.0f);
+}
+
+void Car::draw() {
+    if (texture) {
+        pushSprite(*texture, 0, x, y, 1.0f, 1.0f, angle);
+    }
+}
+
+void Car::moveBodyTo(b2World& newWorld) { body = transferBody(body, newWorld); }
+
+std::string carDiagnosticLine(float vx, float vy, float theta) {
+    // Direction of motion, reversed. A body at rest reports +0 components, whose negations
+    // are -0, and atan2(-0, -0) is -pi: take both as +0 so standing still reads 180, not 360.
+    float backX = -vx;
+    float backY = -vy;
+    if (backX == 0.0f) {
+        backX = 0.0f;
+    }
+    if (backY == 0.0f) {
+        backY = 0.0f;
+    }
+    const float a = static_cast<float>(
+        180.0 - std::atan2(static_cast<double>(backY), static_cast<double>(backX)) * 180.0 /
+                    static_cast<double>(kPi));
+
+    float c = a + theta;
+    if (a > 180.0f - theta) {
+        c = a + theta - 360.0f;
+    } else if (-theta > a + 180.0f) {
+        c = a + theta + 360.0f;
+    }
+    const float d = std::fabs(c);
+    const float driftFactor = d <= 90.0f ? d / 90.0f : (180.0f - d) / 90.0f;
+
+    std::ostringstream line;
+    line << driftFactor << " / " << theta << " / " << a << " / " << c;
+    return line.str();
+}

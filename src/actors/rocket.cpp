@@ -1,0 +1,46 @@
+// rocket.cpp: a bodiless projectile that flies straight and bursts on entering the map.
+#include "actors/rocket.h"
+
+#include <cstdlib>
+
+#include "map/map_quad.h"
+#include "render/effects.h"
+#include "render/texture.h"
+
+namespace {
+
+constexpr int32_t kLifetime = 550;  // steps: 5.5 seconds
+constexpr double kFullTurn = 360.0;
+
+}  // namespace
+
+Rocket::Rocket(float x, float y, float vx, float vy) {
+    texture = findTexture("bloomtest.png");
+    this->x = x;
+    this->y = y;
+    this->vx = vx;
+    this->vy = vy;
+    lifetime = kLifetime;
+}
+
+void Rocket::update() {
+    x = x + vx;
+    y = y + vy;
+    // Tested after the move, so the burst is where the rocket entered the quad.
+    if (anyQuadAt(Vec2f{x, y})) {
+        const float burstAngle =
+            static_cast<float>(static_cast<double>(rand()) / RAND_MAX * kFullTurn);
+        if (texture) {
+            spawnBurst(*texture, x, y, burstAngle);
+        }
+        dead = true;
+    }
+}
+
+void Rocket::draw() {
+    if (texture) {
+        pushSprite(*texture, 0, x, y, 0.0f, 0.0f, 0.0f);
+    }
+}
+
+void spawnRocket() { new Rocket(0.0f, 0.0f, 1.0f, 1.0f); }

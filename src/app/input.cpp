@@ -1,0 +1,119 @@
+// input.cpp: the key table, the mouse position and the actions keys and buttons trigger.
+#include "app/input.h"
+
+#include <GL/freeglut.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "actors/car.h"
+#include "map/map_editor.h"
+#include "map/map_file.h"
+#include "render/effects.h"
+#include "render/texture.h"
+
+Vec2f mouseWorld;
+Vec2f spawnPoint;
+bool fullscreen = false;
+
+namespace {
+constexpr int kKeyCount = 256;
+uint8_t keyboard[kKeyCount] = {};  // 1 while the key is down
+
+constexpr int kBurstsPerZ = 6;
+constexpr float kBurstMargin = 32.0f;
+constexpr float kBurstSpanX = 768.0f;  // bursts land in x 32..800
+constexpr float kBurstSpanY = 568.0f;  // and y 32..600
+constexpr float kFlickerRange = 1000.0f;
+constexpr int kLeftButton = 0;
+constexpr int kButtonDown = 0;
+
+int keyIndex(int code) { return static_cast<uint8_t>(code); }
+
+void leaveWithGlut() { glutLeaveMainLoop(); }
+void fullScreenWithGlut() { glutFullScreen(); }
+void windowedWithGlut(int width, int height) {
+    glutReshapeWindow(width, height);
+    glutPositionWindow(0, 0);
+}
+WindowActions windowActions = {leaveWithGlut, fullScreenWithGlut, windowedWithGlut};
+
+void toggleFullScreen() {
+    fullscreen = !fullscreen;
+    if (fullscreen) {
+        windowActions.enterFullScreen();
+    } else {
+        const Vec2f view = viewSize();
+        windowActions.leaveFullScreen(static_cast<int>(view.x), static_cast<int>(view.y));
+    }
+}
+
+void spawnFlickerAtRandom() {
+    const float first = randomRange(-kFlickerRange, kFlickerRange);  // becomes y
+    const float second = randomRange(-kFlickerRange, kFlickerRange);
+    if (Texture* light = findTexture("light1.png")) spawnFlicker(*light, second, first, 0.0f, true, 0);
+}
+
+void spawnBloomBursts() {
+    Texture* bloom = findTexture("bloomtest.png");
+    for (int i = 0; i < kBurstsPerZ; ++i) {
+        const int r1 = std::rand();
+        const int r2 = std::rand();
+        const float y = kBurstMargin + static_cast<float>(r1) / RAND_MAX * kBurstSpanY;
+        const float x = kBurstMargin + static_cast<float>(r2) / RAND_MAX * kBurstSpanX;
+        if (bloom) spawnBurst(*bloom, x, y, 0.0f);
+    }
+}
+}  // namespace
+
+void pressKey(int code) { keyboard[keyIndex(code)] = 1; }
+void releaseKey(int code) { keyboard[keyIndex(code)] = 0; }
+int isKeyDown(int code) { return keyboard[keyIndex(code)]; }
+void releaseAllKeys() { std::memset(keyboard, 0, sizeof keyboard); }
+
+float randomRange(float lo, float hi) {
+    return lo + (hi - lo) * static_cast<float>(std::rand()) / RAND_MAX;
+}
+
+void setWindowActions(const WindowActions& actions) { windowActions = actions; }
+
+void onKeyDown(unsigned char key, int, int) {
+    pressKey(key);
+    switch (key) {
+        case 27:
+            windowActions.leaveMainLoop();
+            saveMap();  // the loop only ends once this callback returns
+            break;
+        case '1': new Car(spawnPoint.x, spawnPoint.y); break;
+        case '3': addDefaultQuad(); break;
+        case '4': editorMouseUp(); break;
+        case '5': setEditorEnabled(true); break;
+        case '6': setEditorEnabled(false); break;
+        case '7':
+        case '8': loadMap(); break;
+        case '9': saveMap(); break;
+        case 'F':
+        case 'f': toggleFullScreen(); break;
+        case 'p': spawnFlickerAtRandom(); break;
+        case 'z': spawnBloomBursts(); break;
+        default: break;
+    }
+}
+
+void onKeyUp(unsigned char key, int, int) { releaseKey(key); }
+
+void onMouseButton(int button, int state, int, int) {
+    if (button != kLeftButton) return;
+    if (state == kButtonDown) {
+        editorMouseDown(mouseWorld);
+    } else {
+        editorMouseUp();
+    }
+}
+
+void onMouseMove(int x, int y) {
+    const Vec2f world = screenToWorld(static_cast<float>(x), static_cast<float>(y));
+    const Vec2f delta = {world.x - mouseWorld.x, world.y - mouseWorld.y};
+    mouseWorld = world;
+    editorDrag(delta);
+}

@@ -1,0 +1,66 @@
+// startup.cpp: start-up in its fixed order, then control passes to the window system's loop.
+#include "app/startup.h"
+
+#include <GL/freeglut.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "app/camera.h"
+#include "app/input.h"
+#include "app/main_loop.h"
+#include "map/map_editor.h"
+#include "map/map_file.h"
+#include "render/texture.h"
+
+namespace {
+constexpr const char* kTitle = "Kelvoran v0.1";
+constexpr int32_t kViewWidth = 1024;
+constexpr int32_t kViewHeight = 600;
+// Double-buffered RGBA with destination alpha and a stencil for the shadows; no depth buffer.
+constexpr unsigned kDisplayMode = GLUT_DOUBLE | GLUT_ALPHA | GLUT_STENCIL;
+static_assert(kDisplayMode == 42, "the display mode the lighting relies on");
+}  // namespace
+
+void announceArguments(int argc, char** argv, std::ostream& out) {
+    out << kTitle << std::endl;
+    out << " Launched with " << argc << " args:" << std::endl;
+    for (int i = 0; i < argc; ++i) {
+        out << i + 1 << ". " << argv[i] << std::endl;
+        if (std::strcmp(argv[i], "editor") == 0) {
+            setEditorEnabled(true);
+            out << "Swiching to editor mode." << std::endl;
+        }
+    }
+}
+
+int runApplication(int argc, char** argv) {
+    setCamera(0.0f, 0.0f, kViewWidth, kViewHeight, 1.0f, 1.0f, 0.0f);
+    announceArguments(argc, argv, std::cout);
+    spawnPoint = {10.0f, 20.0f};
+
+    glutInit(&argc, argv);
+    glutInitDisplayMode(kDisplayMode);
+    const Vec2f view = viewSize();
+    glutInitWindowSize(static_cast<int>(view.x), static_cast<int>(view.y));
+    glutCreateWindow(kTitle);
+    // Let glutMainLoop return, so Esc and closing the window both end with status 0 from here.
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+    glutReshapeFunc(onReshape);
+    glutDisplayFunc(runPass);
+    glutKeyboardFunc(onKeyDown);
+    glutKeyboardUpFunc(onKeyUp);
+    glutMotionFunc(onMouseMove);
+    glutPassiveMotionFunc(onMouseMove);
+    glutMouseFunc(onMouseButton);
+    glutIdleFunc(runPass);
+
+    glClearColor(0.025f, 0.025f, 0.125f, 1.0f);
+    std::srand(0);
+    loadAllTextures();
+    loadMap();  // creates the physics world first
+    primeLoop();  // after loading, so loading time is not owed as logic steps
+    glutMainLoop();
+    return 0;
+}

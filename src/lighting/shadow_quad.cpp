@@ -1,0 +1,93 @@
+// shadow_quad.cpp: silhouettes of map quads seen from a light, extruded into shadow quads, and
+// the per-light vertex buffer built from them. Pure geometry: nothing here touches GL.
+#include "lighting/shadow_quad.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "map/map_quad.h"
+#include "map/physics_world.h"
+
+namespace {
+
+constexpr float kShadowLength = 2500.0f;  // world units; far beyond any visible edge
+constexpr float kCastRadius = 700.0f;     // quads whose centre is this far or farther cast nothing
+
+float bearing(Vec2f light, Vec2f point) { return headingDeg(light, point); }
+
+Vec2f extrude(Vec2f point, float bearingDeg) {
+    const float b = bearingDeg * kPi / 180.0f;
+    return {point.x + kShadowLength * std::cos(b), point.y + kShadowLength * -std::sin(b)};
+}
+
+void storePoint(int32_t* out, Vec2f point) {
+    out[0] = static_cast<int32_t>(point.x);
+    out[1] = static_cast<int32_t>(point.y);
+}
+
+}  // namespace
+
+ShadowQuad buildShadowQuad(const MapQuad& quad, Vec2f light) {
+    const float c = bearing(light, quad.center);
+    float bearings[4];
+    int32_t low = 0;
+    int32_t high = 2;
+    float lowThreshold = 0.0f;
+    float highThreshold = 0.0f;
+    for (int32_t j = 0; j < 4; ++j) {
+        bearings[j] = bearing(light, quad.vertices[j]);
+        const float d = wrappedDiff(bearings[j], c);
+        // Strict comparisons: on a tie the earlier corner stays.
+        if (d < lowThreshold) {
+            low = j;
+            lowThreshold = d;
+        }
+        if (d > highThreshold) {
+            high = j;
+            highThreshold = d;
+        }
+    }
+    ShadowQuad shadow;
+    storePoint(&shadow.points[0], quad.vertices[low]);
+    storePoint(&shadow.points[2], extrude(quad.vertices[low], bearings[low]));
+    storePoint(&shadow.points[4], extrude(quad.vertices[high], bearings[high]));
+    storePoint(&shadow.points[6], quad.vertices[high]);
+    return shadow;
+}
+
+bool castsShadow(const MapQuad& quad, Vec2f light) {
+    const float dx = quad.center.x - light.x;
+    const float dy = quad.center.y - light.y;
+    return std::sqrt(dx * dx + dy * dy) < kCastRadius;
+}
+
+void collectCastingQuads(Vec2f light, std::vector<int32_t>& out) {
+    out.clear();
+    const int32_t count = getQuadCount();
+    for (int32_t i = 0; i < count; ++i) {
+        if (castsShadow(getQuad(i), light)) out.push_back(i);
+    }
+}
+
+void buildLightVertices(LightVertices& buffer, const int32_t lightQuad[8], Vec2f light) {
+    collectCastingQuads(light, buffer.casting);
+    const int32_t casters = static_cast<int32_t>(buffer.casting.size());
+    // The light quad and every shadow must fit below the caster half: 4 * (casters + 1).
+    const int32_t needed = 4 * (casters + 1);
+    if (needed > buffer.half) {
+        buffer.half = std::max(2 * buffer.half, needed);
+        buffer.coords.assign(static_cast<size_t>(4 * buffer.half), 0);
+    }
+    std::copy(lightQuad, lightQuad + 8, buffer.coords.begin());
+    int32_t* shadows = buffer.coords.data();
+    int32_t* corners = buffer.coords.data() + 2 * buffer.half;
+    int32_t k = 1;
+    for (int32_t index : buffer.casting) {
+        const MapQuad& quad = getQuad(index);
+        const ShadowQuad shadow = buildShadowQuad(quad, light);
+        std::copy(shadow.points, shadow.points + 8, shadows + 8 * k);
+        for (int32_t j = 0; j < 4; ++j) storePoint(corners + 8 * k + 2 * j, quad.vertices[j]);
+        ++k;
+    }
+    buffer.casterCount = casters;
+}

@@ -1,0 +1,225 @@
+// map_quad.cpp: the quad list, the heading arithmetic every point test shares, and the one
+// place where a quad takes new corners and a new static body.
+#include "map/map_quad.h"
+
+#include <box2d/box2d.h>
+
+#include <cmath>
+#include <limits>
+
+#include "map/physics_world.h"
+#include "render/effects.h"
+#include "render/texture.h"
+
+std::vector<MapQuad*> mapQuads;
+
+namespace {
+
+// pi rounded to float32, widened: headings are computed in double around this value.
+constexpr double kHeadingPi = static_cast<double>(kPi);
+constexpr double kProbeDistance = 2.0;       // world units outside an edge's midpoint
+constexpr float kCoveredEdgeSlack = 1.0f;    // a neighbour edge this much shorter still covers
+constexpr float kGridStep = 8.0f;            // world units
+// Box2D welds corners closer than half a linear slop and asserts on what is left; we keep a
+// full slop between any two corners so that no corner is ever welded away.
+constexpr double kMinCornerDistance = static_cast<double>(b2_linearSlop);  // metres
+constexpr double kMinBodyArea = 1.0e-4;  // square metres (0.2 x 0.2 world units)
+// Beyond this the float32 metre coordinates get too coarse for the weld distance above.
+constexpr float kMaxBodyCoordinate = 1.0e6f;  // world units
+
+float edgeLength(Vec2f from, Vec2f to) {
+    const double dx = static_cast<double>(to.x) - from.x;
+    const double dy = static_cast<double>(to.y) - from.y;
+    return static_cast<float>(std::sqrt(dx * dx + dy * dy));
+}
+
+void spawnCoveredEdgeBursts(const MapQuad& quad) {
+    Texture* bloom = findTexture("bloomtest.png");
+    for (int k = 0; k < 4; ++k) {
+        const Vec2f vk = quad.vertices[k];
+        const Vec2f vj = quad.vertices[(k + 1) % 4];
+        const float h = headingDeg(vk, vj);
+        const double outward = (static_cast<double>(h) + 90.0) * kHeadingPi / 180.0;
+        Vec2f probe;
+        probe.x = static_cast<float>((static_cast<double>(vk.x) + vj.x) * 0.5 +
+                                     static_cast<float>(kProbeDistance * std::cos(outward)));
+        probe.y = static_cast<float>((static_cast<double>(vk.y) + vj.y) * 0.5 +
+                                     static_cast<float>(kProbeDistance * std::sin(-outward)));
+        const int32_t index = findQuadAt(probe);
+        if (index == -1) continue;
+        const float facing = facingEdgeLength(getQuad(index), probe);
+        const float length = edgeLength(vk, vj);
+        if (!(facing >= length - kCoveredEdgeSlack)) continue;  // NaN: no facing edge
+        if (bloom != nullptr) spawnBurst(*bloom, probe.x, probe.y, 0.0f);
+    }
+}
+
+void destroyBody(MapQuad& quad) {
+    if (quad.body == nullptr) return;
+    // A body is only ever destroyed by the world that made it; one left over from a retired
+    // world is simply forgotten.
+    b2World* world = getWorld();
+    if (world != nullptr && quad.body->GetWorld() == world) world->DestroyBody(quad.body);
+    quad.body = nullptr;
+}
+
+void rebuildBody(MapQuad& quad) {
+    destroyBody(quad);
+    b2World* world = getWorld();
+    if (world == nullptr || !isValidBodyPolygon(quad.vertices)) return;
+    b2BodyDef def;
+    quad.body = world->CreateBody(&def);
+    b2Vec2 points[4];
+    for (int k = 0; k < 4; ++k) {
+        points[k].Set(toMetres(quad.vertices[k].x), toMetres(quad.vertices[k].y));
+    }
+    b2PolygonShape shape;
+    shape.m_radius = b2_polygonRadius;
+    shape.Set(points, 4);
+    quad.body->CreateFixture(&shape, 0.0f);
+}
+
+}  // namespace
+
+float headingDeg(Vec2f a, Vec2f b) {
+    const double dy = static_cast<double>(a.y) - b.y;
+    const double dx = static_cast<double>(a.x) - b.x;
+    return static_cast<float>(std::atan2(dy, dx) / kHeadingPi * (-180.0) + 180.0);
+}
+
+float wrappedDiff(float a, float b) {
+    if (a > b + 180.0f) return a - b - 360.0f;
+    if (b > a + 180.0f) return a - b + 360.0f;
+    return a - b;
+}
+
+bool cornersPassValidation(const Vec2f corners[4]) {
+    static const int kOrder[4] = {1, 2, 3, 0};
+    for (int k : kOrder) {
+        const Vec2f previous = corners[(k + 3) % 4];
+        const Vec2f current = corners[k];
+        const Vec2f next = corners[(k + 1) % 4];
+        if (!(wrappedDiff(headingDeg(current, next), headingDeg(previous, current)) < 0.0f)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isValidBodyPolygon(const Vec2f corners[4]) {
+    // Check the very float32 metre values Box2D will be given.
+    double x[4], y[4];
+    for (int k = 0; k < 4; ++k) {
+        const Vec2f c = corners[k];
+        if (!std::isfinite(c.x) || !std::isfinite(c.y)) return false;
+        if (std::fabs(c.x) > kMaxBodyCoordinate || std::fabs(c.y) > kMaxBodyCoordinate) return false;
+        x[k] = toMetres(c.x);
+        y[k] = toMetres(c.y);
+    }
+    for (int i = 0; i < 4; ++i) {
+        for (int j = i + 1; j < 4; ++j) {
+            const double dx = x[j] - x[i], dy = y[j] - y[i];
+            if (dx * dx + dy * dy < kMinCornerDistance * kMinCornerDistance) return false;
+        }
+    }
+    double area2 = 0.0;
+    for (int k = 0; k < 4; ++k) {
+        const int a = (k + 3) % 4, b = k, c = (k + 1) % 4;
+        const double cross = (x[b] - x[a]) * (y[c] - y[b]) - (y[b] - y[a]) * (x[c] - x[b]);
+        if (!(cross > 0.0)) return false;  // every corner a strict numeric left turn
+        area2 += x[b] * y[c] - x[c] * y[b];
+    }
+    return area2 * 0.5 > kMinBodyArea;
+}
+
+void registerQuad(MapQuad* quad) {
+    mapQuads.push_back(quad);
+    for (int k = 0; k < 4; ++k) {
+        quad->vertices[k] = Vec2f{};
+        quad->texCoords[k] = Vec2f{};
+    }
+    quad->center = Vec2f{};
+    quad->tag = false;
+    quad->selected = false;
+    quad->editMode = -1;
+    quad->body = nullptr;
+    quad->texture = findTexture("image.png");
+}
+
+void setGeometry(MapQuad& quad, float x0, float y0, float x1, float y1, float x2, float y2,
+                 float x3, float y3) {
+    const Vec2f proposed[4] = {{x0, y0}, {x1, y1}, {x2, y2}, {x3, y3}};
+    if (cornersPassValidation(proposed)) {
+        for (int k = 0; k < 4; ++k) quad.vertices[k] = proposed[k];
+    }
+    const Vec2f* v = quad.vertices;
+    quad.center.x = (v[0].x + v[1].x + v[2].x + v[3].x) * 0.25f;
+    quad.center.y = (v[0].y + v[1].y + v[2].y + v[3].y) * 0.25f;
+    spawnCoveredEdgeBursts(quad);
+    rebuildBody(quad);
+}
+
+bool containsPoint(const MapQuad& quad, Vec2f point) {
+    for (int k = 0; k < 4; ++k) {
+        const Vec2f vk = quad.vertices[k];
+        const Vec2f next = quad.vertices[(k + 1) % 4];
+        const float d = wrappedDiff(headingDeg(vk, point), headingDeg(vk, next));
+        if (!(d < 0.0f)) return false;
+    }
+    return true;
+}
+
+int32_t findQuadAt(Vec2f point) {
+    for (size_t i = 0; i < mapQuads.size(); ++i) {
+        if (containsPoint(*mapQuads[i], point)) return static_cast<int32_t>(i);
+    }
+    return -1;
+}
+
+bool anyQuadAt(Vec2f point) {
+    bool found = false;
+    for (const MapQuad* quad : mapQuads) {
+        if (containsPoint(*quad, point)) found = true;
+    }
+    return found;
+}
+
+float facingEdgeLength(const MapQuad& quad, Vec2f point) {
+    const Vec2f c = quad.center;
+    for (int k = 0; k < 4; ++k) {
+        const int j = (k + 1) % 4;
+        const Vec2f vk = quad.vertices[k];
+        const Vec2f vj = quad.vertices[j];
+        const float d1 = wrappedDiff(headingDeg(vk, point), headingDeg(vk, c));
+        if (d1 > 0.0f) {
+            const float d2 = wrappedDiff(headingDeg(vj, point), headingDeg(vj, c));
+            if (d2 < 0.0f) return edgeLength(vk, vj);
+        }
+    }
+    return std::numeric_limits<float>::quiet_NaN();
+}
+
+float snapCoordinate(float c) {
+    const float sign = c < 0.0f ? -1.0f : 1.0f;
+    return static_cast<float>(sign * kGridStep *
+                              std::trunc((std::fabs(c) + 4.0f) * 0.125));
+}
+
+void snapToGrid(MapQuad& quad) {
+    for (Vec2f& v : quad.vertices) {
+        v.x = snapCoordinate(v.x);
+        v.y = snapCoordinate(v.y);
+    }
+}
+
+int32_t getQuadCount() { return static_cast<int32_t>(mapQuads.size()); }
+
+MapQuad& getQuad(int32_t index) { return *mapQuads[static_cast<size_t>(index)]; }
+
+void clearMapQuads(bool destroyBodies) {
+    for (MapQuad* quad : mapQuads) {
+        if (destroyBodies && quad->body != nullptr) quad->body->GetWorld()->DestroyBody(quad->body);
+        delete quad;
+    }
+    mapQuads.clear();
+}

@@ -1,0 +1,88 @@
+// physics_world.cpp: the one Box2D world, its ground, and moving bodies between worlds.
+#include "map/physics_world.h"
+
+#include <vector>
+
+#include <box2d/box2d.h>
+
+namespace {
+
+constexpr float kGravityY = 55.0f;  // m/s^2 toward +y, down the screen
+// The ground: a 128 m x 4 m box whose top face lies at y = 37 m (740 world units).
+constexpr float kGroundX = 32.0f;
+constexpr float kGroundY = 39.0f;
+constexpr float kGroundHalfWidth = 64.0f;
+constexpr float kGroundHalfHeight = 2.0f;
+
+b2World* physicsWorld = nullptr;
+b2Body* groundBody = nullptr;
+
+}  // namespace
+
+b2World* createWorld() {
+    b2World* previous = physicsWorld;
+    b2Vec2 gravity(0.0f, kGravityY);
+    physicsWorld = new b2World(gravity);
+
+    b2BodyDef groundDef;
+    groundDef.position.Set(kGroundX, kGroundY);
+    groundBody = physicsWorld->CreateBody(&groundDef);
+
+    b2PolygonShape groundShape;
+    groundShape.SetAsBox(kGroundHalfWidth, kGroundHalfHeight);
+    groundBody->CreateFixture(&groundShape, 0.0f);
+    return previous;
+}
+
+b2World* getWorld() { return physicsWorld; }
+
+b2Body* getGroundBody() { return groundBody; }
+
+b2Body* cloneBody(b2Body& body, b2World& target) {
+    b2BodyDef def;
+    def.type = body.GetType();
+    def.position = body.GetPosition();
+    def.angle = body.GetAngle();
+    def.linearVelocity = body.GetLinearVelocity();
+    def.angularVelocity = body.GetAngularVelocity();
+    def.linearDamping = body.GetLinearDamping();
+    def.angularDamping = body.GetAngularDamping();
+    def.allowSleep = body.IsSleepingAllowed();
+    def.awake = body.IsAwake();
+    def.fixedRotation = body.IsFixedRotation();
+    def.bullet = body.IsBullet();
+    def.enabled = body.IsEnabled();
+    def.userData = body.GetUserData();
+    def.gravityScale = body.GetGravityScale();
+    b2Body* copy = target.CreateBody(&def);
+
+    // The fixture list runs newest first; recreate oldest first so the copy lists them alike.
+    std::vector<b2Fixture*> fixtures;
+    for (b2Fixture* fixture = body.GetFixtureList(); fixture; fixture = fixture->GetNext()) {
+        fixtures.push_back(fixture);
+    }
+    for (auto it = fixtures.rbegin(); it != fixtures.rend(); ++it) {
+        b2Fixture& fixture = **it;
+        b2FixtureDef fixtureDef;
+        fixtureDef.shape = fixture.GetShape();
+        fixtureDef.userData = fixture.GetUserData();
+        fixtureDef.friction = fixture.GetFriction();
+        fixtureDef.restitution = fixture.GetRestitution();
+        fixtureDef.restitutionThreshold = fixture.GetRestitutionThreshold();
+        fixtureDef.density = fixture.GetDensity();
+        fixtureDef.isSensor = fixture.IsSensor();
+        fixtureDef.filter = fixture.GetFilterData();
+        copy->CreateFixture(&fixtureDef);
+    }
+    return copy;
+}
+
+b2Body* transferBody(b2Body* body, b2World& target) {
+    if (!body || body->GetWorld() == &target) {
+        return body;
+    }
+    b2Body* copy = cloneBody(*body, target);
+    // Only the world that made a body may destroy it.
+    body->GetWorld()->DestroyBody(body);
+    return copy;
+}

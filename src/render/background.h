@@ -1,0 +1,14 @@
+// background.h: the repeating world-locked background.
+#pragma once
+
+#include "app/camera.h"
+
+void drawBackground();
+
+// The view rectangle centred on the camera and its texture coordinates, one repetition per
+// 512 world units; corners in the order first, along x, along y, back along x.
+struct BackgroundQuad {
+    float texCoords[8] = {};
+    float vertices[8] = {};
+};
+BackgroundQuad backgroundQuad(Vec2f camera, Vec2f view);

@@ -1,0 +1,140 @@
+// effects.cpp: sprite and light queues, bursts and flickers; advanced by the logic step, no GL.
+#include "render/effects.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "map/physics_world.h"
+
+namespace {
+// Push only while the count is at most these: one slot of each queue is never used.
+constexpr int32_t kLastBatchIndex = 3998;
+constexpr int32_t kLastLightIndex = 198;
+constexpr double kBurstStep = 0.01;           // phase per step: a burst plays over 100 steps
+constexpr float kLoopingFlickerSpeed = 0.01f;  // phase per step: one cycle a second
+constexpr float kOneShotFlickerSpeed = 0.8f;   // dead on its second step
+constexpr float kSpawnColour = 0.8f;
+
+void stepBurst(Burst& burst) {
+    const double p = burst.phase + kBurstStep;
+    if (p > 1) {
+        burst.finished = true;  // the phase stays, so the last frame shows once more
+    } else {
+        burst.phase = static_cast<float>(p);
+    }
+}
+
+void stepFlicker(Flicker& flicker) {
+    if (flicker.phase + flicker.speed > 1) {
+        if (!flicker.looping) {
+            flicker.dead = true;
+            return;
+        }
+        flicker.phase -= 1;
+    }
+    flicker.phase = flicker.phase + flicker.speed;
+    const double theta = flicker.phase * 360 * kPi / 180;
+    if (flicker.mode == 0) {
+        // Drift on a circle of radius 0.5, from +x toward -y; warm colour wobbling around orange.
+        flicker.x = flicker.centerX + static_cast<float>(0.5 * std::cos(theta));
+        flicker.y = flicker.centerY - static_cast<float>(0.5 * std::sin(theta));
+        flicker.green = static_cast<float>(0.55 + static_cast<float>(0.05 * std::cos(theta)));
+        const double twoTheta = flicker.phase * 720 * kPi / 180;
+        flicker.red =
+            static_cast<float>(flicker.green + 0.2 + static_cast<float>(0.025 * std::cos(twoTheta)));
+        flicker.blue = 0.05f;
+    } else if (flicker.mode == 1) {
+        const float grey = static_cast<float>((0.5 * std::cos(theta)) * 0.5);
+        flicker.red = grey;
+        flicker.green = grey;
+        flicker.blue = grey;
+    }
+}
+}  // namespace
+
+void pushSprite(Texture& texture, int32_t frame, float x, float y, float extra1, float extra2,
+                float angle) {
+    if (texture.batchCount > kLastBatchIndex) return;
+    BatchSprite& sprite = texture.batch[texture.batchCount];
+    sprite.frame = frame;
+    sprite.x = x;
+    sprite.y = y;
+    sprite.extra1 = extra1;
+    sprite.extra2 = extra2;
+    sprite.angle = angle;
+    ++texture.batchCount;
+}
+
+void pushLight(Texture& texture, float x, float y, float angle, float red, float green,
+               float blue, uint8_t flag) {
+    if (texture.lightCount > kLastLightIndex) return;
+    LightSprite& light = texture.lights[texture.lightCount];
+    light.x = x;
+    light.y = y;
+    light.flag = flag;
+    light.angle = angle;
+    light.red = red;
+    light.green = green;
+    light.blue = blue;
+    ++texture.lightCount;
+}
+
+void spawnBurst(Texture& texture, float x, float y, float angle) {
+    Burst burst;
+    burst.x = x;
+    burst.y = y;
+    burst.angle = angle;
+    texture.bursts.push_back(burst);
+}
+
+void spawnFlicker(Texture& texture, float x, float y, float angle, bool looping, int32_t mode) {
+    Flicker flicker;
+    flicker.x = flicker.centerX = x;
+    flicker.y = flicker.centerY = y;
+    flicker.angle = angle;
+    flicker.mode = mode;
+    flicker.red = flicker.green = flicker.blue = kSpawnColour;
+    if (looping) {
+        const double r = static_cast<double>(std::rand()) / RAND_MAX;
+        flicker.phase = static_cast<float>((r * 30) * 0.01);  // a random start within [0, 0.3]
+        flicker.speed = kLoopingFlickerSpeed;
+    } else {
+        flicker.speed = kOneShotFlickerSpeed;
+    }
+    flicker.looping = looping;
+    texture.flickers.push_back(flicker);
+}
+
+void updateEffects() {
+    for (Texture* texture : allTextures) {
+        // A removed entry's successor moves into its slot and is examined in the same walk.
+        std::vector<Burst>& bursts = texture->bursts;
+        for (size_t i = 0; i < bursts.size();) {
+            if (bursts[i].finished) {
+                bursts.erase(bursts.begin() + static_cast<std::ptrdiff_t>(i));
+                continue;
+            }
+            stepBurst(bursts[i]);
+            ++i;
+        }
+        std::vector<Flicker>& flickers = texture->flickers;
+        for (size_t i = 0; i < flickers.size();) {
+            if (flickers[i].dead) {
+                flickers.erase(flickers.begin() + static_cast<std::ptrdiff_t>(i));
+                continue;
+            }
+            stepFlicker(flickers[i]);
+            ++i;
+        }
+    }
+}
+
+int32_t burstFrame(const Texture& texture, const Burst& burst) {
+    if (texture.paired) {
+        const int32_t pairs = texture.frameCount / 2;
+        return pairedBaseFrame(static_cast<int32_t>(static_cast<float>(pairs) * burst.phase));
+    }
+    return static_cast<int32_t>(static_cast<float>(texture.frameCount) * burst.phase);
+}
+
+int32_t pairedBaseFrame(int32_t pairIndex) { return 2 * pairIndex; }

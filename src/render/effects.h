@@ -1,0 +1,17 @@
+// effects.h: queues of sprites and lights, bursts and flickers, advanced every logic step.
+#pragma once
+#include <cstdint>
+
+#include "render/texture.h"
+
+void pushSprite(Texture& texture, int32_t frame, float x, float y, float extra1, float extra2,
+                float angle);
+void pushLight(Texture& texture, float x, float y, float angle, float red, float green,
+               float blue, uint8_t flag);
+void spawnBurst(Texture& texture, float x, float y, float angle);
+void spawnFlicker(Texture& texture, float x, float y, float angle, bool looping, int32_t mode);
+void updateEffects();  // no GL: safe in the logic step
+
+// Frame a burst shows now; on a paired sheet its pair's base frame (the glow frame is the next).
+int32_t burstFrame(const Texture& texture, const Burst& burst);
+int32_t pairedBaseFrame(int32_t pairIndex);  // 2 * pairIndex

@@ -1,0 +1,52 @@
+// Camera state and the window-to-world conversion.
+#include <gtest/gtest.h>
+
+#include "app/camera.h"
+
+namespace {
+void expectPoint(Vec2f actual, float x, float y) {
+    EXPECT_FLOAT_EQ(actual.x, x);
+    EXPECT_FLOAT_EQ(actual.y, y);
+}
+}  // namespace
+
+TEST(Camera, ZeroViewSizeKeepsTheViewWhileEverythingElseChanges) {
+    setCamera(0, 0, 1024, 600, 1, 1, 0);
+    setCamera(5, -7, 0, 0, 2, 3, 45);
+    expectPoint(cameraPosition(), 5, -7);
+    expectPoint(viewSize(), 1024, 600);
+    expectPoint(zoom(), 2, 3);
+    EXPECT_FLOAT_EQ(rotation(), 45);
+}
+
+TEST(Camera, AWidthAloneChangesOnlyTheWidth) {
+    setCamera(0, 0, 1024, 600, 1, 1, 0);
+    setCamera(0, 0, 800, 0, 1, 1, 0);
+    expectPoint(viewSize(), 800, 600);
+}
+
+TEST(Camera, DefaultWindowMapsPixelsOneToOneAroundTheCamera) {
+    setCamera(0, 0, 1024, 600, 1, 1, 0);
+    setWindowSize(1024, 600);
+    expectPoint(screenToWorld(512, 300), 0, 0);
+    expectPoint(screenToWorld(0, 0), -512, -300);
+    expectPoint(screenToWorld(1024, 600), 512, 300);
+    setCamera(100, 50, 0, 0, 1, 1, 0);
+    expectPoint(screenToWorld(0, 0), -412, -250);
+}
+
+TEST(Camera, ADoubleSizedWindowShowsTheSameViewStretched) {
+    setCamera(0, 0, 1024, 600, 1, 1, 0);
+    setWindowSize(2048, 1200);
+    expectPoint(screenToWorld(2048, 1200), 512, 300);
+    expectPoint(screenToWorld(1024, 600), 0, 0);
+    expectPoint(screenToWorld(0, 0), -512, -300);
+}
+
+TEST(Camera, RotationTurnsTheScreenOffsetIntoTheWorld) {
+    setCamera(0, 0, 1024, 600, 1, 1, 90);
+    setWindowSize(1024, 600);
+    const Vec2f right = screenToWorld(612, 300);  // 100 units right of the centre on screen
+    EXPECT_NEAR(right.x, 0.0f, 1e-3f);
+    EXPECT_NEAR(right.y, -100.0f, 1e-3f);
+}

@@ -1,0 +1,145 @@
+// The real kelvoran binary under the test display, driven with real X key and mouse events.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string run(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+        pclose(pipe);
+    }
+    return output;
+}
+
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class Game : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (make test provides Xvfb)";
+        dir = fs::temp_directory_path() / ("kelvoran-e2e-" + std::to_string(getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        for (const auto& entry : fs::directory_iterator(KELVORAN_ASSETS))
+            fs::copy_file(entry.path(), dir / entry.path().filename());
+    }
+    void TearDown() override {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        if (!dir.empty()) fs::remove_all(dir);
+    }
+
+    void start() {
+        pid = fork();
+        if (pid == 0) {
+            if (chdir(dir.c_str()) != 0) _exit(126);
+            if (!freopen("stdout.txt", "w", stdout)) _exit(126);
+            execl(KELVORAN_BINARY, KELVORAN_BINARY, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int i = 0; i < 200 && window.empty(); ++i) {
+            sleepMs(100);
+            std::istringstream ids(run("xdotool search --name '^Kelvoran v0.1$'"));
+            ids >> window;
+        }
+        ASSERT_FALSE(window.empty()) << "no window titled Kelvoran v0.1 appeared";
+        sleepMs(500);  // let the first frames and the loading lines through
+    }
+
+    // Real key events need the keyboard focus on the game's window.
+    void key(const std::string& name) {
+        run("xdotool windowfocus --sync " + window + " key " + name);
+        sleepMs(150);
+    }
+
+    // Exit status, or -1 if the game was still running after the timeout.
+    int waitForExit(int timeoutMs) {
+        for (int waited = 0; waited < timeoutMs; waited += 50) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            sleepMs(50);
+        }
+        return -1;
+    }
+
+    std::string geometry() { return run("xdotool getwindowgeometry " + window); }
+
+    fs::path dir;
+    pid_t pid = -1;
+    std::string window;
+};
+}  // namespace
+
+TEST_F(Game, EscapeEndsWithStatusZeroAndSavesTheMapItLoaded) {
+    const std::string starterMap = readFile(dir / "map.txt");
+    fs::remove(dir / "map.txt.bak");
+    start();
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    const std::string out = readFile(dir / "stdout.txt");
+    EXPECT_EQ(out.rfind("Kelvoran v0.1\n Launched with 1 args:\n1. ", 0), 0u) << out.substr(0, 200);
+    EXPECT_NE(out.find("Creating Lightmap texture: 512 x 512\nLoading map.txt\nFile exist\n"),
+              std::string::npos);
+    // The starter map's quads are all valid, so what was loaded is saved back byte for byte.
+    EXPECT_EQ(readFile(dir / "map.txt"), starterMap);
+}
+
+TEST_F(Game, FullScreenTogglesAndComesBackTo1024x600AtTheTopLeft) {
+    start();
+    EXPECT_NE(geometry().find("Geometry: 1024x600"), std::string::npos) << geometry();
+    key("f");
+    sleepMs(300);
+    EXPECT_EQ(geometry().find("Geometry: 1024x600"), std::string::npos) << geometry();
+    key("F");
+    sleepMs(300);
+    const std::string back = geometry();
+    EXPECT_NE(back.find("Geometry: 1024x600"), std::string::npos) << back;
+    EXPECT_NE(back.find("Position: 0,0"), std::string::npos) << back;
+    key("Escape");
+    EXPECT_EQ(waitForExit(10000), 0);
+}
+
+TEST_F(Game, SpaceSprinklesBoxesAtTheCursorAndKeyOneDropsACar) {
+    start();
+    run("xdotool mousemove --window " + window + " 612 200");
+    run("xdotool windowfocus --sync " + window + " keydown space");
+    sleepMs(2000);
+    run("xdotool keyup space");
+    key("1");
+    sleepMs(300);
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    const std::string out = readFile(dir / "stdout.txt");
+    // The cursor at window pixel (612, 200) is world (100, -100) with the camera at the origin.
+    EXPECT_NE(out.find("  Box - POS:100/-100/ - 0x"), std::string::npos) << out.substr(0, 2000);
+    EXPECT_NE(out.find("  Car - POS:10/20/ - 0x"), std::string::npos);
+    EXPECT_NE(out.find("\n0 / 0 / 180 / 180\n"), std::string::npos);
+}
