@@ -2,6 +2,7 @@
 #include "map/map_file.h"
 
 #include <box2d/box2d.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <iostream>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "actors/actor.h"
 #include "map/map_quad.h"
@@ -102,58 +104,49 @@ std::string writeTempFile() {
     return std::string("cannot write ") + kTempFile + ": " + std::strerror(error);
 }
 
-bool isRegularFile(const char* name) {
-    std::FILE* file = std::fopen(name, "rb");
-    if (file == nullptr) return false;
-    // Reading a directory opened this way fails with EISDIR.
-    unsigned char probe;
-    const bool readable = std::fread(&probe, 1, 1, file) == 1 || std::feof(file);
-    std::fclose(file);
-    return readable;
-}
-
 // Copies the current map.txt to map.txt.bak; an empty string on success, else the reason.
+// The old map is read completely before the backup is touched, so an unreadable map.txt
+// (a directory, say) never costs the previous backup.
 std::string backUpCurrentMap() {
     std::FILE* in = std::fopen(kMapFile, "rb");
     if (in == nullptr) {
         if (errno == ENOENT) return std::string();  // nothing to keep yet
         return std::string("cannot read ") + kMapFile + ": " + std::strerror(errno);
     }
-    std::FILE* out = std::fopen(kBackupFile, "wb");
-    if (out == nullptr) {
-        const int error = errno;
-        std::fclose(in);
-        return std::string("cannot create ") + kBackupFile + ": " + std::strerror(error);
-    }
-    bool ok = true;
-    int error = 0;
+    std::vector<unsigned char> content;
     unsigned char buffer[4096];
-    for (;;) {
-        const size_t got = std::fread(buffer, 1, sizeof buffer, in);
-        if (got > 0 && !writeAll(out, buffer, got)) {
-            ok = false;
-            error = errno;
-            break;
-        }
-        if (got < sizeof buffer) {
-            if (std::ferror(in)) {
-                ok = false;
-                error = errno;
-            }
-            break;
-        }
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+        content.insert(content.end(), buffer, buffer + got);
     }
+    const bool readFailed = std::ferror(in) != 0;
+    const int readError = errno;
     std::fclose(in);
-    if (std::fflush(out) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
+    if (readFailed) return std::string("cannot read ") + kMapFile + ": " + std::strerror(readError);
+
+    std::FILE* out = std::fopen(kBackupFile, "wb");
+    if (out == nullptr) return std::string("cannot create ") + kBackupFile + ": " + std::strerror(errno);
+    bool ok = content.empty() || writeAll(out, content.data(), content.size());
+    int error = ok ? 0 : errno;
     if (std::fclose(out) != 0 && ok) {
         ok = false;
         error = errno;
     }
     if (ok) return std::string();
-    return std::string("cannot back up ") + kMapFile + ": " + std::strerror(error);
+    return std::string("cannot write ") + kBackupFile + ": " + std::strerror(error);
+}
+
+// map.txt for reading, or nullptr; a directory of that name opens on Linux but holds no map,
+// and must not cost a running game its map on a reload.
+std::FILE* openMapForReading() {
+    std::FILE* file = std::fopen(kMapFile, "rb");
+    if (file == nullptr) return nullptr;
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
 }
 
 }  // namespace
@@ -161,7 +154,7 @@ std::string backUpCurrentMap() {
 void loadMap() {
     const bool startUp = getWorld() == nullptr;
     if (startUp) createWorld();
-    std::FILE* file = std::fopen(kMapFile, "rb");
+    std::FILE* file = openMapForReading();
     std::cout << "Loading map.txt" << std::endl;
     if (file == nullptr) return;
     if (!startUp) replaceWorld();

@@ -74,6 +74,11 @@ b2Body* cloneBody(b2Body& body, b2World& target) {
         fixtureDef.filter = fixture.GetFilterData();
         copy->CreateFixture(&fixtureDef);
     }
+    // Each fixture moves the centre of mass, and Box2D then shifts the centre's velocity to keep
+    // the origin's; put back the original centre velocities. A sleeping body's are zero, so this
+    // never wakes it.
+    copy->SetLinearVelocity(body.GetLinearVelocity());
+    copy->SetAngularVelocity(body.GetAngularVelocity());
     return copy;
 }
 

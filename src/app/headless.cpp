@@ -1,0 +1,91 @@
+// headless.cpp: the logic step and the input handlers, with a scripted clock and no window.
+#include "app/headless.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include "actors/actor.h"
+#include "app/camera.h"
+#include "app/input.h"
+#include "app/main_loop.h"
+#include "map/map_file.h"
+#include "render/effect_layers.h"
+#include "render/texture.h"
+
+namespace {
+int32_t fakeTime = 0;
+bool leaveRequested = false;
+
+int32_t scriptedClock() { return fakeTime; }
+uint32_t noImage(const std::string&) { return 0; }
+
+// What a frame does to the queues, minus the drawing.
+void discardingFrame() {
+    drawActors();
+    queueFlickerLights();
+    for (Texture* texture : allTextures) {
+        texture->batchCount = 0;
+        texture->lightCount = 0;
+    }
+}
+
+void deliver(const InputEvent& event) {
+    switch (event.kind) {
+        case InputEvent::Kind::KeyDown: onKeyDown(static_cast<unsigned char>(event.a), 0, 0); break;
+        case InputEvent::Kind::KeyUp: onKeyUp(static_cast<unsigned char>(event.a), 0, 0); break;
+        case InputEvent::Kind::Move: onMouseMove(event.a, event.b); break;
+        case InputEvent::Kind::ButtonDown: onMouseButton(event.a, 0, 0, 0); break;
+        case InputEvent::Kind::ButtonUp: onMouseButton(event.a, 1, 0, 0); break;
+    }
+}
+}  // namespace
+
+void startHeadless() {
+    fakeTime = 0;
+    leaveRequested = false;
+    setCamera(0.0f, 0.0f, 1024, 600, 1.0f, 1.0f, 0.0f);
+    spawnPoint = {10.0f, 20.0f};
+    setWindowSize(1024.0f, 600.0f);
+    setWindowActions({[] { leaveRequested = true; }, [] {}, [](int, int) {}});
+    setClock(scriptedClock);
+    setFrameFunction(discardingFrame);
+    std::srand(0);
+    setImageLoader(noImage);
+    loadAllTextures();
+    loadMap();
+    primeLoop();
+}
+
+bool replay(const std::vector<InputEvent>& events, int32_t endTime) {
+    size_t next = 0;
+    for (; fakeTime <= endTime; ++fakeTime) {
+        while (next < events.size() && events[next].time <= fakeTime) deliver(events[next++]);
+        if (leaveRequested) return false;
+        runPass();
+    }
+    return true;
+}
+
+int32_t headlessTime() { return fakeTime; }
+
+std::vector<InputEvent> parseInputScript(std::istream& in) {
+    std::vector<InputEvent> events;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        InputEvent event;
+        std::string kind;
+        if (!(fields >> event.time >> kind)) continue;
+        bool ok = static_cast<bool>(fields >> event.a);
+        if (kind == "key") event.kind = InputEvent::Kind::KeyDown;
+        else if (kind == "keyup") event.kind = InputEvent::Kind::KeyUp;
+        else if (kind == "press") event.kind = InputEvent::Kind::ButtonDown;
+        else if (kind == "release") event.kind = InputEvent::Kind::ButtonUp;
+        else if (kind == "move") {
+            event.kind = InputEvent::Kind::Move;
+            ok = ok && static_cast<bool>(fields >> event.b);
+        } else ok = false;
+        if (ok) events.push_back(event);
+    }
+    return events;
+}

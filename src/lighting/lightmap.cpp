@@ -1,0 +1,191 @@
+// lightmap.cpp: renders the queued lights with stencil shadows into a 512 x 512 corner of the
+// back buffer, copies it into the lightmap texture, and multiplies that over the scene.
+// Lights queued while the actors draw in frame N are drawn here in frame N + 1.
+#include "lighting/lightmap.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/camera.h"
+#include "lighting/shadow_quad.h"
+#include "render/texture.h"
+
+namespace {
+
+constexpr float kLightRange = 800.0f;     // world units from the camera; farther lights are skipped
+constexpr float kFaceLightScale = 0.88f;  // the casters' own faces get a slightly smaller light
+constexpr float kFaceLightAlpha = 0.55f;  // ... and a dimmer one
+
+// Kept across frames: it only grows, so the pass allocates nothing once it has seen its
+// largest light.
+LightVertices lightVertices;
+
+void drawLightQuad(const LightSprite& light, float scale) {
+    glPushMatrix();
+    glTranslatef(light.x, light.y, 0.0f);
+    glRotatef(light.angle, 0.0f, 0.0f, 1.0f);
+    if (scale != 1.0f) glScalef(scale, scale, 1.0f);
+    glDrawArrays(GL_QUADS, 0, 4);
+    glPopMatrix();
+}
+
+// Shadow and caster geometry carries no texture coordinates; the array is off while it draws
+// so GL never reads past the texture's own coordinate array.
+void drawUntextured(GLint first, GLsizei count) {
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDrawArrays(GL_QUADS, first, count);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+void drawLight(const LightSprite& light) {
+    const GLsizei n = 4 * lightVertices.casterCount;
+    const GLint firstCaster = lightVertices.half + 4;
+
+    // The stencil becomes 0 throughout the light quad, whatever earlier lights left there.
+    glDisable(GL_TEXTURE_2D);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glStencilOp(GL_ZERO, GL_ZERO, GL_ZERO);
+    drawLightQuad(light, 1.0f);
+
+    if (n == 0) {
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glStencilFunc(GL_EQUAL, 0, 0xFFFF);
+        glEnable(GL_TEXTURE_2D);
+        glColor4f(light.red, light.green, light.blue, 1.0f);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        drawLightQuad(light, 1.0f);
+        return;
+    }
+
+    // Shadows and casters rise above 0.
+    glStencilFunc(GL_ALWAYS, 1, 1);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
+    drawUntextured(4, n);
+    drawUntextured(firstCaster, n);
+
+    // Full light where nothing was marked; the increment leaves every lit pixel at 1.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glStencilFunc(GL_EQUAL, 0, 0xFFFF);
+    glEnable(GL_TEXTURE_2D);
+    glColor4f(light.red, light.green, light.blue, 1.0f);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    drawLightQuad(light, 1.0f);
+
+    // Only the casters' own pixels go back to 0 ...
+    glDisable(GL_TEXTURE_2D);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glStencilOp(GL_ZERO, GL_ZERO, GL_ZERO);
+    drawUntextured(firstCaster, n);
+
+    // ... and receive the dimmer light; shadows and already lit pixels get nothing more.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    glStencilFunc(GL_EQUAL, 0, 0xFFFF);
+    glEnable(GL_TEXTURE_2D);
+    glColor4f(light.red, light.green, light.blue, kFaceLightAlpha);
+    drawLightQuad(light, kFaceLightScale);
+}
+
+bool withinLightRange(const LightSprite& light, Vec2f camera) {
+    const float dx = light.x - camera.x;
+    const float dy = light.y - camera.y;
+    return std::sqrt(dx * dx + dy * dy) < kLightRange;
+}
+
+void drawQueuedLights(Texture& texture, Vec2f camera) {
+    const int32_t count = std::min(texture.lightCount, kLightCapacity);
+    if (texture.vertices.size() >= 8) {
+        glBindTexture(GL_TEXTURE_2D, texture.glName);
+        glTexCoordPointer(2, GL_FLOAT, 0, texture.texCoords.data());
+        for (int32_t i = 0; i < count; ++i) {
+            const LightSprite& light = texture.lights[i];
+            if (!withinLightRange(light, camera)) continue;
+            buildLightVertices(lightVertices, texture.vertices.data(), {light.x, light.y});
+            // The buffer may have grown, so its address is handed over for every light.
+            glVertexPointer(2, GL_INT, 0, lightVertices.coords.data());
+            drawLight(light);
+        }
+    }
+    // A light lives for exactly one pass, drawn or skipped.
+    std::fill(texture.lights, texture.lights + count, LightSprite{});
+    texture.lightCount = 0;
+}
+
+}  // namespace
+
+void renderLightmap() {
+    const Vec2f window = windowSize();
+    const Vec2f camera = cameraPosition();
+    const auto mapWidth = static_cast<GLsizei>(lightmapWidth);
+    const auto mapHeight = static_cast<GLsizei>(lightmapHeight);
+
+    // The whole view, squeezed into the lightmap's corner of the back buffer.
+    glViewport(0, 0, mapWidth, mapHeight);
+    applyWorldProjection();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    applyWorldTransform();
+
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_STENCIL_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);  // lights add up
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+
+    for (Texture* texture : allTextures) {
+        if (texture->lightCount <= 0) continue;
+        drawQueuedLights(*texture, camera);
+    }
+
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    // The last face light masks alpha; later drawing expects every channel writable.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glPopMatrix();
+
+    glBindTexture(GL_TEXTURE_2D, lightmapTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, mapWidth, mapHeight);
+
+    glViewport(0, 0, static_cast<GLsizei>(window.x), static_cast<GLsizei>(window.y));
+}
+
+void compositeLightmap() {
+    const Vec2f camera = cameraPosition();
+    const Vec2f view = viewSize();
+    const float r = rotation();
+    const float halfW = view.x / 2;
+    const float halfH = view.y / 2;
+    // Texture row 0 is the bottom row the lightmap pass copied, so it goes at +h/2 (down).
+    const GLfloat corners[8] = {-halfW, halfH, halfW, halfH, halfW, -halfH, -halfW, -halfH};
+    const GLfloat texCoords[8] = {0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 1.0f, 0.0f, 1.0f};
+
+    glEnable(GL_TEXTURE_2D);
+    // scene * lightmap twice over: a lightmap of 0.5 leaves the scene unchanged.
+    glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, lightmapTexture);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, corners);
+    glTexCoordPointer(2, GL_FLOAT, 0, texCoords);
+
+    glPushMatrix();
+    glTranslatef(camera.x, camera.y, 0.0f);
+    glRotatef(-r, 0.0f, 0.0f, 1.0f);
+    glDrawArrays(GL_QUADS, 0, 4);
+    glPopMatrix();
+
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_TEXTURE_2D);
+}

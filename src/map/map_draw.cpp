@@ -1,0 +1,47 @@
+// map_draw.cpp: the map quads, textured, with an outline on the selected ones.
+#include "map/map_draw.h"
+
+#include <GL/gl.h>
+
+#include "map/map_quad.h"
+#include "render/texture.h"
+
+namespace {
+constexpr float kOutlineWidth = 1.5f;  // pixels
+}  // namespace
+
+void drawMap() {
+    // The state is switched per quad rather than once around the loop, so each quad is drawn
+    // from the same resting state whatever the previous one left.
+    for (const MapQuad* quad : mapQuads) {
+        glEnable(GL_TEXTURE_2D);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+            drawQuad(*quad);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glDisable(GL_TEXTURE_2D);
+    }
+}
+
+void drawQuad(const MapQuad& quad) {
+    glBindTexture(GL_TEXTURE_2D, quad.texture != nullptr ? quad.texture->glName : 0);
+    // Vec2f is two packed floats, so the corner arrays are the vertex arrays as they stand.
+    static_assert(sizeof(Vec2f) == 2 * sizeof(float), "Vec2f must pack as (x, y)");
+    glVertexPointer(2, GL_FLOAT, 0, quad.vertices);
+    glTexCoordPointer(2, GL_FLOAT, 0, quad.texCoords);
+    glDrawArrays(GL_QUADS, 0, 4);
+    if (!quad.selected) return;
+
+    glDisable(GL_TEXTURE_2D);
+    if (quad.editMode == -1) {
+        glColor3f(1.0f, 0.0f, 0.0f);  // selected
+    } else {
+        glColor3f(0.8f, 0.6f, 0.0f);  // a drag mode is chosen
+    }
+    glLineWidth(kOutlineWidth);
+    glDrawArrays(GL_LINE_LOOP, 0, 4);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glLineWidth(1.0f);
+    glEnable(GL_TEXTURE_2D);
+}

@@ -1,0 +1,106 @@
+// map_editor.cpp: selecting, dragging and snapping map quads with the mouse.
+#include "map/map_editor.h"
+
+#include "map/map_quad.h"
+
+bool editorEnabled = true;
+
+namespace {
+
+constexpr int32_t kWholeQuad = 4;
+
+void dragQuad(MapQuad& quad, Vec2f d) {
+    Vec2f* v = quad.vertices;
+    if (quad.editMode >= 0 && quad.editMode <= 3) {
+        Vec2f moved[4] = {v[0], v[1], v[2], v[3]};
+        moved[quad.editMode].x += d.x;
+        moved[quad.editMode].y += d.y;
+        setGeometry(quad, moved[0].x, moved[0].y, moved[1].x, moved[1].y, moved[2].x, moved[2].y,
+                    moved[3].x, moved[3].y);
+    } else if (quad.editMode == kWholeQuad) {
+        // The body and centre catch up at the first motion after release.
+        for (int k = 0; k < 4; ++k) {
+            v[k].x += d.x;
+            v[k].y += d.y;
+        }
+    } else if (quad.editMode == -1) {
+        setGeometry(quad, v[0].x, v[0].y, v[1].x, v[1].y, v[2].x, v[2].y, v[3].x, v[3].y);
+    }
+}
+
+// Rounding corners that lie closer than a grid step can fold the quad or put two corners on
+// one grid point; such a release keeps the corners the drag left.
+void snapUnlessItFolds(MapQuad& quad) {
+    Vec2f before[4];
+    for (int k = 0; k < 4; ++k) before[k] = quad.vertices[k];
+    snapToGrid(quad);
+    if (cornersPassValidation(quad.vertices) && isValidBodyPolygon(quad.vertices)) return;
+    for (int k = 0; k < 4; ++k) quad.vertices[k] = before[k];
+}
+
+}  // namespace
+
+void editorMouseDown(Vec2f point) {
+    if (!editorEnabled) return;
+    for (MapQuad* quad : mapQuads) {
+        if (containsPoint(*quad, point)) {
+            if (quad->selected) {
+                pickEditMode(*quad, point);
+            } else {
+                quad->selected = true;
+                quad->editMode = -1;
+            }
+        } else {
+            quad->selected = false;
+        }
+    }
+}
+
+void pickEditMode(MapQuad& quad, Vec2f point) {
+    quad.editMode = kWholeQuad;
+    Vec2f mid[4];
+    for (int k = 0; k < 4; ++k) {
+        const Vec2f a = quad.vertices[k];
+        const Vec2f b = quad.vertices[(k + 1) % 4];
+        mid[k] = Vec2f{(a.x + b.x) * 0.5f, (a.y + b.y) * 0.5f};
+    }
+    // Each segment joining neighbouring midpoints cuts off one corner triangle; all four tests
+    // run and a later hit wins.
+    struct Cut {
+        int from, to;
+        int32_t corner;
+    };
+    static const Cut kCuts[4] = {{0, 1, 1}, {1, 2, 2}, {2, 3, 3}, {3, 0, 0}};
+    for (const Cut& cut : kCuts) {
+        const Vec2f a = mid[cut.from];
+        const Vec2f b = mid[cut.to];
+        if (wrappedDiff(headingDeg(a, b), headingDeg(a, point)) < 0.0f) quad.editMode = cut.corner;
+    }
+}
+
+void editorDrag(Vec2f delta) {
+    if (!editorEnabled) return;
+    for (MapQuad* quad : mapQuads) {
+        if (quad->selected) dragQuad(*quad, delta);
+    }
+}
+
+void editorMouseUp() {
+    if (!editorEnabled) return;
+    for (MapQuad* quad : mapQuads) {
+        if (quad->editMode != -1) snapUnlessItFolds(*quad);
+        quad->editMode = -1;
+    }
+}
+
+void addDefaultQuad() {
+    MapQuad* quad = new MapQuad;
+    registerQuad(quad);
+    quad->texCoords[0] = {0.0f, 0.0f};
+    quad->texCoords[1] = {1.0f, 0.0f};
+    quad->texCoords[2] = {1.0f, 1.0f};
+    quad->texCoords[3] = {0.0f, 1.0f};
+    setGeometry(*quad, 30.0f, 30.0f, 70.0f, 30.0f, 70.0f, 70.0f, 30.0f, 70.0f);
+}
+
+void setEditorEnabled(bool enabled) { editorEnabled = enabled; }

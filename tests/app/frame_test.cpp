@@ -1,0 +1,82 @@
+// Whole frames in a real window: the unlit scene, and the HUD drawn over the lightmap, in view
+// units that stretch with the window.
+#include <gtest/gtest.h>
+#include <GL/gl.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/camera.h"
+#include "app/frame.h"
+#include "map/physics_world.h"
+#include "render/texture.h"
+#include "support/gl_window.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// Sheets of plain colours, so what a pixel shows is known: an opaque white HUD panel, the
+// needle and the lamps fully transparent, every other sheet missing (drawn untextured white).
+class Frame : public testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("kelvoran-frame-" + std::to_string(getpid()));
+        fs::create_directories(dir);
+        previous = fs::current_path();
+        fs::current_path(dir);
+        ASSERT_EQ(std::system("convert -size 256x256 xc:white PNG32:hud0.png && "
+                              "convert -size 256x256 xc:none PNG32:hud1.png && "
+                              "convert -size 100x90 xc:none PNG32:hud2.png"),
+                  0);
+        openTestWindow(1024, 600);
+        setCamera(0, 0, 1024, 600, 1, 1, 0);
+        captureStdout([] { loadAllTextures(); });
+        createWorld();
+    }
+    void TearDown() override {
+        fs::current_path(previous);
+        fs::remove_all(dir);
+    }
+    // renderFrame swaps, so what it drew is in the front buffer.
+    Rgba shown(int x, int yFromTop, int windowHeight) {
+        glReadBuffer(GL_BACK);
+        const Rgba colour = readPixel(x, windowHeight - 1 - yFromTop);
+        glReadBuffer(GL_BACK);
+        return colour;
+    }
+    void expectColour(Rgba c, float r, float g, float b, const char* what) {
+        EXPECT_NEAR(c.r, r, 0.02) << what;
+        EXPECT_NEAR(c.g, g, 0.02) << what;
+        EXPECT_NEAR(c.b, b, 0.02) << what;
+    }
+    fs::path dir, previous;
+};
+}  // namespace
+
+TEST_F(Frame, WithoutLightsTheSceneIsDarkenedAndTheHudIsNot) {
+    renderFrame();
+    // White background times twice the ambient lightmap level (0.025, 0.025, 0.125).
+    expectColour(shown(600, 300, 600), 0.05f, 0.05f, 0.25f, "unlit scene");
+    expectColour(shown(100, 500, 600), 1, 1, 1, "HUD panel");
+}
+
+TEST_F(Frame, TheHudPanelSitsAtTheBottomLeftAndStretchesWithTheWindow) {
+    renderFrame();
+    // The panel covers view x -32..224 and y 374..630.
+    expectColour(shown(220, 500, 600), 1, 1, 1, "inside the right edge");
+    expectColour(shown(228, 500, 600), 0.05f, 0.05f, 0.25f, "beyond the right edge");
+    expectColour(shown(100, 378, 600), 1, 1, 1, "inside the top edge");
+    expectColour(shown(100, 370, 600), 0.05f, 0.05f, 0.25f, "above the top edge");
+    expectColour(shown(2, 598, 600), 1, 1, 1, "bottom-left corner");
+
+    openTestWindow(2048, 1200);
+    renderFrame();  // the first swap after a resize lets the drawable take its new size
+    renderFrame();
+    expectColour(shown(440, 1000, 1200), 1, 1, 1, "inside the right edge, twice the size");
+    expectColour(shown(456, 1000, 1200), 0.05f, 0.05f, 0.25f, "beyond it, twice the size");
+    expectColour(shown(200, 756, 1200), 1, 1, 1, "inside the top edge, twice the size");
+    expectColour(shown(200, 740, 1200), 0.05f, 0.05f, 0.25f, "above it, twice the size");
+}

@@ -1,0 +1,247 @@
+// The lightmap pass and its composite in a real window: a white scene shows the lightmap
+// doubled, so ambient, lights, shadows and culls can be read back as pixels.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "app/camera.h"
+#include "lighting/lightmap.h"
+#include "map/map_quad.h"
+#include "render/effects.h"
+#include "render/texture.h"
+#include "support/gl_window.h"
+
+namespace {
+
+constexpr float kAmbientR = 0.05f, kAmbientG = 0.05f, kAmbientB = 0.25f;
+constexpr float kTolerance = 0.02f;
+constexpr float kLitMargin = 0.08f;  // a lit spot must beat the ambient level by this much
+
+class Lightmap : public testing::Test {
+protected:
+    void SetUp() override {
+        openTestWindow(1024, 600);
+        ASSERT_EQ(chdir(KELVORAN_ASSETS), 0);
+        captureStdout([] { loadAllTextures(); });
+        ASSERT_NE(findTexture("light1.png"), nullptr);
+        ASSERT_NE(findTexture("light1.png")->glName, 0u) << "light1.png did not load";
+        setCamera(0, 0, 1024, 600, 1, 1, 0);
+    }
+
+    static void light(float x, float y, float r, float g, float b, float angle = 0) {
+        pushLight(*findTexture("light1.png"), x, y, angle, r, g, b, 0);
+    }
+
+    // One frame as the game draws it, with a plain white scene in place of the world layers.
+    static void renderWhiteScene() {
+        glClear(GL_COLOR_BUFFER_BIT);
+        renderLightmap();
+        const Vec2f camera = cameraPosition();
+        const Vec2f view = viewSize();
+        applyWorldProjection();
+        glPushMatrix();
+        applyWorldTransform();
+        glDisable(GL_BLEND);
+        glColor4f(1, 1, 1, 1);
+        glBegin(GL_QUADS);
+        glVertex2f(camera.x - view.x / 2, camera.y - view.y / 2);
+        glVertex2f(camera.x + view.x / 2, camera.y - view.y / 2);
+        glVertex2f(camera.x + view.x / 2, camera.y + view.y / 2);
+        glVertex2f(camera.x - view.x / 2, camera.y + view.y / 2);
+        glEnd();
+        glEnable(GL_BLEND);
+        compositeLightmap();
+        glPopMatrix();
+    }
+
+    // Mean colour of a 5 x 5 patch around a world point (y down) in the 1024 x 600 window.
+    static Rgba at(float x, float y) {
+        const Vec2f camera = cameraPosition();
+        const Vec2f view = viewSize();
+        const int px = static_cast<int>(512 + (x - camera.x) * 1024 / view.x);
+        const int py = static_cast<int>(300 - (y - camera.y) * 600 / view.y);
+        return meanColour(px - 2, py - 2, 5, 5);
+    }
+
+    static void expectAmbient(const Rgba& c, const char* where) {
+        EXPECT_NEAR(c.r, kAmbientR, kTolerance) << where;
+        EXPECT_NEAR(c.g, kAmbientG, kTolerance) << where;
+        EXPECT_NEAR(c.b, kAmbientB, kTolerance) << where;
+    }
+
+    static void expectLit(const Rgba& c, const char* where) {
+        EXPECT_GT(c.r, kAmbientR + kLitMargin) << where;
+        EXPECT_GT(c.g, kAmbientG + kLitMargin) << where;
+    }
+
+    static MapQuad& addBlock(float left, float top, float width, float height) {
+        auto* quad = new MapQuad;
+        registerQuad(quad);
+        quad->vertices[0] = {left, top};
+        quad->vertices[1] = {left + width, top};
+        quad->vertices[2] = {left + width, top + height};
+        quad->vertices[3] = {left, top + height};
+        quad->center = {left + width / 2, top + height / 2};
+        return *quad;
+    }
+};
+
+}  // namespace
+
+TEST_F(Lightmap, WithoutLightsTheSceneIsMultipliedByTheClearColour) {
+    renderWhiteScene();
+    expectAmbient(at(0, 0), "centre");
+    expectAmbient(at(-500, -290), "top left");
+    expectAmbient(at(500, 290), "bottom right");
+    expectAmbient(at(400, -200), "top right");
+}
+
+TEST_F(Lightmap, LightBrightensOnlyItsSurroundingsInItsColour) {
+    Texture& sheet = *findTexture("light1.png");
+    light(-200, -150, 0.3f, 0.2f, 0.1f);
+    renderWhiteScene();
+
+    const Rgba centre = at(-200, -150);
+    expectLit(centre, "at the light");
+    // Colour follows the light's (r, g, b) over the ambient level.
+    EXPECT_GT(centre.r - kAmbientR, centre.g - kAmbientG + 0.02f);
+    EXPECT_GT(centre.g - kAmbientG, centre.b - kAmbientB + 0.02f);
+    // Outside its 600 x 600 quad, below and to the right: texture rows and columns not flipped.
+    expectAmbient(at(-200, 250), "below the light quad");
+    expectAmbient(at(300, -150), "right of the light quad");
+
+    // The queue is emptied by the pass, entries zeroed.
+    EXPECT_EQ(sheet.lightCount, 0);
+    EXPECT_EQ(sheet.lights[0].x, 0.0f);
+    EXPECT_EQ(sheet.lights[0].red, 0.0f);
+    renderWhiteScene();
+    expectAmbient(at(-200, -150), "next frame without new lights");
+}
+
+TEST_F(Lightmap, ShadowBehindAQuadStaysDarkAndItsMirrorIsLit) {
+    addBlock(-140, -20, 40, 40);
+    light(0, 0, 0.3f, 0.3f, 0.3f);
+    renderWhiteScene();
+
+    expectAmbient(at(-200, 0), "in the shadow");
+    expectAmbient(at(-260, 10), "further along the shadow");
+    expectLit(at(200, 0), "mirror image");
+    expectLit(at(0, -120), "beside the quad");
+}
+
+TEST_F(Lightmap, CasterFaceGetsTheDimmerLight) {
+    addBlock(-140, -20, 40, 40);
+    light(0, 0, 0.3f, 0.3f, 0.3f);
+    renderWhiteScene();
+
+    const Rgba face = at(-120, 0);
+    const Rgba mirror = at(120, 0);
+    expectLit(face, "caster face");
+    EXPECT_LT(face.r, mirror.r - 0.04f);
+    EXPECT_LT(face.g, mirror.g - 0.04f);
+}
+
+TEST_F(Lightmap, OverlappingLightsAdd) {
+    light(-60, 0, 0.15f, 0.15f, 0.15f);
+    renderWhiteScene();
+    const Rgba left = at(0, 30);
+    light(60, 0, 0.15f, 0.15f, 0.15f);
+    renderWhiteScene();
+    const Rgba right = at(0, 30);
+    light(-60, 0, 0.15f, 0.15f, 0.15f);
+    light(60, 0, 0.15f, 0.15f, 0.15f);
+    renderWhiteScene();
+    const Rgba both = at(0, 30);
+
+    expectLit(left, "left light alone");
+    EXPECT_NEAR(both.r - kAmbientR, (left.r - kAmbientR) + (right.r - kAmbientR), 0.03f);
+    EXPECT_NEAR(both.g - kAmbientG, (left.g - kAmbientG) + (right.g - kAmbientG), 0.03f);
+}
+
+TEST_F(Lightmap, ShadowOfOneLightDoesNotDarkenAnother) {
+    addBlock(-110, -20, 20, 40);
+    light(-150, 0, 0.3f, 0.3f, 0.3f);
+    renderWhiteScene();
+    const Rgba shadowedOnly = at(-40, 0);
+    light(100, 0, 0.3f, 0.3f, 0.3f);
+    renderWhiteScene();
+    const Rgba otherOnly = at(-40, 0);
+    light(-150, 0, 0.3f, 0.3f, 0.3f);
+    light(100, 0, 0.3f, 0.3f, 0.3f);
+    renderWhiteScene();
+    const Rgba both = at(-40, 0);
+
+    expectAmbient(shadowedOnly, "in the first light's shadow");
+    expectLit(otherOnly, "second light alone");
+    EXPECT_NEAR(both.r, otherOnly.r, kTolerance);
+    EXPECT_NEAR(both.g, otherOnly.g, kTolerance);
+}
+
+TEST_F(Lightmap, LightsAt800FromTheCameraAreSkipped) {
+    // A wider view puts lights 800 units away on screen.
+    setCamera(0, 0, 2048, 1200, 1, 1, 0);
+    light(800, 0, 0.3f, 0.3f, 0.3f);
+    light(0, 800, 0.3f, 0.3f, 0.3f);  // off screen, just as far
+    renderWhiteScene();
+    expectAmbient(at(800, 0), "exactly 800 away");
+    EXPECT_EQ(findTexture("light1.png")->lightCount, 0);
+
+    light(799.9f, 0, 0.3f, 0.3f, 0.3f);
+    renderWhiteScene();
+    expectLit(at(799.9f, 0), "799.9 away");
+}
+
+TEST_F(Lightmap, MoreThan186CastersAllThrowShadows) {
+    // 199 small squares in a row below the light; their shadows point down, away from y = 0.
+    for (int i = 0; i < 199; ++i) addBlock(-398.0f + 4.0f * i, 200.0f, 3.0f, 3.0f);
+    addBlock(-140, -20, 40, 40);  // the 200th caster
+    light(0, 0, 0.3f, 0.3f, 0.3f);
+    renderWhiteScene();
+
+    expectAmbient(at(-200, 0), "shadow of the 200th caster");
+    expectLit(at(200, 0), "its mirror image");
+    expectAmbient(at(-100, 260), "below the row of small squares");
+}
+
+TEST_F(Lightmap, PassRestoresStateAndKeepsLinearFiltering) {
+    // The last thing a frame binds is a HUD sheet; it must come through the pass unchanged.
+    Texture& hud = *findTexture("hud2.png");
+    glBindTexture(GL_TEXTURE_2D, hud.glName);
+    GLint stackDepth = 0;
+    glMatrixMode(GL_MODELVIEW);
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &stackDepth);
+    addBlock(-140, -20, 40, 40);
+    light(0, 0, 0.3f, 0.3f, 0.3f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    renderLightmap();
+
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 1024);
+    EXPECT_EQ(viewport[3], 600);
+    GLint depthAfter = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthAfter);
+    EXPECT_EQ(depthAfter, stackDepth);
+    EXPECT_FALSE(glIsEnabled(GL_STENCIL_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+    GLint src = 0, dst = 0;
+    glGetIntegerv(GL_BLEND_SRC, &src);
+    glGetIntegerv(GL_BLEND_DST, &dst);
+    EXPECT_EQ(src, GL_SRC_ALPHA);
+    EXPECT_EQ(dst, GL_ONE_MINUS_SRC_ALPHA);
+    GLboolean mask[4] = {};
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    EXPECT_TRUE(mask[0] && mask[1] && mask[2] && mask[3]);
+
+    for (const uint32_t name : {hud.glName, findTexture("light1.png")->glName, lightmapTexture}) {
+        glBindTexture(GL_TEXTURE_2D, name);
+        GLint minFilter = 0, magFilter = 0;
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
+        EXPECT_EQ(minFilter, GL_LINEAR) << "texture " << name;
+        EXPECT_EQ(magFilter, GL_LINEAR) << "texture " << name;
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}

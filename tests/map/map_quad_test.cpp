@@ -1,0 +1,316 @@
+// map_quad_test.cpp: quad validation, point queries, covered-edge bursts and static bodies.
+#include <box2d/box2d.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "map/map_quad.h"
+#include "map/physics_world.h"
+#include "render/texture.h"
+#include "support/gl_window.h"
+
+namespace {
+
+uint32_t noImage(const std::string&) { return 0; }
+
+class MapQuadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        setImageLoader(noImage);
+        captureStdout([] { loadAllTextures(); });
+        delete createWorld();
+        bloom = findTexture("bloomtest.png");
+        ASSERT_NE(bloom, nullptr);
+    }
+
+    MapQuad& addQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3,
+                     float y3) {
+        MapQuad* quad = new MapQuad;
+        registerQuad(quad);
+        quad->texCoords[1] = {1.0f, 0.0f};
+        quad->texCoords[2] = {1.0f, 1.0f};
+        quad->texCoords[3] = {0.0f, 1.0f};
+        setGeometry(*quad, x0, y0, x1, y1, x2, y2, x3, y3);
+        return *quad;
+    }
+    MapQuad& addSquare() { return addQuad(30, 30, 70, 30, 70, 70, 30, 70); }
+
+    Texture* bloom = nullptr;
+};
+
+void expectCorners(const MapQuad& quad, const float expected[8]) {
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(quad.vertices[k].x, expected[2 * k]) << "corner " << k;
+        EXPECT_EQ(quad.vertices[k].y, expected[2 * k + 1]) << "corner " << k;
+    }
+}
+
+// Metre corners of the quad's one polygon fixture, in Box2D's order.
+std::vector<b2Vec2> bodyPolygon(const MapQuad& quad) {
+    std::vector<b2Vec2> points;
+    const b2Fixture* fixture = quad.body->GetFixtureList();
+    const auto* shape = static_cast<const b2PolygonShape*>(fixture->GetShape());
+    for (int i = 0; i < shape->m_count; ++i) points.push_back(shape->m_vertices[i]);
+    return points;
+}
+
+const float kSquare[8] = {30, 30, 70, 30, 70, 70, 30, 70};
+
+}  // namespace
+
+TEST_F(MapQuadTest, ScreenClockwiseSquareIsAcceptedAndReversedOrderKeepsOldCorners) {
+    MapQuad& quad = addSquare();
+    expectCorners(quad, kSquare);
+    EXPECT_EQ(quad.center.x, 50.0f);
+    EXPECT_EQ(quad.center.y, 50.0f);
+
+    setGeometry(quad, 30, 30, 30, 70, 70, 70, 70, 30);
+    expectCorners(quad, kSquare);
+    ASSERT_NE(quad.body, nullptr);  // rebuilt from the kept corners
+}
+
+TEST_F(MapQuadTest, CollinearCornersAreRejected) {
+    MapQuad& quad = addSquare();
+    setGeometry(quad, 30, 30, 50, 30, 70, 30, 50, 70);  // 0, 1, 2 on one line
+    expectCorners(quad, kSquare);
+    setGeometry(quad, 30, 30, 70, 30, 70, 70, 70, 90);  // 1, 2, 3 on one line
+    expectCorners(quad, kSquare);
+}
+
+TEST_F(MapQuadTest, FirstProposalRejectedLeavesZeroCornersAndNoBody) {
+    MapQuad& quad = addQuad(30, 30, 30, 70, 70, 70, 70, 30);
+    const float zero[8] = {};
+    expectCorners(quad, zero);
+    EXPECT_EQ(quad.body, nullptr);
+    EXPECT_EQ(getWorld()->GetBodyCount(), 1);  // only the ground
+}
+
+TEST_F(MapQuadTest, PointsOnEdgesAndCornersAreOutside) {
+    const MapQuad& quad = addSquare();
+    EXPECT_TRUE(containsPoint(quad, {50, 50}));
+    EXPECT_TRUE(containsPoint(quad, {30.01f, 69.99f}));
+    EXPECT_FALSE(containsPoint(quad, {50, 30}));
+    EXPECT_FALSE(containsPoint(quad, {70, 50}));
+    EXPECT_FALSE(containsPoint(quad, {30, 30}));
+    EXPECT_FALSE(containsPoint(quad, {70, 70}));
+    EXPECT_FALSE(containsPoint(quad, {50, 71}));
+    EXPECT_FALSE(containsPoint(quad, {-50, -50}));
+}
+
+TEST_F(MapQuadTest, EmptyMapFindsNothing) {
+    EXPECT_EQ(getQuadCount(), 0);
+    EXPECT_EQ(findQuadAt({50, 50}), -1);
+    EXPECT_FALSE(anyQuadAt({50, 50}));
+}
+
+TEST_F(MapQuadTest, FindQuadAtReturnsLowestIndexAndAnyQuadAtSeesLaterQuads) {
+    addQuad(0, 0, 20, 0, 20, 20, 0, 20);
+    addQuad(40, 40, 100, 40, 100, 100, 40, 100);
+    addQuad(50, 50, 90, 50, 90, 90, 50, 90);
+    EXPECT_EQ(findQuadAt({60, 60}), 1);
+    EXPECT_EQ(findQuadAt({45, 45}), 1);
+    EXPECT_EQ(findQuadAt({10, 10}), 0);
+    EXPECT_EQ(findQuadAt({30, 30}), -1);
+    EXPECT_TRUE(anyQuadAt({60, 60}));
+    EXPECT_FALSE(anyQuadAt({30, 30}));
+    EXPECT_EQ(getQuadCount(), 3);
+    EXPECT_EQ(&getQuad(2), mapQuads[2]);
+}
+
+TEST_F(MapQuadTest, HeadingsOfTheAxesAndOfAZeroVector) {
+    EXPECT_EQ(headingDeg({1, 0}, {0, 0}), 180.0f);
+    EXPECT_EQ(headingDeg({0, 1}, {0, 0}), 90.0f);
+    EXPECT_EQ(headingDeg({0, -1}, {0, 0}), 270.0f);
+    const float minusX = headingDeg({-1, 0}, {0, 0});
+    EXPECT_GT(minusX, 0.0f);  // the float pi is slightly above pi
+    EXPECT_NEAR(minusX, 0.000005f, 0.000002f);
+    EXPECT_EQ(headingDeg({5, 5}, {5, 5}), 180.0f);
+    EXPECT_EQ(headingDeg({3, 3}, {1, 1}), headingDeg({2, 2}, {0, 0}));
+}
+
+TEST_F(MapQuadTest, WrappedDiffTakesTheShortWayRoundWithStrictBounds) {
+    EXPECT_EQ(wrappedDiff(350, 10), -20.0f);
+    EXPECT_EQ(wrappedDiff(10, 350), 20.0f);
+    EXPECT_EQ(wrappedDiff(190, 10), 180.0f);
+    EXPECT_EQ(wrappedDiff(10, 190), -180.0f);
+    EXPECT_EQ(wrappedDiff(100, 30), 70.0f);
+}
+
+TEST_F(MapQuadTest, ProbePointsLieTwoUnitsOutsideEachEdgeMidpoint) {
+    // Equal neighbours on all four sides: every edge is covered, and each burst marks its probe.
+    addQuad(30, -10, 70, -10, 70, 30, 30, 30);
+    addQuad(70, 30, 110, 30, 110, 70, 70, 70);
+    addQuad(30, 70, 70, 70, 70, 110, 30, 110);
+    addQuad(-10, 30, 30, 30, 30, 70, -10, 70);
+    bloom->bursts.clear();
+    addSquare();
+    ASSERT_EQ(bloom->bursts.size(), 4u);
+    const float expected[4][2] = {{50, 28}, {72, 50}, {50, 72}, {28, 50}};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(bloom->bursts[k].x, expected[k][0]) << "edge " << k;
+        EXPECT_EQ(bloom->bursts[k].y, expected[k][1]) << "edge " << k;
+        EXPECT_EQ(bloom->bursts[k].angle, 0.0f);
+    }
+}
+
+TEST_F(MapQuadTest, EdgeCoveredByAnEqualNeighbourBurstsOnceAndAgainOnReshape) {
+    MapQuad& neighbour = addQuad(70, 30, 110, 30, 110, 70, 70, 70);
+    EXPECT_TRUE(bloom->bursts.empty());
+    MapQuad& quad = addSquare();
+    ASSERT_EQ(bloom->bursts.size(), 1u);
+    EXPECT_EQ(bloom->bursts[0].x, 72.0f);
+    EXPECT_EQ(bloom->bursts[0].y, 50.0f);
+
+    setGeometry(quad, 30, 30, 70, 30, 70, 70, 30, 70);
+    EXPECT_EQ(bloom->bursts.size(), 2u);
+
+    // The neighbour's own edge 3 is covered by the square once the neighbour is reshaped.
+    setGeometry(neighbour, 70, 30, 110, 30, 110, 70, 70, 70);
+    ASSERT_EQ(bloom->bursts.size(), 3u);
+    EXPECT_EQ(bloom->bursts[2].x, 68.0f);
+    EXPECT_EQ(bloom->bursts[2].y, 50.0f);
+}
+
+TEST_F(MapQuadTest, ShortNeighbourEdgeOrEmptySpaceCoversNothing) {
+    addQuad(70, 40, 110, 40, 110, 60, 70, 60);
+    addQuad(-100, -100, -60, -100, -60, -60, -100, -60);
+    bloom->bursts.clear();
+    addSquare();
+    EXPECT_TRUE(bloom->bursts.empty());
+}
+
+TEST_F(MapQuadTest, ProbeInsideSeveralQuadsAsksOnlyTheFirst) {
+    addQuad(70, 40, 110, 40, 110, 60, 70, 60);  // short facing edge, first in the list
+    addQuad(70, 30, 110, 30, 110, 70, 70, 70);
+    bloom->bursts.clear();
+    addSquare();
+    EXPECT_TRUE(bloom->bursts.empty());
+}
+
+TEST_F(MapQuadTest, FacingEdgeLengthOfTheNeighbour) {
+    const MapQuad& quad = addQuad(70, 30, 110, 30, 110, 70, 70, 70);
+    EXPECT_EQ(facingEdgeLength(quad, {72, 50}), 40.0f);
+    EXPECT_EQ(facingEdgeLength(quad, {90, 32}), 40.0f);
+    EXPECT_TRUE(std::isnan(facingEdgeLength(quad, {90, 50})));
+    EXPECT_TRUE(std::isnan(facingEdgeLength(quad, {80, 40})));
+    const MapQuad& flat = addQuad(0, 0, 60, 0, 60, 10, 0, 10);
+    EXPECT_EQ(facingEdgeLength(flat, {30, 2}), 60.0f);
+    EXPECT_EQ(facingEdgeLength(flat, {58, 5}), 10.0f);
+}
+
+TEST_F(MapQuadTest, SnapRoundsHalvesAwayFromZero) {
+    EXPECT_EQ(snapCoordinate(3.9f), 0.0f);
+    EXPECT_EQ(snapCoordinate(4.0f), 8.0f);
+    EXPECT_EQ(snapCoordinate(11.99f), 8.0f);
+    EXPECT_EQ(snapCoordinate(12.0f), 16.0f);
+    EXPECT_EQ(snapCoordinate(-4.0f), -8.0f);
+    const float minusZero = snapCoordinate(-3.99f);
+    EXPECT_EQ(minusZero, 0.0f);
+    EXPECT_TRUE(std::signbit(minusZero));
+
+    MapQuad& quad = addQuad(3.9f, 4.0f, 11.99f, -4.0f, 12.0f, 20.0f, -3.99f, 19.0f);
+    b2Body* body = quad.body;
+    const Vec2f center = quad.center;
+    snapToGrid(quad);
+    const float expected[8] = {0, 8, 8, -8, 16, 24, -0.0f, 16};
+    expectCorners(quad, expected);
+    EXPECT_EQ(quad.body, body);  // the body and centre wait for the next setGeometry
+    EXPECT_EQ(quad.center.x, center.x);
+}
+
+TEST_F(MapQuadTest, BodyMirrorsTheCornersInMetresAndIsReplacedOnEveryReshape) {
+    MapQuad& quad = addSquare();
+    ASSERT_NE(quad.body, nullptr);
+    EXPECT_EQ(quad.body->GetType(), b2_staticBody);
+    EXPECT_EQ(quad.body->GetWorld(), getWorld());
+    EXPECT_EQ(getWorld()->GetBodyCount(), 2);
+    const std::vector<b2Vec2> polygon = bodyPolygon(quad);
+    ASSERT_EQ(polygon.size(), 4u);
+    float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
+    for (const b2Vec2& p : polygon) {
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+    }
+    EXPECT_FLOAT_EQ(minX, 1.5f);
+    EXPECT_FLOAT_EQ(maxX, 3.5f);
+    EXPECT_FLOAT_EQ(minY, 1.5f);
+    EXPECT_FLOAT_EQ(maxY, 3.5f);
+    EXPECT_FLOAT_EQ(quad.body->GetFixtureList()->GetFriction(), 0.2f);
+
+    setGeometry(quad, 30, 30, 70, 30, 70, 70, 30, 70);
+    EXPECT_EQ(getWorld()->GetBodyCount(), 2);  // the old body went, a new one came
+}
+
+TEST_F(MapQuadTest, TinyQuadKeepsItsCornersButGetsNoBodyUntilValidAgain) {
+    // Passes the turn test, but its corners lie within Box2D's weld distance.
+    MapQuad& quad = addQuad(10, 10, 10.02f, 10, 10.02f, 10.02f, 10, 10.02f);
+    EXPECT_EQ(quad.vertices[1].x, 10.02f);
+    EXPECT_EQ(quad.body, nullptr);
+    setGeometry(quad, 10, 10, 50, 10, 50, 50, 10, 50);
+    EXPECT_NE(quad.body, nullptr);
+}
+
+TEST_F(MapQuadTest, CollapsedSnapIsNeverHandedToThePhysics) {
+    MapQuad& quad = addQuad(30, 30, 33, 30, 33, 33, 30, 33);
+    ASSERT_NE(quad.body, nullptr);
+    snapToGrid(quad);  // every corner lands on (32, 32)
+    setGeometry(quad, quad.vertices[0].x, quad.vertices[0].y, quad.vertices[1].x,
+                quad.vertices[1].y, quad.vertices[2].x, quad.vertices[2].y, quad.vertices[3].x,
+                quad.vertices[3].y);
+    EXPECT_EQ(quad.body, nullptr);
+    EXPECT_EQ(getWorld()->GetBodyCount(), 1);
+    getWorld()->Step(0.01f, 5, 6);
+}
+
+TEST_F(MapQuadTest, BodyPolygonCheckRefusesWhatBox2DCannotTake) {
+    const Vec2f square[4] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    EXPECT_TRUE(isValidBodyPolygon(square));
+    const Vec2f reversed[4] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    EXPECT_FALSE(isValidBodyPolygon(reversed));
+    const Vec2f folded[4] = {{0, 0}, {10, 10}, {10, 0}, {0, 10}};
+    EXPECT_FALSE(isValidBodyPolygon(folded));
+    const Vec2f collapsed[4] = {{0, 0}, {10, 0}, {10, 0}, {0, 10}};
+    EXPECT_FALSE(isValidBodyPolygon(collapsed));
+    const Vec2f flat[4] = {{0, 0}, {10, 0}, {20, 0.00001f}, {0, 0.00001f}};
+    EXPECT_FALSE(isValidBodyPolygon(flat));
+    const Vec2f notANumber[4] = {{0, 0}, {10, 0}, {10, NAN}, {0, 10}};
+    EXPECT_FALSE(isValidBodyPolygon(notANumber));
+    const Vec2f infinite[4] = {{0, 0}, {INFINITY, 0}, {10, 10}, {0, 10}};
+    EXPECT_FALSE(isValidBodyPolygon(infinite));
+    const Vec2f huge[4] = {{0, 0}, {1e30f, 0}, {1e30f, 1e30f}, {0, 1e30f}};
+    EXPECT_FALSE(isValidBodyPolygon(huge));
+}
+
+TEST_F(MapQuadTest, RandomNearDegenerateProposalsNeverAbortAndOnlyValidCornersGetBodies) {
+    std::mt19937 random(1234);
+    std::uniform_real_distribution<float> spread(-40.0f, 40.0f);
+    std::uniform_real_distribution<float> jitter(-0.05f, 0.05f);
+    std::uniform_int_distribution<int> kind(0, 3);
+    MapQuad& quad = addSquare();
+    int accepted = 0, withBody = 0;
+    for (int n = 0; n < 20000; ++n) {
+        float c[8];
+        const int k = kind(random);
+        for (float& value : c) {
+            if (k == 0) value = spread(random);
+            else if (k == 1) value = 100.0f + jitter(random);  // corners almost on one point
+            else value = std::round(spread(random) / 8.0f) * 8.0f + (k == 3 ? jitter(random) : 0);
+        }
+        const Vec2f before = quad.vertices[0];
+        setGeometry(quad, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
+        if (quad.vertices[0].x != before.x || quad.vertices[0].y != before.y) ++accepted;
+        if (quad.body != nullptr) {
+            ++withBody;
+            EXPECT_TRUE(isValidBodyPolygon(quad.vertices));
+        } else {
+            EXPECT_FALSE(isValidBodyPolygon(quad.vertices));
+        }
+    }
+    getWorld()->Step(0.01f, 5, 6);
+    EXPECT_GT(accepted, 100);
+    EXPECT_GT(withBody, 100);
+}
