@@ -97,6 +97,9 @@ void Car::postStep() {
     if (angle < 0.0f) {
         angle += 360.0f;
     }
+    if (angle == 0.0f) {
+        angle = 0.0f;  // a level body gives -0, which would print as "-0" in the diagnostic
+    }
     body->SetTransform(body->GetPosition(), -angle * kPi / 180.0f);
     setCamera(x + kLookAhead * std::cos(radians(angle)), y + kLookAhead * std::sin(radians(angle)),
               0, 0, 1.0f, 1.0f, 0.0f);
@@ -121,9 +124,7 @@ std::string carDiagnosticLine(float vx, float vy, float theta) {
     if (backY == 0.0f) {
         backY = 0.0f;
     }
-    const float a = static_cast<float>(
-        180.0 - std::atan2(static_cast<double>(backY), static_cast<double>(backX)) * 180.0 /
-                    static_cast<double>(kPi));
+    const float a = 180.0f - std::atan2(backY, backX) * 180.0f / kPi;
 
     float c = a + theta;
     if (a > 180.0f - theta) {

@@ -111,6 +111,17 @@ TEST_F(BoxTest, DiesInPass2401AndGoesWithItsBodyInPass2402) {
     EXPECT_EQ(getWorld()->GetBodyCount(), 1);  // the ground
 }
 
+TEST_F(BoxTest, DestructorDestroysTheBodyInTheWorldThatMadeIt) {
+    Box* box = quietBox(200.0f, 300.0f);
+    b2World* old = createWorld();  // the box was not moved along
+    box->dead = true;
+    updateActors();
+    EXPECT_TRUE(actors.empty());
+    EXPECT_EQ(old->GetBodyCount(), 1);
+    EXPECT_EQ(getWorld()->GetBodyCount(), 1);
+    delete old;
+}
+
 TEST_F(BoxTest, DrawQueuesOneSpriteAndOneWarmLight) {
     loadTexturesHeadless();
     Box* box = quietBox(100.0f, 50.0f);

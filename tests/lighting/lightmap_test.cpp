@@ -118,6 +118,14 @@ TEST_F(Lightmap, LightBrightensOnlyItsSurroundingsInItsColour) {
     expectAmbient(at(-200, -150), "next frame without new lights");
 }
 
+TEST_F(Lightmap, LightIsPlacedAndCulledRelativeToTheCamera) {
+    setCamera(2000, 500, 0, 0, 1, 1, 0);
+    light(1800, 500, 0.3f, 0.3f, 0.3f);  // 200 from the camera, 1868 from the origin
+    renderWhiteScene();
+    expectLit(at(1800, 500), "left of the camera");
+    expectAmbient(at(2300, 500), "right of the camera");
+}
+
 TEST_F(Lightmap, ShadowBehindAQuadStaysDarkAndItsMirrorIsLit) {
     addBlock(-140, -20, 40, 40);
     light(0, 0, 0.3f, 0.3f, 0.3f);

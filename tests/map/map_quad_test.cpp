@@ -2,6 +2,7 @@
 #include <box2d/box2d.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>

@@ -55,6 +55,7 @@ protected:
     }
 
     void start() {
+        window.clear();
         pid = fork();
         if (pid == 0) {
             if (chdir(dir.c_str()) != 0) _exit(126);
@@ -142,4 +143,33 @@ TEST_F(Game, SpaceSprinklesBoxesAtTheCursorAndKeyOneDropsACar) {
     EXPECT_NE(out.find("  Box - POS:100/-100/ - 0x"), std::string::npos) << out.substr(0, 2000);
     EXPECT_NE(out.find("  Car - POS:10/20/ - 0x"), std::string::npos);
     EXPECT_NE(out.find("\n0 / 0 / 180 / 180\n"), std::string::npos);
+}
+
+TEST_F(Game, ALevelBuiltWithTheMouseIsSavedAndComesBackOnTheNextStart) {
+    fs::remove(dir / "map.txt");
+    start();
+    key("3");  // a 40 x 40 square at (30, 30)
+    const std::string mouse = "xdotool mousemove --window " + window + " ";
+    run(mouse + "562 350");  // world (50, 50), inside the square
+    run("xdotool click 1");  // select
+    sleepMs(100);
+    run("xdotool mousedown 1");  // grab the whole quad
+    sleepMs(100);
+    run(mouse + "570 354");
+    run(mouse + "578 358");  // dragged by (16, 8)
+    sleepMs(100);
+    run("xdotool mouseup 1");  // snaps to the grid
+    sleepMs(100);
+    key("9");
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+
+    start();
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    const std::string out = readFile(dir / "stdout.txt");
+    EXPECT_NE(out.find("Loading map.txt\nFile exist\nFind 1 quads\n1.(48,40,88,40,88,80,48,80,0)\n"
+                       "End of loading\n"),
+              std::string::npos)
+        << out.substr(out.find("Loading map.txt"));
 }

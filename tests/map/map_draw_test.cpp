@@ -1,0 +1,157 @@
+// map_draw_test.cpp: quads and their selection outlines on a real framebuffer.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "map/map_draw.h"
+#include "map/map_editor.h"
+#include "map/map_quad.h"
+#include "map/physics_world.h"
+#include "render/texture.h"
+#include "support/gl_window.h"
+
+namespace {
+
+constexpr int kWidth = 1024;
+constexpr int kHeight = 600;
+
+uint32_t noImage(const std::string&) { return 0; }
+
+// The frame's world view at camera (0, 0): world (0, 0) is the window centre, y down.
+void setUpFrame() {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(-kWidth / 2, kWidth / 2, kHeight / 2, -kHeight / 2);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(1, 1, 1, 1);
+    glClearColor(0, 0, 0.5f, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+// Mean colour of a world-space rectangle (x, y is its top-left corner).
+Rgba worldRegion(int x, int y, int width, int height) {
+    const int px = kWidth / 2 + x;
+    const int py = kHeight - (kHeight / 2 + y) - height;
+    return meanColour(px, py, width, height);
+}
+
+// Of the rows straddling the square's top edge, the one that looks most like an outline: red
+// without the green of the white fill (the background has neither).
+Rgba outlineRow() {
+    Rgba best;
+    float bestScore = -1.0f;
+    for (int y = 27; y <= 33; ++y) {
+        const Rgba row = worldRegion(36, y, 28, 1);
+        const float score = row.r * (1.0f - row.g);
+        if (score > bestScore) {
+            best = row;
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
+// Whether some column between x0 and x1 is red over the rows y .. y + height.
+bool redColumnBetween(int x0, int x1, int y, int height) {
+    for (int x = x0; x <= x1; ++x) {
+        const Rgba column = worldRegion(x, y, 1, height);
+        if (column.r > 0.9f && column.g < 0.1f) return true;
+    }
+    return false;
+}
+
+class MapDrawTest : public testing::Test {
+protected:
+    void SetUp() override {
+        openTestWindow(kWidth, kHeight);
+        setImageLoader(noImage);  // texture 0: quads fill with the current colour
+        captureStdout([] { loadAllTextures(); });
+        createWorld();
+        setUpFrame();
+    }
+};
+
+void expectRestingState() {
+    float colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_FLOAT_EQ(colour[0], 1.0f);
+    EXPECT_FLOAT_EQ(colour[1], 1.0f);
+    EXPECT_FLOAT_EQ(colour[2], 1.0f);
+    float width = 0;
+    glGetFloatv(GL_LINE_WIDTH, &width);
+    EXPECT_FLOAT_EQ(width, 1.0f);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+}
+
+}  // namespace
+
+TEST_F(MapDrawTest, EmptyMapDrawsNothing) {
+    drawMap();
+    const Rgba centre = worldRegion(-100, -100, 200, 200);
+    EXPECT_NEAR(centre.r, 0.0f, 0.01f);
+    EXPECT_NEAR(centre.b, 0.5f, 0.01f);
+    expectRestingState();
+}
+
+TEST_F(MapDrawTest, UnselectedQuadIsFilledWithoutOutline) {
+    addDefaultQuad();
+    drawMap();
+    const Rgba inside = worldRegion(35, 35, 30, 30);
+    EXPECT_NEAR(inside.r, 1.0f, 0.02f);
+    EXPECT_NEAR(inside.g, 1.0f, 0.02f);
+    const Rgba outside = worldRegion(80, 35, 20, 30);
+    EXPECT_NEAR(outside.r, 0.0f, 0.02f);
+    const Rgba row = outlineRow();
+    EXPECT_TRUE(row.g > 0.9f || row.r < 0.1f);  // every row is fill or background
+    expectRestingState();
+}
+
+TEST_F(MapDrawTest, SelectedQuadIsOutlinedRedThenAmberWhileDraggingThenRedAgain) {
+    addDefaultQuad();
+    editorMouseDown({50, 50});
+    drawMap();
+    Rgba row = outlineRow();
+    EXPECT_GT(row.r, 0.9f);
+    EXPECT_LT(row.g, 0.1f);
+    EXPECT_LT(row.b, 0.1f);
+    const Rgba inside = worldRegion(40, 40, 20, 20);
+    EXPECT_NEAR(inside.g, 1.0f, 0.02f);  // only the outline is red
+    expectRestingState();
+
+    editorMouseDown({50, 50});  // grab the whole quad
+    setUpFrame();
+    drawMap();
+    row = outlineRow();
+    EXPECT_NEAR(row.r, 0.8f, 0.05f);
+    EXPECT_NEAR(row.g, 0.6f, 0.05f);
+    EXPECT_LT(row.b, 0.1f);
+    expectRestingState();
+
+    editorMouseUp();
+    setUpFrame();
+    drawMap();
+    row = outlineRow();
+    EXPECT_GT(row.r, 0.9f);
+    EXPECT_LT(row.g, 0.1f);
+}
+
+TEST_F(MapDrawTest, LaterQuadsCoverEarlierOnes) {
+    addDefaultQuad();
+    MapQuad* top = new MapQuad;
+    registerQuad(top);
+    setGeometry(*top, 50, 50, 90, 50, 90, 90, 50, 90);
+    top->texture = nullptr;  // still drawn, with no texture bound
+    mapQuads[0]->selected = true;
+    drawMap();
+    // The red outline of the first quad's right edge is hidden where the second quad covers it.
+    EXPECT_TRUE(redColumnBetween(66, 74, 35, 10));
+    EXPECT_FALSE(redColumnBetween(66, 74, 55, 10));
+}
