@@ -1,4 +1,5 @@
 // map_loader_fuzz.cpp: feeds arbitrary bytes to the map loader as map.txt.
+#include <box2d/box2d.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -17,7 +18,10 @@ namespace {
 
 uint32_t noImage(const std::string&) { return 0; }
 
-void prepare() {
+}  // namespace
+
+// The texture records live for the whole process, as in the game; run with -detect_leaks=0.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     char pattern[] = "/tmp/kelvoran-fuzz-XXXXXX";
     if (mkdtemp(pattern) == nullptr || chdir(pattern) != 0) std::abort();
     setImageLoader(noImage);
@@ -25,13 +29,10 @@ void prepare() {
     std::streambuf* console = std::cout.rdbuf(quiet.rdbuf());
     loadAllTextures();
     std::cout.rdbuf(console);
+    return 0;
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool ready = (prepare(), true);
-    (void)ready;
     std::FILE* file = std::fopen("map.txt", "wb");
     if (file == nullptr) std::abort();
     if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
