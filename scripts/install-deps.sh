@@ -5,7 +5,7 @@ packages=(
   cmake g++ make pkg-config
   libbox2d-dev libsoil-dev freeglut3-dev libglu1-mesa-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool imagemagick x11-utils
+  xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
 )
 missing=()
 for p in "${packages[@]}"; do

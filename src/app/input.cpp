@@ -26,6 +26,8 @@ constexpr float kBurstSpanX = 768.0f;  // bursts land in x 32..800
 constexpr float kBurstSpanY = 568.0f;  // and y 32..600
 constexpr float kFlickerRange = 1000.0f;
 constexpr int kLeftButton = 0;
+// rand() runs up to RAND_MAX here, not 32767: dividing by it keeps every fraction within 0..1.
+constexpr float kRandMax = static_cast<float>(RAND_MAX);
 constexpr int kButtonDown = 0;
 
 int keyIndex(int code) { return static_cast<uint8_t>(code); }
@@ -59,8 +61,8 @@ void spawnBloomBursts() {
     for (int i = 0; i < kBurstsPerZ; ++i) {
         const int r1 = std::rand();
         const int r2 = std::rand();
-        const float y = kBurstMargin + static_cast<float>(r1) / RAND_MAX * kBurstSpanY;
-        const float x = kBurstMargin + static_cast<float>(r2) / RAND_MAX * kBurstSpanX;
+        const float y = kBurstMargin + static_cast<float>(r1) / kRandMax * kBurstSpanY;
+        const float x = kBurstMargin + static_cast<float>(r2) / kRandMax * kBurstSpanX;
         if (bloom) spawnBurst(*bloom, x, y, 0.0f);
     }
 }
@@ -72,7 +74,7 @@ int isKeyDown(int code) { return keyboard[keyIndex(code)]; }
 void releaseAllKeys() { std::memset(keyboard, 0, sizeof keyboard); }
 
 float randomRange(float lo, float hi) {
-    return lo + (hi - lo) * static_cast<float>(std::rand()) / RAND_MAX;
+    return lo + (hi - lo) * static_cast<float>(std::rand()) / kRandMax;
 }
 
 void setWindowActions(const WindowActions& actions) { windowActions = actions; }
