@@ -7,5 +7,5 @@ cd "$root/$build"
 for bench in "$root/$build"/*_bench; do
   [ -x "$bench" ] || continue
   echo "== $(basename "$bench")"
-  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$bench" --benchmark_min_time=0.2
+  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" "$bench" --benchmark_min_time=0.2
 done

@@ -3,5 +3,5 @@
 set -euo pipefail
 build=${1:-build}
 cd "$(dirname "$0")/.."
-exec xvfb-run -a -s "-screen 0 2560x1600x24 -nolisten tcp" \
+exec xvfb-run -a -s "-screen 0 2560x1600x24 -nolisten tcp -noreset" \
   ctest --test-dir "$build" --output-on-failure -j2 --timeout 300

@@ -2,6 +2,7 @@
 #include "actors/actor.h"
 
 #include <cstddef>
+#include <iostream>
 #include <limits>
 
 std::vector<Actor*> actors;
@@ -10,6 +11,12 @@ int32_t nextActorId = 0;
 Actor::Actor() : id(nextActorId), self(this) {
     ++nextActorId;
     actors.push_back(this);
+}
+
+void printSpawnLine(const char* name, const Actor& actor) {
+    std::cout << "  " << name << " - POS:" << actor.x << "/" << actor.y << "/ - "
+              << static_cast<const void*>(actor.self) << " / " << static_cast<const void*>(&actor)
+              << std::endl;
 }
 
 // Sizes are re-read every iteration in all three passes: an actor created while a pass runs

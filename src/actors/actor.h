@@ -32,6 +32,9 @@ public:
 extern std::vector<Actor*> actors;
 extern int32_t nextActorId;
 
+// "  <name> - POS:x/y/ - <self> / <this>", the line every body-owning actor prints when made.
+void printSpawnLine(const char* name, const Actor& actor);
+
 void updateActors();
 void postStepActors();
 void drawActors();

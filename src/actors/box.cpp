@@ -2,7 +2,6 @@
 #include "actors/box.h"
 
 #include <cmath>
-#include <iostream>
 
 #include <box2d/box2d.h>
 
@@ -13,7 +12,6 @@
 namespace {
 
 constexpr float kHalfSize = 0.8f;  // metres: a 32 x 32 unit square
-constexpr float kDensity = 1.0f;
 constexpr float kFriction = 0.9f;
 constexpr int32_t kLifetime = 2400;  // steps: 24 seconds
 constexpr float kLightRed = 0.38f;
@@ -29,22 +27,9 @@ Box::Box(float x, float y) {
     this->x = x;
     this->y = y;
 
-    b2BodyDef bodyDef;
-    bodyDef.type = b2_dynamicBody;
-    bodyDef.position.Set(toMetres(x), toMetres(y));
-    bodyDef.angle = angle * kPi / 180.0f;
-    body = getWorld()->CreateBody(&bodyDef);
+    body = createDynamicBox(x, y, angle, kHalfSize, kHalfSize, kFriction);
 
-    b2PolygonShape shape;
-    shape.SetAsBox(kHalfSize, kHalfSize);
-    b2FixtureDef fixtureDef;
-    fixtureDef.shape = &shape;
-    fixtureDef.friction = kFriction;
-    fixtureDef.density = kDensity;
-    body->CreateFixture(&fixtureDef);
-
-    std::cout << "  Box - POS:" << x << "/" << y << "/ - " << static_cast<const void*>(self)
-              << " / " << static_cast<const void*>(this) << std::endl;
+    printSpawnLine("Box", *this);
     lifetime = kLifetime;
 }
 

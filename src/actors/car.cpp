@@ -17,7 +17,6 @@ namespace {
 
 constexpr float kHalfLength = 1.675f;  // metres: 67 world units long
 constexpr float kHalfWidth = 0.8f;     // metres: 32 world units wide
-constexpr float kDensity = 1.0f;
 constexpr float kFriction = 0.2f;
 constexpr float kDriveForce = 200.0f;  // newtons at the centre of mass
 constexpr double kSteerDecay = 0.95;   // per step
@@ -37,22 +36,9 @@ Car::Car(float x, float y) {
     this->x = x;
     this->y = y;
 
-    b2BodyDef bodyDef;
-    bodyDef.type = b2_dynamicBody;
-    bodyDef.position.Set(toMetres(x), toMetres(y));
-    bodyDef.angle = angle * kPi / 180.0f;
-    body = getWorld()->CreateBody(&bodyDef);
+    body = createDynamicBox(x, y, angle, kHalfLength, kHalfWidth, kFriction);
 
-    b2PolygonShape shape;
-    shape.SetAsBox(kHalfLength, kHalfWidth);
-    b2FixtureDef fixtureDef;
-    fixtureDef.shape = &shape;
-    fixtureDef.friction = kFriction;
-    fixtureDef.density = kDensity;
-    body->CreateFixture(&fixtureDef);
-
-    std::cout << "  Car - POS:" << x << "/" << y << "/ - " << static_cast<const void*>(self)
-              << " / " << static_cast<const void*>(this) << std::endl;
+    printSpawnLine("Car", *this);
 }
 
 Car::~Car() {

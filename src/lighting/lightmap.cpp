@@ -39,6 +39,16 @@ void drawUntextured(GLint first, GLsizei count) {
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
 }
 
+// The light at full strength, added wherever the stencil is still 0.
+void drawFullLight(const LightSprite& light) {
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glStencilFunc(GL_EQUAL, 0, 0xFFFF);
+    glEnable(GL_TEXTURE_2D);
+    glColor4f(light.red, light.green, light.blue, 1.0f);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    drawLightQuad(light, 1.0f);
+}
+
 void drawLight(const LightSprite& light) {
     const GLsizei n = 4 * lightVertices.casterCount;
     const GLint firstCaster = lightVertices.half + 4;
@@ -50,12 +60,7 @@ void drawLight(const LightSprite& light) {
     drawLightQuad(light, 1.0f);
 
     if (n == 0) {
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        glStencilFunc(GL_EQUAL, 0, 0xFFFF);
-        glEnable(GL_TEXTURE_2D);
-        glColor4f(light.red, light.green, light.blue, 1.0f);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        drawLightQuad(light, 1.0f);
+        drawFullLight(light);
         return;
     }
 
@@ -66,12 +71,7 @@ void drawLight(const LightSprite& light) {
     drawUntextured(firstCaster, n);
 
     // Full light where nothing was marked; the increment leaves every lit pixel at 1.
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glStencilFunc(GL_EQUAL, 0, 0xFFFF);
-    glEnable(GL_TEXTURE_2D);
-    glColor4f(light.red, light.green, light.blue, 1.0f);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    drawLightQuad(light, 1.0f);
+    drawFullLight(light);
 
     // Only the casters' own pixels go back to 0 ...
     glDisable(GL_TEXTURE_2D);

@@ -93,14 +93,6 @@ void editorMouseUp() {
     }
 }
 
-void addDefaultQuad() {
-    MapQuad* quad = new MapQuad;
-    registerQuad(quad);
-    quad->texCoords[0] = {0.0f, 0.0f};
-    quad->texCoords[1] = {1.0f, 0.0f};
-    quad->texCoords[2] = {1.0f, 1.0f};
-    quad->texCoords[3] = {0.0f, 1.0f};
-    setGeometry(*quad, 30.0f, 30.0f, 70.0f, 30.0f, 70.0f, 70.0f, 30.0f, 70.0f);
-}
+void addDefaultQuad() { createQuad(30.0f, 30.0f, 70.0f, 30.0f, 70.0f, 70.0f, 30.0f, 70.0f); }
 
 void setEditorEnabled(bool enabled) { editorEnabled = enabled; }

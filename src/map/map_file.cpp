@@ -43,18 +43,6 @@ void encodeFloat(float value, unsigned char* bytes) {
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(bits >> (8 * i));
 }
 
-// A fresh quad with the file's corners; the tag byte is only echoed, never kept.
-void createLoadedQuad(const float corners[8]) {
-    MapQuad* quad = new MapQuad;
-    registerQuad(quad);
-    quad->texCoords[0] = {0.0f, 0.0f};
-    quad->texCoords[1] = {1.0f, 0.0f};
-    quad->texCoords[2] = {1.0f, 1.0f};
-    quad->texCoords[3] = {0.0f, 1.0f};
-    setGeometry(*quad, corners[0], corners[1], corners[2], corners[3], corners[4], corners[5],
-                corners[6], corners[7]);
-}
-
 // The running world is replaced only once the new map is known to be readable, so a failed
 // reload leaves the game exactly as it was.
 void replaceWorld() {
@@ -178,7 +166,9 @@ void loadMap() {
         std::cout << i << ".(";
         for (float value : corners) std::cout << value << ",";
         std::cout << tag << ")" << std::endl;
-        createLoadedQuad(corners);
+        // The tag byte is only echoed: a loaded quad starts untagged.
+        createQuad(corners[0], corners[1], corners[2], corners[3], corners[4], corners[5],
+                   corners[6], corners[7]);
     }
     std::cout << "End of loading" << std::endl;
     std::fclose(file);

@@ -23,6 +23,9 @@ struct MapQuad {
 extern std::vector<MapQuad*> mapQuads;
 
 void registerQuad(MapQuad* quad);
+// What the loader and the editor both do: allocate, register, default texture coordinates,
+// then setGeometry with the corners. The list owns the result.
+MapQuad* createQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
 void setGeometry(MapQuad& quad, float x0, float y0, float x1, float y1, float x2, float y2,
                  float x3, float y3);
 bool containsPoint(const MapQuad& quad, Vec2f point);

@@ -91,3 +91,21 @@ b2Body* transferBody(b2Body* body, b2World& target) {
     body->GetWorld()->DestroyBody(body);
     return copy;
 }
+
+b2Body* createDynamicBox(float x, float y, float angle, float halfWidth, float halfHeight,
+                         float friction) {
+    b2BodyDef bodyDef;
+    bodyDef.type = b2_dynamicBody;
+    bodyDef.position.Set(toMetres(x), toMetres(y));
+    bodyDef.angle = angle * kPi / 180.0f;
+    b2Body* body = getWorld()->CreateBody(&bodyDef);
+
+    b2PolygonShape shape;
+    shape.SetAsBox(halfWidth, halfHeight);
+    b2FixtureDef fixtureDef;
+    fixtureDef.shape = &shape;
+    fixtureDef.friction = friction;
+    fixtureDef.density = 1.0f;
+    body->CreateFixture(&fixtureDef);
+    return body;
+}

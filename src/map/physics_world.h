@@ -16,6 +16,11 @@ b2World* createWorld();
 b2World* getWorld();
 b2Body* getGroundBody();
 
+// A dynamic box of density 1 centred on (x, y) world units, turned by angle degrees, with
+// half-extents in metres; every other body and fixture setting at Box2D's defaults.
+b2Body* createDynamicBox(float x, float y, float angle, float halfWidth, float halfHeight,
+                         float friction);
+
 // Recreates body in target with the same type, pose, velocities, sleep state, flags and
 // fixtures (shape, density, friction, restitution, filter); the original is left untouched.
 // Neither world may be inside Step.

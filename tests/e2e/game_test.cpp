@@ -1,4 +1,6 @@
-// The real kelvoran binary under the test display, driven with real X key and mouse events.
+// The real kelvoran binary on a private Xvfb display, driven with real X key and mouse events.
+// A display of its own keeps other tests' windows from stacking over the game and taking its
+// pointer events.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -36,10 +38,41 @@ std::string readFile(const fs::path& path) {
     return text.str();
 }
 
+// Starts Xvfb on a free display and waits until it answers; returns its pid, or -1.
+pid_t startPrivateDisplay(std::string& display) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const int number = 300 + static_cast<int>((getpid() * 7 + attempt * 13) % 600);
+        const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+        if (fs::exists(lock) || fs::exists(socket)) continue;
+        display = ":" + std::to_string(number);
+        const pid_t server = fork();
+        if (server == 0) {
+            if (!freopen("/dev/null", "w", stderr) || !freopen("/dev/null", "w", stdout)) _exit(126);
+            // -noreset: no server reset, and no refused connections, between two clients.
+            execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1600x1200x24", "-nolisten",
+                   "tcp", "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int waited = 0; waited < 5000; waited += 50) {
+            if (run("xdpyinfo -display " + display).find("screen #0") != std::string::npos)
+                return server;
+            if (waitpid(server, nullptr, WNOHANG) == server) break;  // lost a race for the number
+            sleepMs(50);
+        }
+        kill(server, SIGTERM);
+        waitpid(server, nullptr, 0);
+    }
+    return -1;
+}
+
 class Game : public testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (make test provides Xvfb)";
+        std::string display;
+        xvfb = startPrivateDisplay(display);
+        ASSERT_GT(xvfb, 0) << "Xvfb could not be started";
+        setenv("DISPLAY", display.c_str(), 1);  // for the game and for xdotool
         dir = fs::temp_directory_path() / ("kelvoran-e2e-" + std::to_string(getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
@@ -52,6 +85,10 @@ protected:
             waitpid(pid, nullptr, 0);
         }
         if (!dir.empty()) fs::remove_all(dir);
+        if (xvfb > 0) {
+            kill(xvfb, SIGTERM);
+            waitpid(xvfb, nullptr, 0);
+        }
     }
 
     void start() {
@@ -95,6 +132,7 @@ protected:
 
     fs::path dir;
     pid_t pid = -1;
+    pid_t xvfb = -1;
     std::string window;
 };
 }  // namespace
