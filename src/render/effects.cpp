@@ -105,27 +105,24 @@ void spawnFlicker(Texture& texture, float x, float y, float angle, bool looping,
     texture.flickers.push_back(flicker);
 }
 
+// One walk per list: a removed entry's successor is examined in the same walk, and the live
+// entries close up in order, so clearing many finished entries costs no more than stepping them.
+template <typename Effect, typename IsGone, typename Step>
+void walkEffects(std::vector<Effect>& effects, IsGone isGone, Step step) {
+    size_t kept = 0;
+    for (size_t i = 0; i < effects.size(); ++i) {
+        if (isGone(effects[i])) continue;
+        step(effects[i]);
+        if (kept != i) effects[kept] = effects[i];
+        ++kept;
+    }
+    effects.resize(kept);
+}
+
 void updateEffects() {
     for (Texture* texture : allTextures) {
-        // A removed entry's successor moves into its slot and is examined in the same walk.
-        std::vector<Burst>& bursts = texture->bursts;
-        for (size_t i = 0; i < bursts.size();) {
-            if (bursts[i].finished) {
-                bursts.erase(bursts.begin() + static_cast<std::ptrdiff_t>(i));
-                continue;
-            }
-            stepBurst(bursts[i]);
-            ++i;
-        }
-        std::vector<Flicker>& flickers = texture->flickers;
-        for (size_t i = 0; i < flickers.size();) {
-            if (flickers[i].dead) {
-                flickers.erase(flickers.begin() + static_cast<std::ptrdiff_t>(i));
-                continue;
-            }
-            stepFlicker(flickers[i]);
-            ++i;
-        }
+        walkEffects(texture->bursts, [](const Burst& b) { return b.finished; }, stepBurst);
+        walkEffects(texture->flickers, [](const Flicker& f) { return f.dead; }, stepFlicker);
     }
 }
 
