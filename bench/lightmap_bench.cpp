@@ -8,7 +8,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "app/camera.h"
+#include "core/camera.h"
 #include "app/frame.h"
 #include "lighting/shadow_quad.h"
 #include "map/map_quad.h"
@@ -30,8 +30,7 @@ void buildMap(int quadCount) {
     for (int i = 0; i < quadCount; ++i) {
         const float left = -512.0f + cellW * (i % columns) + cellW * 0.3f;
         const float top = -300.0f + cellH * (i / columns) + cellH * 0.3f;
-        auto* quad = new MapQuad;
-        registerQuad(quad);
+        auto* quad = &registerQuad();
         quad->texCoords[1] = {1, 0};
         quad->texCoords[2] = {1, 1};
         quad->texCoords[3] = {0, 1};

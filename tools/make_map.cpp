@@ -53,12 +53,11 @@ int main(int argc, char** argv) {
     createWorld();  // so every quad is checked against the physics as the game will build it
     for (const Corners& corners : kLevel) {
         const float* c = corners.c;
-        MapQuad* quad = new MapQuad;
-        registerQuad(quad);
-        setGeometry(*quad, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
-        bool kept = quad->body != nullptr;
+        MapQuad& quad = registerQuad();
+        setGeometry(quad, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
+        bool kept = quad.body != nullptr;
         for (int k = 0; k < 4; ++k) {
-            kept = kept && quad->vertices[k].x == c[2 * k] && quad->vertices[k].y == c[2 * k + 1];
+            kept = kept && quad.vertices[k].x == c[2 * k] && quad.vertices[k].y == c[2 * k + 1];
         }
         if (!kept) {
             std::cerr << "make_map: quad " << getQuadCount() << " is not a valid convex quad"
@@ -68,5 +67,7 @@ int main(int argc, char** argv) {
     }
     saveMap();
     std::cout << "make_map: wrote " << getQuadCount() << " quads to map.txt" << std::endl;
+    clearMapQuads(true);
+    destroyWorld();
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/map_loading.h"
 #include "map/map_file.h"
 #include "map/map_quad.h"
 #include "map/physics_world.h"
@@ -46,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Every quad came from a complete record, and only sound corners have a body.
     const int64_t complete = size < 4 ? 0 : static_cast<int64_t>((size - 4) / 33);
     if (getQuadCount() > complete) std::abort();
-    for (const MapQuad* quad : mapQuads) {
+    for (const auto& quad : mapQuads) {
         if (quad->body != nullptr && !isValidBodyPolygon(quad->vertices)) std::abort();
     }
     getWorld()->Step(0.01f, 5, 6);

@@ -21,5 +21,6 @@ int main(int argc, char** argv) {
     const int32_t end = argc > 2 ? std::atoi(argv[2]) : (events.empty() ? 0 : events.back().time + 1000);
     startHeadless();
     replay(events, end);
+    stopHeadless();
     return 0;
 }

@@ -5,12 +5,14 @@
 #include <iostream>
 #include <limits>
 
-std::vector<Actor*> actors;
+std::vector<std::unique_ptr<Actor>> actors;
 int32_t nextActorId = 0;
 
-Actor::Actor() : id(nextActorId), self(this) {
-    ++nextActorId;
-    actors.push_back(this);
+Actor::Actor() : id(nextActorId), self(this) { ++nextActorId; }
+
+void clearActors() {
+    // One at a time, so the list is consistent while each destructor runs.
+    while (!actors.empty()) actors.pop_back();
 }
 
 void printSpawnLine(const char* name, const Actor& actor) {
@@ -23,11 +25,13 @@ void printSpawnLine(const char* name, const Actor& actor) {
 // is visited by that same pass.
 void updateActors() {
     for (std::size_t i = 0; i < actors.size();) {
-        Actor* actor = actors[i];
+        Actor* actor = actors[i].get();
         if (actor->dead) {
-            // Remove before deleting; the next actor moves into place i and is handled now.
+            // Out of the list before it is deleted; the next actor moves into place i and is
+            // handled now.
+            std::unique_ptr<Actor> removed = std::move(actors[i]);
             actors.erase(actors.begin() + static_cast<std::ptrdiff_t>(i));
-            delete actor;
+            removed.reset();
             continue;
         }
         // An unlimited actor would otherwise overflow its age after some 248 days of steps.
@@ -57,7 +61,7 @@ void drawActors() {
 
 void moveActorBodiesTo(b2World& newWorld) {
     // Dead actors too: they keep their bodies until the next update pass deletes them.
-    for (Actor* actor : actors) {
+    for (const auto& actor : actors) {
         actor->moveBodyTo(newWorld);
     }
 }

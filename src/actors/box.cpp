@@ -22,28 +22,16 @@ constexpr double kSpawnThreshold = 0.99;
 
 }  // namespace
 
-Box::Box(float x, float y) {
+Box::Box(float startX, float startY) : BodyActor(startX, startY, kHalfSize, kHalfSize, kFriction) {
     texture = findTexture("image.png");
-    this->x = x;
-    this->y = y;
-
-    body = createDynamicBox(x, y, angle, kHalfSize, kHalfSize, kFriction);
-
     printSpawnLine("Box", *this);
     lifetime = kLifetime;
-}
-
-Box::~Box() {
-    // Destroyed in the world that made it, which is the current one unless a map reload
-    // replaced the world without moving the body.
-    body->GetWorld()->DestroyBody(body);
-    body = nullptr;
 }
 
 void Box::postStep() {
     x = toUnits(body->GetPosition().x);
     y = toUnits(body->GetPosition().y);
-    angle = body->GetAngle() * 180.0f / kPi;
+    angle = toDegrees(body->GetAngle());
 }
 
 void Box::draw() {
@@ -54,8 +42,6 @@ void Box::draw() {
         pushLight(*light, x, y, angle, kLightRed, kLightGreen, kLightBlue, 0);
     }
 }
-
-void Box::moveBodyTo(b2World& newWorld) { body = transferBody(body, newWorld); }
 
 bool boxSpawnDue(int32_t elapsedMs) {
     // The product wraps like 32-bit arithmetic, without signed-overflow undefined behaviour.

@@ -2,20 +2,17 @@
 #pragma once
 #include <cstdint>
 
-#include "actors/actor.h"
+#include "actors/body_actor.h"
 
 struct Texture;
 
-class Box final : public Actor {
+class Box final : public BodyActor {
 public:
-    Box(float x, float y);
-    ~Box() override;
+    Box(float startX, float startY);  // world units; prints the spawn line
     void postStep() override;
     void draw() override;
-    void moveBodyTo(b2World& newWorld) override;
 
-    Texture* texture = nullptr;
-    b2Body* body = nullptr;
+    Texture* texture = nullptr;  // borrowed "image.png"; nullptr when never loaded
 };
 
 // The sprinkling test of the logic step: true when sin(90 * t) > 0.99, t in milliseconds.

@@ -7,8 +7,8 @@
 
 #include <box2d/box2d.h>
 
-#include "app/camera.h"
-#include "app/input.h"
+#include "core/camera.h"
+#include "core/keyboard.h"
 #include "map/physics_world.h"
 #include "render/effects.h"
 #include "render/texture.h"
@@ -27,34 +27,23 @@ constexpr int kKeyBackward = 's';
 constexpr int kKeyLeft = 'a';
 constexpr int kKeyRight = 'd';
 
-float radians(float degrees) { return degrees * kPi / 180.0f; }
-
 }  // namespace
 
-Car::Car(float x, float y) {
+Car::Car(float startX, float startY)
+    : BodyActor(startX, startY, kHalfLength, kHalfWidth, kFriction) {
     texture = findTexture("Car.png");
-    this->x = x;
-    this->y = y;
-
-    body = createDynamicBox(x, y, angle, kHalfLength, kHalfWidth, kFriction);
-
     printSpawnLine("Car", *this);
-}
-
-Car::~Car() {
-    body->GetWorld()->DestroyBody(body);
-    body = nullptr;
 }
 
 void Car::update() {
     const float theta = angle;  // degrees, as the last postStep left it
     if (isKeyDown(kKeyForward)) {
         body->ApplyForceToCenter(
-            b2Vec2(kDriveForce * std::cos(radians(theta)), kDriveForce * std::sin(radians(theta))),
+            b2Vec2(kDriveForce * std::cos(toRadians(theta)), kDriveForce * std::sin(toRadians(theta))),
             true);
     } else if (isKeyDown(kKeyBackward)) {
-        body->ApplyForceToCenter(b2Vec2(-kDriveForce * std::cos(radians(theta)),
-                                        -kDriveForce * std::sin(radians(theta))),
+        body->ApplyForceToCenter(b2Vec2(-kDriveForce * std::cos(toRadians(theta)),
+                                        -kDriveForce * std::sin(toRadians(theta))),
                                  true);
     }
 
@@ -76,7 +65,7 @@ void Car::postStep() {
     x = toUnits(body->GetPosition().x);
     y = toUnits(body->GetPosition().y);
     // The car's angle runs against its body's; kept within 0..360 once each way.
-    angle = body->GetAngle() * (-180.0f) / kPi;
+    angle = -toDegrees(body->GetAngle());
     if (angle > 360.0f) {
         angle -= 360.0f;
     }
@@ -86,8 +75,8 @@ void Car::postStep() {
     if (angle == 0.0f) {
         angle = 0.0f;  // a level body gives -0, which would print as "-0" in the diagnostic
     }
-    body->SetTransform(body->GetPosition(), -angle * kPi / 180.0f);
-    setCamera(x + kLookAhead * std::cos(radians(angle)), y + kLookAhead * std::sin(radians(angle)),
+    body->SetTransform(body->GetPosition(), toRadians(-angle));
+    setCamera(x + kLookAhead * std::cos(toRadians(angle)), y + kLookAhead * std::sin(toRadians(angle)),
               0, 0, 1.0f, 1.0f, 0.0f);
 }
 
@@ -96,8 +85,6 @@ void Car::draw() {
         pushSprite(*texture, 0, x, y, 1.0f, 1.0f, angle);
     }
 }
-
-void Car::moveBodyTo(b2World& newWorld) { body = transferBody(body, newWorld); }
 
 std::string carDiagnosticLine(float vx, float vy, float theta) {
     // Direction of motion, reversed. A body at rest reports +0 components, whose negations
@@ -110,7 +97,7 @@ std::string carDiagnosticLine(float vx, float vy, float theta) {
     if (backY == 0.0f) {
         backY = 0.0f;
     }
-    const float a = 180.0f - std::atan2(backY, backX) * 180.0f / kPi;
+    const float a = 180.0f - toDegrees(std::atan2(backY, backX));
 
     float c = a + theta;
     if (a > 180.0f - theta) {

@@ -2,21 +2,18 @@
 #pragma once
 #include <string>
 
-#include "actors/actor.h"
+#include "actors/body_actor.h"
 
 struct Texture;
 
-class Car final : public Actor {
+class Car final : public BodyActor {
 public:
-    Car(float x, float y);
-    ~Car() override;
-    void update() override;
-    void postStep() override;
+    Car(float startX, float startY);  // world units; prints the spawn line
+    void update() override;    // reads the held keys w/s/a/d, prints the drift line
+    void postStep() override;  // moves the camera to look ahead of the car
     void draw() override;
-    void moveBodyTo(b2World& newWorld) override;
 
-    Texture* texture = nullptr;
-    b2Body* body = nullptr;
+    Texture* texture = nullptr;  // borrowed "Car.png"; nullptr when never loaded
 };
 
 // The per-step diagnostic line "drift / angle / A / C" for a centre velocity (vx, vy) in m/s

@@ -14,12 +14,12 @@ constexpr double kFullTurn = 360.0;
 
 }  // namespace
 
-Rocket::Rocket(float x, float y, float vx, float vy) {
+Rocket::Rocket(float startX, float startY, float stepX, float stepY) {
     texture = findTexture("bloomtest.png");
-    this->x = x;
-    this->y = y;
-    this->vx = vx;
-    this->vy = vy;
+    x = startX;
+    y = startY;
+    vx = stepX;
+    vy = stepY;
     lifetime = kLifetime;
 }
 
@@ -43,4 +43,4 @@ void Rocket::draw() {
     }
 }
 
-void spawnRocket() { new Rocket(0.0f, 0.0f, 1.0f, 1.0f); }
+void spawnRocket() { spawnActor<Rocket>(0.0f, 0.0f, 1.0f, 1.0f); }

@@ -7,11 +7,13 @@ struct Texture;
 
 class Rocket final : public Actor {
 public:
-    Rocket(float x, float y, float vx, float vy);
+    // Position in world units, velocity in world units per step.
+    Rocket(float startX, float startY, float stepX, float stepY);
     void update() override;
     void draw() override;
 
-    Texture* texture = nullptr;
+    Texture* texture = nullptr;  // borrowed "bloomtest.png"; nullptr when never loaded
 };
 
-void spawnRocket();  // at (0, 0), moving (1, 1) per step
+// A rocket at (0, 0) moving (1, 1) world units per step; the list owns it.
+void spawnRocket();

@@ -7,17 +7,18 @@
 #include <cmath>
 
 #include "actors/actor.h"
-#include "app/camera.h"
 #include "app/input.h"
 #include "app/main_loop.h"
 #include "app/text.h"
+#include "core/camera.h"
+#include "core/units.h"
 #include "lighting/lightmap.h"
 #include "map/map_draw.h"
-#include "map/physics_world.h"
 #include "render/background.h"
 #include "render/effect_layers.h"
 #include "render/sprite.h"
 #include "render/texture.h"
+#include "render/view.h"
 
 namespace {
 // Display values nothing in the game changes yet.
@@ -30,7 +31,7 @@ constexpr int32_t kCarHalfWidth = 39;
 constexpr int32_t kCarHalfHeight = 16;
 
 void drawCarImageAtSpawn() {
-    const double a = carImageAngle * kPi / 180.0;
+    const double a = carImageAngle * kPi / 180.0;  // the product in float, as the image turns
     const auto x = static_cast<int32_t>(spawnPoint.x + kCarImageOffset * std::cos(a));
     const auto y = static_cast<int32_t>(spawnPoint.y - kCarImageOffset * std::sin(a));
     drawCarImage(x, y, kCarHalfWidth, kCarHalfHeight, carImageAngle);
@@ -46,6 +47,11 @@ void drawHud() {
     drawText(10, 10, "F:%i \n S:%i", scheduler.passesPerSecond, scheduler.stepsPerSecond);
 }
 }  // namespace
+
+void onReshape(int width, int height) {
+    setWindowSize(static_cast<float>(width), static_cast<float>(height));
+    glViewport(0, 0, width, height);
+}
 
 void renderFrame() {
     const Vec2f view = viewSize();

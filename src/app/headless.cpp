@@ -1,14 +1,13 @@
 // headless.cpp: the logic step and the input handlers, with a scripted clock and no window.
 #include "app/headless.h"
 
-#include <cstdlib>
 #include <sstream>
 
 #include "actors/actor.h"
-#include "app/camera.h"
 #include "app/input.h"
 #include "app/main_loop.h"
-#include "map/map_file.h"
+#include "app/startup.h"
+#include "core/camera.h"
 #include "render/effect_layers.h"
 #include "render/texture.h"
 
@@ -23,11 +22,14 @@ uint32_t noImage(const std::string&) { return 0; }
 void discardingFrame() {
     drawActors();
     queueFlickerLights();
-    for (Texture* texture : allTextures) {
-        texture->batchCount = 0;
-        texture->lightCount = 0;
+    for (const auto& texture : allTextures) {
+        emptySpriteQueue(texture->queues);
+        emptyLightQueue(texture->queues);
     }
 }
+
+// Reports the default window's size, as the window system's first reshape would.
+void openNoWindow(int&, char**) { setWindowSize(1024.0f, 600.0f); }
 
 void deliver(const InputEvent& event) {
     switch (event.kind) {
@@ -43,18 +45,15 @@ void deliver(const InputEvent& event) {
 void startHeadless() {
     fakeTime = 0;
     leaveRequested = false;
-    setCamera(0.0f, 0.0f, 1024, 600, 1.0f, 1.0f, 0.0f);
-    spawnPoint = {10.0f, 20.0f};
-    setWindowSize(1024.0f, 600.0f);
     setWindowActions({[] { leaveRequested = true; }, [] {}, [](int, int) {}});
     setClock(scriptedClock);
     setFrameFunction(discardingFrame);
-    std::srand(0);
     setImageLoader(noImage);
-    loadAllTextures();
-    loadMap();
-    primeLoop();
+    int argc = 0;
+    startGame(argc, nullptr, false, openNoWindow);
 }
+
+void stopHeadless() { shutdownGame(false); }
 
 bool replay(const std::vector<InputEvent>& events, int32_t endTime) {
     size_t next = 0;

@@ -13,13 +13,15 @@ struct InputEvent {
     int32_t a = 0, b = 0;  // key code, or cursor pixel (x, y), or mouse button
 };
 
-// Start-up without a window: camera, spawn point, a 1024 x 600 "window", srand(0), sheets
-// registered without images, the map loaded from map.txt in the current folder.
+// The game's start-up without a window: a 1024 x 600 "window", sheets registered without
+// images, the map loaded from map.txt in the current folder, a scripted clock at 0 ms.
 void startHeadless();
+// Frees everything startHeadless and the run made.
+void stopHeadless();
 // Runs passes at every millisecond up to endTime, delivering each event at its time. Frames only
 // queue and discard sprites and lights. Returns false if Esc ended the run early.
 bool replay(const std::vector<InputEvent>& events, int32_t endTime);
-int32_t headlessTime();
+int32_t headlessTime();  // ms of the scripted clock
 
 // One event a line: "<ms> key <code>", "<ms> keyup <code>", "<ms> move <x> <y>",
 // "<ms> press <button>", "<ms> release <button>". Malformed lines are skipped.

@@ -3,10 +3,11 @@
 
 #include <GL/freeglut.h>
 
-#include <cstdlib>
-#include <cstring>
-
 #include "actors/car.h"
+#include "app/map_loading.h"
+#include "core/camera.h"
+#include "core/keyboard.h"
+#include "core/random.h"
 #include "map/map_editor.h"
 #include "map/map_file.h"
 #include "render/effects.h"
@@ -17,20 +18,13 @@ Vec2f spawnPoint;
 bool fullscreen = false;
 
 namespace {
-constexpr int kKeyCount = 256;
-uint8_t keyboard[kKeyCount] = {};  // 1 while the key is down
-
 constexpr int kBurstsPerZ = 6;
 constexpr float kBurstMargin = 32.0f;
 constexpr float kBurstSpanX = 768.0f;  // bursts land in x 32..800
 constexpr float kBurstSpanY = 568.0f;  // and y 32..600
 constexpr float kFlickerRange = 1000.0f;
 constexpr int kLeftButton = 0;
-// rand() runs up to RAND_MAX here, not 32767: dividing by it keeps every fraction within 0..1.
-constexpr float kRandMax = static_cast<float>(RAND_MAX);
 constexpr int kButtonDown = 0;
-
-int keyIndex(int code) { return static_cast<uint8_t>(code); }
 
 void leaveWithGlut() { glutLeaveMainLoop(); }
 void fullScreenWithGlut() { glutFullScreen(); }
@@ -59,23 +53,12 @@ void spawnFlickerAtRandom() {
 void spawnBloomBursts() {
     Texture* bloom = findTexture("bloomtest.png");
     for (int i = 0; i < kBurstsPerZ; ++i) {
-        const int r1 = std::rand();
-        const int r2 = std::rand();
-        const float y = kBurstMargin + static_cast<float>(r1) / kRandMax * kBurstSpanY;
-        const float x = kBurstMargin + static_cast<float>(r2) / kRandMax * kBurstSpanX;
+        const float y = kBurstMargin + randomFraction() * kBurstSpanY;  // drawn first
+        const float x = kBurstMargin + randomFraction() * kBurstSpanX;
         if (bloom) spawnBurst(*bloom, x, y, 0.0f);
     }
 }
 }  // namespace
-
-void pressKey(int code) { keyboard[keyIndex(code)] = 1; }
-void releaseKey(int code) { keyboard[keyIndex(code)] = 0; }
-int isKeyDown(int code) { return keyboard[keyIndex(code)]; }
-void releaseAllKeys() { std::memset(keyboard, 0, sizeof keyboard); }
-
-float randomRange(float lo, float hi) {
-    return lo + (hi - lo) * static_cast<float>(std::rand()) / kRandMax;
-}
 
 void setWindowActions(const WindowActions& actions) { windowActions = actions; }
 
@@ -86,7 +69,7 @@ void onKeyDown(unsigned char key, int, int) {
             windowActions.leaveMainLoop();
             saveMap();  // the loop only ends once this callback returns
             break;
-        case '1': new Car(spawnPoint.x, spawnPoint.y); break;
+        case '1': spawnActor<Car>(spawnPoint.x, spawnPoint.y); break;
         case '3': addDefaultQuad(); break;
         case '4': editorMouseUp(); break;
         case '5': setEditorEnabled(true); break;

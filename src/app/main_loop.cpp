@@ -7,9 +7,10 @@
 
 #include "actors/actor.h"
 #include "actors/box.h"
-#include "app/camera.h"
 #include "app/frame.h"
 #include "app/input.h"
+#include "core/camera.h"
+#include "core/keyboard.h"
 #include "map/physics_world.h"
 #include "render/effects.h"
 
@@ -43,7 +44,7 @@ void scrollCameraByKeys() {
 }
 
 void spawnBoxIfDue() {
-    if (isKeyDown(kSpaceKey) && boxSpawnDue(readClock())) new Box(mouseWorld.x, mouseWorld.y);
+    if (isKeyDown(kSpaceKey) && boxSpawnDue(readClock())) spawnActor<Box>(mouseWorld.x, mouseWorld.y);
 }
 }  // namespace
 

@@ -1,4 +1,4 @@
-// startup.cpp: start-up in its fixed order, then control passes to the window system's loop.
+// startup.cpp: start-up in its fixed order, the window system's loop, and the shutdown.
 #include "app/startup.h"
 
 #include <GL/freeglut.h>
@@ -7,39 +7,30 @@
 #include <cstring>
 #include <iostream>
 
-#include "app/camera.h"
+#include "actors/actor.h"
+#include "app/frame.h"
 #include "app/input.h"
 #include "app/main_loop.h"
+#include "app/map_loading.h"
+#include "core/camera.h"
 #include "map/map_editor.h"
-#include "map/map_file.h"
+#include "map/map_quad.h"
+#include "map/physics_world.h"
 #include "render/texture.h"
 
 namespace {
 constexpr const char* kTitle = "Kelvoran v0.1";
-constexpr int32_t kViewWidth = 1024;
+constexpr int32_t kViewWidth = 1024;   // world units, and the window's first size in pixels
 constexpr int32_t kViewHeight = 600;
+constexpr Vec2f kSpawnPoint = {10.0f, 20.0f};
 // Double-buffered RGBA with destination alpha and a stencil for the shadows; no depth buffer.
 constexpr unsigned kDisplayMode = GLUT_DOUBLE | GLUT_ALPHA | GLUT_STENCIL;
 static_assert(kDisplayMode == 42, "the display mode the lighting relies on");
-}  // namespace
 
-void announceArguments(int argc, char** argv, std::ostream& out) {
-    out << kTitle << std::endl;
-    out << " Launched with " << argc << " args:" << std::endl;
-    for (int i = 0; i < argc; ++i) {
-        out << i + 1 << ". " << argv[i] << std::endl;
-        if (std::strcmp(argv[i], "editor") == 0) {
-            setEditorEnabled(true);
-            out << "Swiching to editor mode." << std::endl;
-        }
-    }
-}
+// Runs while the window and its context still exist, so the GL textures can be deleted.
+void releaseGlResources() { unloadAllTextures(true); }
 
-int runApplication(int argc, char** argv) {
-    setCamera(0.0f, 0.0f, kViewWidth, kViewHeight, 1.0f, 1.0f, 0.0f);
-    announceArguments(argc, argv, std::cout);
-    spawnPoint = {10.0f, 20.0f};
-
+void openGlutWindow(int& argc, char** argv) {
     glutInit(&argc, argv);
     glutInitDisplayMode(kDisplayMode);
     const Vec2f view = viewSize();
@@ -55,12 +46,45 @@ int runApplication(int argc, char** argv) {
     glutPassiveMotionFunc(onMouseMove);
     glutMouseFunc(onMouseButton);
     glutIdleFunc(runPass);
-
+    glutCloseFunc(releaseGlResources);
     glClearColor(0.025f, 0.025f, 0.125f, 1.0f);
+}
+}  // namespace
+
+void announceArguments(int argc, char** argv, std::ostream& out) {
+    out << kTitle << std::endl;
+    out << " Launched with " << argc << " args:" << std::endl;
+    for (int i = 0; i < argc; ++i) {
+        out << i + 1 << ". " << argv[i] << std::endl;
+        if (std::strcmp(argv[i], "editor") == 0) {
+            setEditorEnabled(true);
+            out << "Swiching to editor mode." << std::endl;
+        }
+    }
+}
+
+void startGame(int& argc, char** argv, bool announce, OpenWindowFunction openWindow) {
+    setCamera(0.0f, 0.0f, kViewWidth, kViewHeight, 1.0f, 1.0f, 0.0f);
+    if (announce) announceArguments(argc, argv, std::cout);
+    spawnPoint = kSpawnPoint;
+    openWindow(argc, argv);
     std::srand(0);
     loadAllTextures();
-    loadMap();  // creates the physics world first
+    loadMap();    // creates the physics world first
     primeLoop();  // after loading, so loading time is not owed as logic steps
+}
+
+void shutdownGame(bool glContextCurrent) {
+    clearActors();  // their bodies first, while their world exists
+    clearMapQuads(true);
+    destroyWorld();
+    unloadAllTextures(glContextCurrent);
+}
+
+int runApplication(int argc, char** argv) {
+    setClock(nullptr);
+    startGame(argc, argv, true, openGlutWindow);
     glutMainLoop();
+    shutdownGame(false);  // the window, its context and textures are gone by now
     return 0;
 }

@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/camera.h"
+#include "core/camera.h"
 #include "lighting/shadow_quad.h"
 #include "render/texture.h"
+#include "render/view.h"
 
 namespace {
 
@@ -94,12 +95,12 @@ bool withinLightRange(const LightSprite& light, Vec2f camera) {
 }
 
 void drawQueuedLights(Texture& texture, Vec2f camera) {
-    const int32_t count = std::min(texture.lightCount, kLightCapacity);
+    const int32_t count = std::min(texture.queues.lightCount, kLightCapacity);
     if (texture.vertices.size() >= 8) {
         glBindTexture(GL_TEXTURE_2D, texture.glName);
         glTexCoordPointer(2, GL_FLOAT, 0, texture.texCoords.data());
         for (int32_t i = 0; i < count; ++i) {
-            const LightSprite& light = texture.lights[i];
+            const LightSprite& light = texture.queues.lights[i];
             if (!withinLightRange(light, camera)) continue;
             buildLightVertices(lightVertices, texture.vertices.data(), {light.x, light.y});
             // The buffer may have grown, so its address is handed over for every light.
@@ -107,9 +108,7 @@ void drawQueuedLights(Texture& texture, Vec2f camera) {
             drawLight(light);
         }
     }
-    // A light lives for exactly one pass, drawn or skipped.
-    std::fill(texture.lights, texture.lights + count, LightSprite{});
-    texture.lightCount = 0;
+    emptyLightQueue(texture.queues);  // a light lives for exactly one pass, drawn or skipped
 }
 
 }  // namespace
@@ -134,8 +133,8 @@ void renderLightmap() {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
 
-    for (Texture* texture : allTextures) {
-        if (texture->lightCount <= 0) continue;
+    for (const auto& texture : allTextures) {
+        if (texture->queues.lightCount <= 0) continue;
         drawQueuedLights(*texture, camera);
     }
 

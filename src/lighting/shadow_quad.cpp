@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/units.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
 
 namespace {
 
@@ -16,13 +16,15 @@ constexpr float kCastRadius = 700.0f;     // quads whose centre is this far or f
 float bearing(Vec2f light, Vec2f point) { return headingDeg(light, point); }
 
 Vec2f extrude(Vec2f point, float bearingDeg) {
-    const float b = bearingDeg * kPi / 180.0f;
+    const float b = toRadians(bearingDeg);
     return {point.x + kShadowLength * std::cos(b), point.y + kShadowLength * -std::sin(b)};
 }
 
+// Truncated toward zero; corners beyond the int32 range (a hostile map's 1e30, say) pin to
+// its ends instead of overflowing the conversion.
 void storePoint(int32_t* out, Vec2f point) {
-    out[0] = static_cast<int32_t>(point.x);
-    out[1] = static_cast<int32_t>(point.y);
+    out[0] = clampToInt32(point.x);
+    out[1] = clampToInt32(point.y);
 }
 
 }  // namespace

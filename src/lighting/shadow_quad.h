@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/camera.h"
+#include "core/vec2.h"
 
 struct MapQuad;
 

@@ -13,7 +13,7 @@ constexpr float kOutlineWidth = 1.5f;  // pixels
 void drawMap() {
     // The state is switched per quad rather than once around the loop, so each quad is drawn
     // from the same resting state whatever the previous one left.
-    for (const MapQuad* quad : mapQuads) {
+    for (const auto& quad : mapQuads) {
         glEnable(GL_TEXTURE_2D);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);

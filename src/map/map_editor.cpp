@@ -42,7 +42,7 @@ void snapUnlessItFolds(MapQuad& quad) {
 
 void editorMouseDown(Vec2f point) {
     if (!editorEnabled) return;
-    for (MapQuad* quad : mapQuads) {
+    for (const auto& quad : mapQuads) {
         if (containsPoint(*quad, point)) {
             if (quad->selected) {
                 pickEditMode(*quad, point);
@@ -80,14 +80,14 @@ void pickEditMode(MapQuad& quad, Vec2f point) {
 
 void editorDrag(Vec2f delta) {
     if (!editorEnabled) return;
-    for (MapQuad* quad : mapQuads) {
+    for (const auto& quad : mapQuads) {
         if (quad->selected) dragQuad(*quad, delta);
     }
 }
 
 void editorMouseUp() {
     if (!editorEnabled) return;
-    for (MapQuad* quad : mapQuads) {
+    for (const auto& quad : mapQuads) {
         if (quad->editMode != -1) snapUnlessItFolds(*quad);
         quad->editMode = -1;
     }

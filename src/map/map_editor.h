@@ -1,6 +1,6 @@
 // map_editor.h: selecting, dragging and snapping map quads with the mouse.
 #pragma once
-#include "app/camera.h"
+#include "core/vec2.h"
 
 struct MapQuad;
 

@@ -1,7 +1,7 @@
-// map_file.cpp: reads and writes map.txt, a float32 quad count and 33-byte quad records.
+// map_file.cpp: reads map.txt into quads and writes the quads back, never leaving a torn file.
 #include "map/map_file.h"
 
-#include <box2d/box2d.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,49 +10,18 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <limits>
 #include <string>
 #include <vector>
 
-#include "actors/actor.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
-
-static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559,
-              "map.txt stores IEEE float32");
 
 namespace {
 
-const char* const kMapFile = "map.txt";
+const char* const kMapFile = kMapFileName;
 const char* const kTempFile = "map.txt.tmp";
 const char* const kBackupFile = "map.txt.bak";
-constexpr size_t kRecordSize = 33;  // 8 x float32 corners, 1 tag byte
 
-float decodeFloat(const unsigned char* bytes) {
-    const uint32_t bits = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                          static_cast<uint32_t>(bytes[2]) << 16 |
-                          static_cast<uint32_t>(bytes[3]) << 24;
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-void encodeFloat(float value, unsigned char* bytes) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(bits >> (8 * i));
-}
-
-// The running world is replaced only once the new map is known to be readable, so a failed
-// reload leaves the game exactly as it was.
-void replaceWorld() {
-    b2World* old = createWorld();
-    moveActorBodiesTo(*getWorld());
-    clearMapQuads(false);  // their bodies go with the old world
-    delete old;
-}
-
-bool writeAll(std::FILE* file, const unsigned char* bytes, size_t size) {
+bool writeAll(std::FILE* file, const uint8_t* bytes, size_t size) {
     return std::fwrite(bytes, 1, size, file) == size;
 }
 
@@ -60,20 +29,8 @@ bool writeAll(std::FILE* file, const unsigned char* bytes, size_t size) {
 std::string writeTempFile() {
     std::FILE* file = std::fopen(kTempFile, "wb");
     if (file == nullptr) return std::string("cannot create ") + kTempFile + ": " + std::strerror(errno);
-    bool ok = true;
-    unsigned char header[4];
-    encodeFloat(static_cast<float>(mapQuads.size()), header);
-    ok = writeAll(file, header, sizeof header);
-    for (const MapQuad* quad : mapQuads) {
-        if (!ok) break;
-        unsigned char record[kRecordSize];
-        for (int k = 0; k < 4; ++k) {
-            encodeFloat(quad->vertices[k].x, record + 8 * k);
-            encodeFloat(quad->vertices[k].y, record + 8 * k + 4);
-        }
-        record[32] = quad->tag ? 1 : 0;
-        ok = writeAll(file, record, sizeof record);
-    }
+    const std::vector<uint8_t> bytes = encodeMap(currentMapRecords());
+    bool ok = writeAll(file, bytes.data(), bytes.size());
     int error = ok ? 0 : errno;
     if (ok && std::fflush(file) != 0) {
         ok = false;
@@ -124,54 +81,54 @@ std::string backUpCurrentMap() {
     return std::string("cannot write ") + kBackupFile + ": " + std::strerror(error);
 }
 
-// map.txt for reading, or nullptr; a directory of that name opens on Linux but holds no map,
-// and must not cost a running game its map on a reload.
-std::FILE* openMapForReading() {
-    std::FILE* file = std::fopen(kMapFile, "rb");
-    if (file == nullptr) return nullptr;
-    struct stat info;
-    if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-        std::fclose(file);
-        return nullptr;
-    }
-    return file;
-}
-
 }  // namespace
 
-void loadMap() {
-    const bool startUp = getWorld() == nullptr;
-    if (startUp) createWorld();
-    std::FILE* file = openMapForReading();
-    std::cout << "Loading map.txt" << std::endl;
-    if (file == nullptr) return;
-    if (!startUp) replaceWorld();
-    std::cout << "File exist" << std::endl;
-
-    float count = 0.0f;
-    unsigned char header[4];
-    if (std::fread(header, 1, sizeof header, file) == sizeof header) count = decodeFloat(header);
-    std::cout << "Find " << static_cast<double>(count) << " quads" << std::endl;
-
-    // The count is only a promise: records are read one at a time and the loop ends with the
-    // data, so a short file or an absurd count never builds a quad from bytes that are not there.
-    int64_t i = 0;
-    while (static_cast<double>(count) > static_cast<double>(i)) {
-        unsigned char record[kRecordSize];
-        if (std::fread(record, 1, sizeof record, file) != sizeof record) break;
-        float corners[8];
-        for (int k = 0; k < 8; ++k) corners[k] = decodeFloat(record + 4 * k);
-        const bool tag = record[32] != 0;
-        ++i;
-        std::cout << i << ".(";
-        for (float value : corners) std::cout << value << ",";
-        std::cout << tag << ")" << std::endl;
-        // The tag byte is only echoed: a loaded quad starts untagged.
-        createQuad(corners[0], corners[1], corners[2], corners[3], corners[4], corners[5],
-                   corners[6], corners[7]);
+bool readMapFile(const char* path, std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    // Non-blocking, so a pipe or device of that name cannot stall the game in open.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return false;
     }
-    std::cout << "End of loading" << std::endl;
-    std::fclose(file);
+    uint8_t buffer[65536];
+    bool ok = true;
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got > 0) {
+            bytes.insert(bytes.end(), buffer, buffer + got);
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            ok = false;
+            break;
+        }
+    }
+    close(fd);
+    if (!ok) bytes.clear();
+    return ok;
+}
+
+void createMapQuads(const MapData& map) {
+    for (const QuadRecord& record : map.records) {
+        const float* c = record.corners;
+        createQuad(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
+    }
+}
+
+std::vector<QuadRecord> currentMapRecords() {
+    std::vector<QuadRecord> records(mapQuads.size());
+    for (size_t i = 0; i < mapQuads.size(); ++i) {
+        const MapQuad& quad = *mapQuads[i];
+        for (int k = 0; k < 4; ++k) {
+            records[i].corners[2 * k] = quad.vertices[k].x;
+            records[i].corners[2 * k + 1] = quad.vertices[k].y;
+        }
+        records[i].tag = quad.tag ? 1 : 0;
+    }
+    return records;
 }
 
 void saveMap() {

@@ -1,5 +1,19 @@
-// map_file.h: map.txt, a float32 quad count and 33-byte quad records, little-endian.
+// map_file.h: map.txt on disk: its bytes, the quads made from them, and the safe save.
 #pragma once
+#include <cstdint>
+#include <vector>
 
-void loadMap();
+#include "map/map_codec.h"
+
+constexpr const char* kMapFileName = "map.txt";  // in the working folder
+
+// The whole content of path when it is a regular file that could be read; false, with bytes
+// emptied, when it is missing, not a regular file (a folder or a pipe never blocks) or unreadable.
+bool readMapFile(const char* path, std::vector<uint8_t>& bytes);
+// Creates one quad per record, in file order, as the editor creates them; tags are not kept.
+void createMapQuads(const MapData& map);
+// The current quads as file records (corners as they stand, tag 1 or 0).
+std::vector<QuadRecord> currentMapRecords();
+// Writes the map to map.txt atomically, keeping the previous one as map.txt.bak; a failure
+// leaves both files as they were and reports itself on standard error.
 void saveMap();

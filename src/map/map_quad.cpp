@@ -4,6 +4,7 @@
 
 #include <box2d/box2d.h>
 
+#include <cassert>
 #include <cmath>
 #include <limits>
 
@@ -11,12 +12,10 @@
 #include "render/effects.h"
 #include "render/texture.h"
 
-std::vector<MapQuad*> mapQuads;
+std::vector<std::unique_ptr<MapQuad>> mapQuads;
 
 namespace {
 
-// pi rounded to float32, widened: headings are computed in double around this value.
-constexpr double kHeadingPi = static_cast<double>(kPi);
 constexpr double kProbeDistance = 2.0;       // world units outside an edge's midpoint
 constexpr float kCoveredEdgeSlack = 1.0f;    // a neighbour edge this much shorter still covers
 constexpr float kGridStep = 8.0f;            // world units
@@ -39,7 +38,7 @@ void spawnCoveredEdgeBursts(const MapQuad& quad) {
         const Vec2f vk = quad.vertices[k];
         const Vec2f vj = quad.vertices[(k + 1) % 4];
         const float h = headingDeg(vk, vj);
-        const double outward = (static_cast<double>(h) + 90.0) * kHeadingPi / 180.0;
+        const double outward = toRadians(static_cast<double>(h) + 90.0);
         Vec2f probe;
         probe.x = static_cast<float>((static_cast<double>(vk.x) + vj.x) * 0.5 +
                                      static_cast<float>(kProbeDistance * std::cos(outward)));
@@ -59,7 +58,10 @@ void destroyBody(MapQuad& quad) {
     // A body is only ever destroyed by the world that made it; one left over from a retired
     // world is simply forgotten.
     b2World* world = getWorld();
-    if (world != nullptr && quad.body->GetWorld() == world) world->DestroyBody(quad.body);
+    if (world != nullptr && quad.body->GetWorld() == world) {
+        assert(!world->IsLocked() && "a body must not die inside the physics step");
+        world->DestroyBody(quad.body);
+    }
     quad.body = nullptr;
 }
 
@@ -67,6 +69,7 @@ void rebuildBody(MapQuad& quad) {
     destroyBody(quad);
     b2World* world = getWorld();
     if (world == nullptr || !isValidBodyPolygon(quad.vertices)) return;
+    assert(!world->IsLocked() && "a body must not be made inside the physics step");
     b2BodyDef def;
     quad.body = world->CreateBody(&def);
     b2Vec2 points[4];
@@ -84,7 +87,8 @@ void rebuildBody(MapQuad& quad) {
 float headingDeg(Vec2f a, Vec2f b) {
     const double dy = static_cast<double>(a.y) - b.y;
     const double dx = static_cast<double>(a.x) - b.x;
-    return static_cast<float>(std::atan2(dy, dx) / kHeadingPi * (-180.0) + 180.0);
+    // Radians to degrees in double around the float pi, turned so headings grow clockwise.
+    return static_cast<float>(std::atan2(dy, dx) / kPiDouble * (-180.0) + 180.0);
 }
 
 float wrappedDiff(float a, float b) {
@@ -132,28 +136,20 @@ bool isValidBodyPolygon(const Vec2f corners[4]) {
     return area2 * 0.5 > kMinBodyArea;
 }
 
-void registerQuad(MapQuad* quad) {
-    mapQuads.push_back(quad);
-    for (int k = 0; k < 4; ++k) {
-        quad->vertices[k] = Vec2f{};
-        quad->texCoords[k] = Vec2f{};
-    }
-    quad->center = Vec2f{};
-    quad->tag = false;
-    quad->selected = false;
-    quad->editMode = -1;
-    quad->body = nullptr;
-    quad->texture = findTexture("image.png");
+MapQuad& registerQuad() {
+    mapQuads.push_back(std::make_unique<MapQuad>());
+    MapQuad& quad = *mapQuads.back();
+    quad.texture = findTexture("image.png");
+    return quad;
 }
 
-MapQuad* createQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3) {
-    MapQuad* quad = new MapQuad;
-    registerQuad(quad);
-    quad->texCoords[0] = {0.0f, 0.0f};
-    quad->texCoords[1] = {1.0f, 0.0f};
-    quad->texCoords[2] = {1.0f, 1.0f};
-    quad->texCoords[3] = {0.0f, 1.0f};
-    setGeometry(*quad, x0, y0, x1, y1, x2, y2, x3, y3);
+MapQuad& createQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3) {
+    MapQuad& quad = registerQuad();
+    quad.texCoords[0] = {0.0f, 0.0f};
+    quad.texCoords[1] = {1.0f, 0.0f};
+    quad.texCoords[2] = {1.0f, 1.0f};
+    quad.texCoords[3] = {0.0f, 1.0f};
+    setGeometry(quad, x0, y0, x1, y1, x2, y2, x3, y3);
     return quad;
 }
 
@@ -189,7 +185,7 @@ int32_t findQuadAt(Vec2f point) {
 
 bool anyQuadAt(Vec2f point) {
     bool found = false;
-    for (const MapQuad* quad : mapQuads) {
+    for (const auto& quad : mapQuads) {
         if (containsPoint(*quad, point)) found = true;
     }
     return found;
@@ -225,12 +221,17 @@ void snapToGrid(MapQuad& quad) {
 
 int32_t getQuadCount() { return static_cast<int32_t>(mapQuads.size()); }
 
-MapQuad& getQuad(int32_t index) { return *mapQuads[static_cast<size_t>(index)]; }
+MapQuad& getQuad(int32_t index) {
+    assert(index >= 0 && index < getQuadCount() && "quad index out of range");
+    return *mapQuads[static_cast<size_t>(index)];
+}
 
 void clearMapQuads(bool destroyBodies) {
-    for (MapQuad* quad : mapQuads) {
-        if (destroyBodies && quad->body != nullptr) quad->body->GetWorld()->DestroyBody(quad->body);
-        delete quad;
+    for (const auto& quad : mapQuads) {
+        if (!destroyBodies || quad->body == nullptr) continue;
+        b2World* world = quad->body->GetWorld();
+        assert(!world->IsLocked() && "a body must not die inside the physics step");
+        world->DestroyBody(quad->body);
     }
     mapQuads.clear();
 }

@@ -1,41 +1,48 @@
 // map_quad.h: the map's convex quads, their static bodies and the geometric queries over them.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "app/camera.h"
+#include "core/vec2.h"
 
 class b2Body;
 struct Texture;
 
+// One textured convex quad of the map and its static body; world units throughout.
 struct MapQuad {
     Vec2f texCoords[4];
     Vec2f vertices[4];  // numerically counter-clockwise once accepted by setGeometry
     Vec2f center;
     bool tag = false;
-    b2Body* body = nullptr;  // none while the stored corners are not a valid polygon
-    Texture* texture = nullptr;
+    b2Body* body = nullptr;  // owned, in the current world; none while the corners are no polygon
+    Texture* texture = nullptr;  // borrowed; nullptr when "image.png" was never loaded
     bool selected = false;
     int32_t editMode = -1;  // -1 none, 0..3 a corner, 4 the whole quad
 };
 
 // Owns every quad, in registration order.
-extern std::vector<MapQuad*> mapQuads;
+extern std::vector<std::unique_ptr<MapQuad>> mapQuads;
 
-void registerQuad(MapQuad* quad);
-// What the loader and the editor both do: allocate, register, default texture coordinates,
-// then setGeometry with the corners. The list owns the result.
-MapQuad* createQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
+// Appends a blank quad (zero corners, no body, "image.png") to the list, which owns it.
+MapQuad& registerQuad();
+// What the loader and the editor both do: register, default texture coordinates, then
+// setGeometry with the corners (world units). The list owns the result.
+MapQuad& createQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
+// Takes the corners when they turn the right way, then recomputes the centre, sprinkles bursts
+// on edges another quad covers, and rebuilds the body in the current world (which may be null).
 void setGeometry(MapQuad& quad, float x0, float y0, float x1, float y1, float x2, float y2,
                  float x3, float y3);
-bool containsPoint(const MapQuad& quad, Vec2f point);
-int32_t findQuadAt(Vec2f point);
+bool containsPoint(const MapQuad& quad, Vec2f point);  // strictly inside, by heading tests
+int32_t findQuadAt(Vec2f point);  // the first quad in list order containing point, or -1
 bool anyQuadAt(Vec2f point);
+// Length of the quad's edge that faces point (seen from the centre), NaN when none does.
 float facingEdgeLength(const MapQuad& quad, Vec2f point);
-void snapToGrid(MapQuad& quad);
+void snapToGrid(MapQuad& quad);  // every corner to the nearest multiple of 8 world units
 int32_t getQuadCount();
-MapQuad& getQuad(int32_t index);
-// Deletes every quad; their bodies must already be gone with their world or destroyed here.
+MapQuad& getQuad(int32_t index);  // index in [0, getQuadCount())
+// Deletes every quad; with destroyBodies their bodies are destroyed in their world, else they
+// must already be gone with a retired world.
 void clearMapQuads(bool destroyBodies);
 
 // The turn test setGeometry applies to proposed corners (corners 1, 2, 3, 0 in that order).

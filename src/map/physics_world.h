@@ -1,20 +1,26 @@
 // physics_world.h: the one Box2D world, its ground, and the unit boundary to metres and radians.
 #pragma once
+#include <memory>
+
+#include "core/units.h"
 
 class b2World;
 class b2Body;
 
-constexpr float kUnitsPerMetre = 20.0f;
-constexpr float kPi = 3.1415927f;  // the one pi of every degree/radian conversion
+// Owns a world; deletes it where the physics library's header is known.
+struct WorldDeleter {
+    void operator()(b2World* world) const;
+};
+using WorldPtr = std::unique_ptr<b2World, WorldDeleter>;
 
-inline float toMetres(float units) { return units / kUnitsPerMetre; }
-inline float toUnits(float metres) { return metres * kUnitsPerMetre; }
-
-// Makes a new world with gravity (0, 55) and its ground, and makes it current. The previous
-// world is returned to the caller, who destroys it once nothing refers to it (may be nullptr).
-b2World* createWorld();
-b2World* getWorld();
-b2Body* getGroundBody();
+// Makes a new world with gravity (0, 55) m/s^2 and its ground, and makes it current. The
+// previous world (nullptr at first) goes to the caller, who lets it go once no body of an actor
+// or quad is still in it.
+WorldPtr createWorld();
+// Destroys the current world and every body still in it; getWorld is nullptr afterwards.
+void destroyWorld();
+b2World* getWorld();       // the current world, owned here; nullptr before createWorld
+b2Body* getGroundBody();   // owned by the current world
 
 // A dynamic box of density 1 centred on (x, y) world units, turned by angle degrees, with
 // half-extents in metres; every other body and fixture setting at Box2D's defaults.

@@ -3,7 +3,7 @@
 
 #include <GL/gl.h>
 
-#include "app/camera.h"
+#include "core/camera.h"
 #include "render/texture.h"
 
 namespace {

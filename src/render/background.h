@@ -1,7 +1,7 @@
 // background.h: the repeating world-locked background.
 #pragma once
 
-#include "app/camera.h"
+#include "core/vec2.h"
 
 void drawBackground();
 

@@ -41,20 +41,20 @@ void endGlowPass() {
 
 void drawBursts(const Texture& texture) {
     if (texture.paired) {
-        for (const Burst& burst : texture.bursts)
+        for (const Burst& burst : texture.queues.bursts)
             drawOne(texture, burstFrame(texture, burst), burst.x, burst.y, burst.angle);
         beginAdditive();  // the caller's colour stays: glow frames carry their own falloff
-        for (const Burst& burst : texture.bursts)
+        for (const Burst& burst : texture.queues.bursts)
             drawOne(texture, burstFrame(texture, burst) + 1, burst.x, burst.y, burst.angle);
         endAdditive();
         return;
     }
     // Finished bursts still show their last frame here until the next update removes them.
-    for (const Burst& burst : texture.bursts)
+    for (const Burst& burst : texture.queues.bursts)
         drawOne(texture, burstFrame(texture, burst), burst.x, burst.y, burst.angle);
     if (!texture.glow) return;
     beginGlowPass();
-    for (const Burst& burst : texture.bursts) {
+    for (const Burst& burst : texture.queues.bursts) {
         if (burst.finished) continue;
         drawOne(texture, burstFrame(texture, burst), burst.x, burst.y, burst.angle);
     }
@@ -64,7 +64,7 @@ void drawBursts(const Texture& texture) {
 void drawBurstLayer(const std::vector<Texture*>& sheets) {
     glEnable(GL_TEXTURE_2D);
     for (const Texture* texture : sheets) {
-        if (texture->bursts.empty()) continue;
+        if (texture->queues.bursts.empty()) continue;
         glBindTexture(GL_TEXTURE_2D, texture->glName);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -77,28 +77,28 @@ void drawBurstLayer(const std::vector<Texture*>& sheets) {
 }
 
 void drawBatch(const Texture& texture) {
-    const int32_t count = texture.batchCount;
+    const int32_t count = texture.queues.batchCount;
     if (texture.paired) {
         for (int32_t i = 0; i < count; ++i) {
-            const BatchSprite& s = texture.batch[i];
+            const BatchSprite& s = texture.queues.batch[i];
             drawOne(texture, pairedBaseFrame(s.frame / 2), s.x, s.y, s.angle);
         }
         beginAdditive();
         for (int32_t i = 0; i < count; ++i) {
-            const BatchSprite& s = texture.batch[i];
+            const BatchSprite& s = texture.queues.batch[i];
             drawOne(texture, pairedBaseFrame(s.frame / 2) + 1, s.x, s.y, s.angle);
         }
         endAdditive();
         return;
     }
     for (int32_t i = 0; i < count; ++i) {
-        const BatchSprite& s = texture.batch[i];
+        const BatchSprite& s = texture.queues.batch[i];
         drawOne(texture, s.frame, s.x, s.y, s.angle);
     }
     if (!texture.glow) return;
     beginGlowPass();
     for (int32_t i = 0; i < count; ++i) {
-        const BatchSprite& s = texture.batch[i];
+        const BatchSprite& s = texture.queues.batch[i];
         drawOne(texture, s.frame, s.x, s.y, s.angle);
     }
     endGlowPass();
@@ -113,13 +113,12 @@ void drawSpriteBatches() {
     glEnable(GL_TEXTURE_2D);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    for (Texture* texture : allTextures) {
-        if (texture->batchCount <= 0) continue;  // an empty batch does not even bind
+    for (const auto& texture : allTextures) {
+        if (texture->queues.batchCount <= 0) continue;  // an empty batch does not even bind
         glBindTexture(GL_TEXTURE_2D, texture->glName);
         pointAt(*texture);
         drawBatch(*texture);
-        for (int32_t i = 0; i < texture->batchCount; ++i) texture->batch[i] = BatchSprite{};
-        texture->batchCount = 0;
+        emptySpriteQueue(texture->queues);
     }
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -129,7 +128,7 @@ void drawSpriteBatches() {
 void queueFlickerLights() {
     Texture* light = findTexture("light1.png");
     if (light == nullptr) return;
-    for (const Flicker& flicker : light->flickers) {
+    for (const Flicker& flicker : light->queues.flickers) {
         if (flicker.dead) continue;
         pushLight(*light, flicker.x, flicker.y, flicker.angle, flicker.red, flicker.green,
                   flicker.blue, kFlickerLightFlag);

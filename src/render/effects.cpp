@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "map/physics_world.h"
+#include "core/units.h"
 
 namespace {
 // Push only while the count is at most these: one slot of each queue is never used.
@@ -33,13 +33,13 @@ void stepFlicker(Flicker& flicker) {
         flicker.phase -= 1;
     }
     flicker.phase = flicker.phase + flicker.speed;
-    const double theta = flicker.phase * 360 * kPi / 180;
+    const double theta = toRadians(flicker.phase * 360);
     if (flicker.mode == 0) {
         // Drift on a circle of radius 0.5, from +x toward -y; warm colour wobbling around orange.
         flicker.x = flicker.centerX + static_cast<float>(0.5 * std::cos(theta));
         flicker.y = flicker.centerY - static_cast<float>(0.5 * std::sin(theta));
         flicker.green = static_cast<float>(0.55 + static_cast<float>(0.05 * std::cos(theta)));
-        const double twoTheta = flicker.phase * 720 * kPi / 180;
+        const double twoTheta = toRadians(flicker.phase * 720);
         flicker.red =
             static_cast<float>(flicker.green + 0.2 + static_cast<float>(0.025 * std::cos(twoTheta)));
         flicker.blue = 0.05f;
@@ -54,21 +54,21 @@ void stepFlicker(Flicker& flicker) {
 
 void pushSprite(Texture& texture, int32_t frame, float x, float y, float extra1, float extra2,
                 float angle) {
-    if (texture.batchCount > kLastBatchIndex) return;
-    BatchSprite& sprite = texture.batch[texture.batchCount];
+    if (texture.queues.batchCount > kLastBatchIndex) return;
+    BatchSprite& sprite = texture.queues.batch[texture.queues.batchCount];
     sprite.frame = frame;
     sprite.x = x;
     sprite.y = y;
     sprite.extra1 = extra1;
     sprite.extra2 = extra2;
     sprite.angle = angle;
-    ++texture.batchCount;
+    ++texture.queues.batchCount;
 }
 
 void pushLight(Texture& texture, float x, float y, float angle, float red, float green,
                float blue, uint8_t flag) {
-    if (texture.lightCount > kLastLightIndex) return;
-    LightSprite& light = texture.lights[texture.lightCount];
+    if (texture.queues.lightCount > kLastLightIndex) return;
+    LightSprite& light = texture.queues.lights[texture.queues.lightCount];
     light.x = x;
     light.y = y;
     light.flag = flag;
@@ -76,7 +76,7 @@ void pushLight(Texture& texture, float x, float y, float angle, float red, float
     light.red = red;
     light.green = green;
     light.blue = blue;
-    ++texture.lightCount;
+    ++texture.queues.lightCount;
 }
 
 void spawnBurst(Texture& texture, float x, float y, float angle) {
@@ -84,7 +84,7 @@ void spawnBurst(Texture& texture, float x, float y, float angle) {
     burst.x = x;
     burst.y = y;
     burst.angle = angle;
-    texture.bursts.push_back(burst);
+    texture.queues.bursts.push_back(burst);
 }
 
 void spawnFlicker(Texture& texture, float x, float y, float angle, bool looping, int32_t mode) {
@@ -102,7 +102,7 @@ void spawnFlicker(Texture& texture, float x, float y, float angle, bool looping,
         flicker.speed = kOneShotFlickerSpeed;
     }
     flicker.looping = looping;
-    texture.flickers.push_back(flicker);
+    texture.queues.flickers.push_back(flicker);
 }
 
 // One walk per list: a removed entry's successor is examined in the same walk, and the live
@@ -120,9 +120,9 @@ void walkEffects(std::vector<Effect>& effects, IsGone isGone, Step step) {
 }
 
 void updateEffects() {
-    for (Texture* texture : allTextures) {
-        walkEffects(texture->bursts, [](const Burst& b) { return b.finished; }, stepBurst);
-        walkEffects(texture->flickers, [](const Flicker& f) { return f.dead; }, stepFlicker);
+    for (const auto& texture : allTextures) {
+        walkEffects(texture->queues.bursts, [](const Burst& b) { return b.finished; }, stepBurst);
+        walkEffects(texture->queues.flickers, [](const Flicker& f) { return f.dead; }, stepFlicker);
     }
 }
 

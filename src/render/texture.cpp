@@ -8,7 +8,7 @@
 #include <iostream>
 #include <map>
 
-std::vector<Texture*> allTextures;
+std::vector<std::unique_ptr<Texture>> allTextures;
 std::vector<Texture*> frontLayerSheets;
 std::vector<Texture*> backLayerSheets;
 Texture* carTexture = nullptr;
@@ -36,7 +36,7 @@ constexpr float kImage9GlowFactor = 3.0f;      // image9's glow frames are three
 constexpr float kBloomtestGlowFactor = 1.85f;  // bloomtest's glow frames
 constexpr int32_t kLightmapSize = 512;         // pixels, square
 
-// File name -> the record loaded last under it. Records are owned by nobody and never freed.
+// File name -> the record loaded last under it; borrowed from allTextures.
 std::map<std::string, Texture*> textureRegistry;
 
 uint32_t loadWithSoil(const std::string& fileName) {
@@ -53,7 +53,27 @@ uint32_t loadWithSoil(const std::string& fileName) {
 ImageLoader imageLoader = loadWithSoil;
 }  // namespace
 
-Texture::Texture() { allTextures.push_back(this); }
+Texture& createTexture() {
+    allTextures.push_back(std::make_unique<Texture>());
+    return *allTextures.back();
+}
+
+void unloadAllTextures(bool deleteGlTextures) {
+    if (deleteGlTextures && imageLoaderUsesGl()) {
+        for (const auto& texture : allTextures) {
+            const GLuint name = texture->glName;
+            if (name != 0) glDeleteTextures(1, &name);
+        }
+        const GLuint lightmap = lightmapTexture;
+        if (lightmap != 0) glDeleteTextures(1, &lightmap);
+    }
+    lightmapTexture = 0;
+    textureRegistry.clear();
+    frontLayerSheets.clear();
+    backLayerSheets.clear();
+    carTexture = nullptr;
+    allTextures.clear();
+}
 
 void setImageLoader(ImageLoader loader) { imageLoader = loader != nullptr ? loader : loadWithSoil; }
 
@@ -137,7 +157,7 @@ Texture* findTexture(const std::string& fileName) {
 
 void loadAllTextures() {
     for (const SheetSpec& sheet : startupSheets) {
-        Texture* texture = new Texture();  // lives until the process ends
+        Texture* texture = &createTexture();
         loadSheet(*texture, sheet.fileName, sheet.width, sheet.height, sheet.anchorX,
                   sheet.anchorY, sheet.columns, sheet.rows);
         const std::string name = sheet.fileName;

@@ -3,48 +3,14 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <memory>
 #include <vector>
 
-struct BatchSprite {
-    int32_t frame = 0;
-    float x = 0.0f, y = 0.0f;
-    float extra1 = 0.0f, extra2 = 0.0f;  // stored as passed; nothing draws with them
-    float angle = 0.0f;                  // degrees; +x turns toward +y
-};
+#include "render/sheet_queues.h"
 
-struct LightSprite {
-    float x = 0.0f, y = 0.0f;
-    uint8_t flag = 0;  // stored as passed, cleared when drawn, read by nothing
-    float angle = 0.0f;
-    float red = 0.0f, green = 0.0f, blue = 0.0f;
-};
-
-// One-shot animation over the sheet's frames, 100 steps long.
-struct Burst {
-    float x = 0.0f, y = 0.0f;
-    float angle = 0.0f;
-    float phase = 0.0f;  // 0 .. 1
-    bool finished = false;
-};
-
-// Looping or one-shot light effect that drifts on a small circle and changes colour.
-struct Flicker {
-    float x = 0.0f, y = 0.0f;
-    float centerX = 0.0f, centerY = 0.0f;
-    float angle = 0.0f;
-    float speed = 0.0f;
-    float phase = 0.0f;
-    int32_t mode = 0;  // 0 warm flicker with drift, 1 grey pulse, other: phase only
-    float red = 0.8f, green = 0.8f, blue = 0.8f;
-    bool looping = false;
-    bool dead = false;
-};
-
-constexpr int32_t kBatchCapacity = 4000;
-constexpr int32_t kLightCapacity = 200;
-
+// One sprite sheet: its GL texture and frame layout, and the effects and queues living on it.
 struct Texture {
-    Texture();  // appends the record to allTextures
+    Texture() = default;
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 
@@ -58,19 +24,21 @@ struct Texture {
     std::vector<float> texCoords;   // frameCount x 4 (s, t) pairs
     std::vector<int32_t> vertices;  // frameCount x 4 (x, y) pairs, pixels relative to the anchor
     float diagonal = 0.0f;
-    std::vector<Burst> bursts;
-    std::vector<Flicker> flickers;
-    int32_t batchCount = 0;
-    BatchSprite batch[kBatchCapacity];
-    int32_t lightCount = 0;
-    LightSprite lights[kLightCapacity];
+    SheetQueues queues;
 };
 
-// Every record in construction order; records live until the process ends.
-extern std::vector<Texture*> allTextures;
+// Owns every record, in creation order; records live until unloadAllTextures.
+extern std::vector<std::unique_ptr<Texture>> allTextures;
+// Borrowed views of records in allTextures.
 extern std::vector<Texture*> frontLayerSheets;  // explosion, image9, bloomtest
 extern std::vector<Texture*> backLayerSheets;   // animation
-extern Texture* carTexture;
+extern Texture* carTexture;                     // nullptr until loaded
+
+// Creates an empty record at the end of allTextures, which owns it.
+Texture& createTexture();
+// Deletes every record and empties the registry and lists; with deleteGlTextures (the context
+// must be current) the sheets' and the lightmap's GL textures are deleted as well.
+void unloadAllTextures(bool deleteGlTextures);
 
 extern uint32_t lightmapTexture;
 extern float lightmapWidth, lightmapHeight;

@@ -14,21 +14,21 @@ std::vector<std::string> events;
 // Records every pass it sees; can kill itself or spawn a follower from any pass.
 class Probe : public Actor {
 public:
-    explicit Probe(std::string name) : name(std::move(name)) {}
+    explicit Probe(std::string probeName) : name(std::move(probeName)) {}
     ~Probe() override { events.push_back("delete " + name); }
     void update() override {
         ++updates;
         events.push_back("update " + name);
         if (updates == dieOnUpdate) dead = true;
-        if (spawnOnUpdate && updates == 1) spawned = new Probe(name + "+");
+        if (spawnOnUpdate && updates == 1) spawned = spawnActor<Probe>(name + "+");
     }
     void postStep() override {
         ++postSteps;
-        if (spawnOnPostStep && postSteps == 1) spawned = new Probe(name + "+");
+        if (spawnOnPostStep && postSteps == 1) spawned = spawnActor<Probe>(name + "+");
     }
     void draw() override {
         ++draws;
-        if (spawnOnDraw && draws == 1) spawned = new Probe(name + "+");
+        if (spawnOnDraw && draws == 1) spawned = spawnActor<Probe>(name + "+");
     }
 
     std::string name;
@@ -38,21 +38,26 @@ public:
     Probe* spawned = nullptr;
 };
 
+std::vector<Actor*> listed() {
+    std::vector<Actor*> pointers;
+    for (const auto& actor : actors) pointers.push_back(actor.get());
+    return pointers;
+}
+
 class ActorList : public ::testing::Test {
 protected:
     void SetUp() override { events.clear(); }
     void TearDown() override {
-        for (Actor* actor : actors) delete actor;
-        actors.clear();
+        clearActors();
     }
 };
 
 TEST_F(ActorList, ConstructionAppendsWithConsecutiveIds) {
     const int32_t first = nextActorId;
-    auto* a = new Probe("a");
-    auto* b = new Probe("b");
-    auto* c = new Probe("c");
-    ASSERT_EQ(actors, (std::vector<Actor*>{a, b, c}));
+    auto* a = spawnActor<Probe>("a");
+    auto* b = spawnActor<Probe>("b");
+    auto* c = spawnActor<Probe>("c");
+    ASSERT_EQ(listed(), (std::vector<Actor*>{a, b, c}));
     EXPECT_EQ(a->id, first);
     EXPECT_EQ(b->id, first + 1);
     EXPECT_EQ(c->id, first + 2);
@@ -61,16 +66,16 @@ TEST_F(ActorList, ConstructionAppendsWithConsecutiveIds) {
 }
 
 TEST_F(ActorList, AdjacentDeadActorsGoInOnePassAndTheFollowerIsStillUpdated) {
-    auto* a = new Probe("a");
-    auto* b = new Probe("b");
-    auto* c = new Probe("c");
-    auto* d = new Probe("d");
-    auto* e = new Probe("e");
+    auto* a = spawnActor<Probe>("a");
+    auto* b = spawnActor<Probe>("b");
+    auto* c = spawnActor<Probe>("c");
+    auto* d = spawnActor<Probe>("d");
+    auto* e = spawnActor<Probe>("e");
     b->dead = true;
     c->dead = true;
     e->dead = true;  // the last entry too
     updateActors();
-    EXPECT_EQ(actors, (std::vector<Actor*>{a, d}));
+    EXPECT_EQ(listed(), (std::vector<Actor*>{a, d}));
     EXPECT_EQ(events, (std::vector<std::string>{"update a", "delete b", "delete c", "update d",
                                                 "delete e"}));
     EXPECT_EQ(d->age, 1);
@@ -78,32 +83,32 @@ TEST_F(ActorList, AdjacentDeadActorsGoInOnePassAndTheFollowerIsStillUpdated) {
 }
 
 TEST_F(ActorList, ActorsCreatedDuringAPassAreVisitedByThatPass) {
-    auto* updater = new Probe("u");
+    auto* updater = spawnActor<Probe>("u");
     updater->spawnOnUpdate = true;
     updateActors();
     ASSERT_NE(updater->spawned, nullptr);
     EXPECT_EQ(updater->spawned->updates, 1);
     EXPECT_EQ(updater->spawned->age, 1);
 
-    auto* poster = new Probe("p");
+    auto* poster = spawnActor<Probe>("p");
     poster->spawnOnPostStep = true;
     postStepActors();
     ASSERT_NE(poster->spawned, nullptr);
     EXPECT_EQ(poster->spawned->postSteps, 1);
 
-    auto* drawer = new Probe("d");
+    auto* drawer = spawnActor<Probe>("d");
     drawer->spawnOnDraw = true;
     drawActors();
     ASSERT_NE(drawer->spawned, nullptr);
     EXPECT_EQ(drawer->spawned->draws, 1);
-    EXPECT_EQ(actors.back(), drawer->spawned);
+    EXPECT_EQ(actors.back().get(), drawer->spawned);
 }
 
 TEST_F(ActorList, LifetimeLMeansLPlusOneUpdatesThenRemovalInTheNextPass) {
     constexpr int32_t kLifetime = 3;
-    auto* mortal = new Probe("m");
+    auto* mortal = spawnActor<Probe>("m");
     mortal->lifetime = kLifetime;
-    auto* immortal = new Probe("i");
+    auto* immortal = spawnActor<Probe>("i");
     for (int pass = 1; pass <= kLifetime; ++pass) {
         updateActors();
         EXPECT_FALSE(mortal->dead) << "pass " << pass;
@@ -115,7 +120,7 @@ TEST_F(ActorList, LifetimeLMeansLPlusOneUpdatesThenRemovalInTheNextPass) {
     events.clear();
     updateActors();  // pass L + 2: removed and deleted, not updated again
     EXPECT_EQ(events, (std::vector<std::string>{"delete m", "update i"}));
-    EXPECT_EQ(actors, (std::vector<Actor*>{immortal}));
+    EXPECT_EQ(listed(), (std::vector<Actor*>{immortal}));
 
     for (int pass = 0; pass < 5000; ++pass) updateActors();
     EXPECT_FALSE(immortal->dead);
@@ -123,9 +128,9 @@ TEST_F(ActorList, LifetimeLMeansLPlusOneUpdatesThenRemovalInTheNextPass) {
 }
 
 TEST_F(ActorList, ActorKilledByItsOwnUpdateIsDrawnUntilTheNextPass) {
-    auto* a = new Probe("a");
+    auto* a = spawnActor<Probe>("a");
     a->dieOnUpdate = 1;
-    auto* b = new Probe("b");
+    auto* b = spawnActor<Probe>("b");
     updateActors();
     ASSERT_TRUE(a->dead);
     postStepActors();
@@ -138,7 +143,7 @@ TEST_F(ActorList, ActorKilledByItsOwnUpdateIsDrawnUntilTheNextPass) {
     EXPECT_EQ(events, (std::vector<std::string>{"delete a", "update b"}));
     drawActors();
     EXPECT_EQ(b->draws, 3);
-    EXPECT_EQ(actors, (std::vector<Actor*>{b}));
+    EXPECT_EQ(listed(), (std::vector<Actor*>{b}));
 }
 
 }  // namespace

@@ -21,9 +21,9 @@ void loadTexturesHeadless() {
         setImageLoader(noImage);
         captureStdout([] { loadAllTextures(); });
     }
-    for (Texture* texture : allTextures) {
-        texture->batchCount = 0;
-        texture->lightCount = 0;
+    for (const auto& texture : allTextures) {
+        texture->queues.batchCount = 0;
+        texture->queues.lightCount = 0;
     }
 }
 
@@ -37,7 +37,7 @@ void runSteps(int count) {
 
 Box* quietBox(float x, float y) {
     Box* box = nullptr;
-    captureStdout([&] { box = new Box(x, y); });
+    captureStdout([&] { box = spawnActor<Box>(x, y); });
     return box;
 }
 
@@ -45,18 +45,14 @@ class BoxTest : public ::testing::Test {
 protected:
     void SetUp() override {
         clearActors();
-        delete createWorld();
+        createWorld();
     }
     void TearDown() override { clearActors(); }
-    static void clearActors() {
-        for (Actor* actor : actors) delete actor;
-        actors.clear();
-    }
 };
 
 TEST_F(BoxTest, SpawnLinePrintsPositionAndTheBoxPointerTwice) {
     Box* box = nullptr;
-    const std::string printed = captureStdout([&] { box = new Box(412.0f, 233.5f); });
+    const std::string printed = captureStdout([&] { box = spawnActor<Box>(412.0f, 233.5f); });
     std::ostringstream pointer;
     pointer << static_cast<const void*>(box);
     EXPECT_EQ(printed, "  Box - POS:412/233.5/ - " + pointer.str() + " / " + pointer.str() + "\n");
@@ -113,13 +109,13 @@ TEST_F(BoxTest, DiesInPass2401AndGoesWithItsBodyInPass2402) {
 
 TEST_F(BoxTest, DestructorDestroysTheBodyInTheWorldThatMadeIt) {
     Box* box = quietBox(200.0f, 300.0f);
-    b2World* old = createWorld();  // the box was not moved along
+    WorldPtr old = createWorld();  // the box was not moved along
     box->dead = true;
     updateActors();
     EXPECT_TRUE(actors.empty());
     EXPECT_EQ(old->GetBodyCount(), 1);
     EXPECT_EQ(getWorld()->GetBodyCount(), 1);
-    delete old;
+    old.reset();
 }
 
 TEST_F(BoxTest, DrawQueuesOneSpriteAndOneWarmLight) {
@@ -133,16 +129,16 @@ TEST_F(BoxTest, DrawQueuesOneSpriteAndOneWarmLight) {
     Texture* light = findTexture("light1.png");
     ASSERT_NE(image, nullptr);
     ASSERT_NE(light, nullptr);
-    ASSERT_EQ(image->batchCount, 1);
-    const BatchSprite& sprite = image->batch[0];
+    ASSERT_EQ(image->queues.batchCount, 1);
+    const BatchSprite& sprite = image->queues.batch[0];
     EXPECT_EQ(sprite.frame, 0);
     EXPECT_EQ(sprite.x, 120.0f);
     EXPECT_EQ(sprite.y, 140.0f);
     EXPECT_EQ(sprite.extra1, 1.0f);
     EXPECT_EQ(sprite.extra2, 1.0f);
     EXPECT_EQ(sprite.angle, box->angle);
-    ASSERT_EQ(light->lightCount, 1);
-    const LightSprite& glow = light->lights[0];
+    ASSERT_EQ(light->queues.lightCount, 1);
+    const LightSprite& glow = light->queues.lights[0];
     EXPECT_EQ(glow.x, 120.0f);
     EXPECT_EQ(glow.y, 140.0f);
     EXPECT_EQ(glow.angle, box->angle);
@@ -150,12 +146,12 @@ TEST_F(BoxTest, DrawQueuesOneSpriteAndOneWarmLight) {
     EXPECT_EQ(glow.green, 0.35f);
     EXPECT_EQ(glow.blue, 0.25f);
     EXPECT_EQ(glow.flag, 0);
-    for (Texture* texture : allTextures) {
-        if (texture != image) {
-            EXPECT_EQ(texture->batchCount, 0) << texture->fileName;
+    for (const auto& texture : allTextures) {
+        if (texture.get() != image) {
+            EXPECT_EQ(texture->queues.batchCount, 0) << texture->fileName;
         }
-        if (texture != light) {
-            EXPECT_EQ(texture->lightCount, 0) << texture->fileName;
+        if (texture.get() != light) {
+            EXPECT_EQ(texture->queues.lightCount, 0) << texture->fileName;
         }
     }
 }
@@ -163,17 +159,17 @@ TEST_F(BoxTest, DrawQueuesOneSpriteAndOneWarmLight) {
 TEST_F(BoxTest, QueueLimitsBoundWhatManyBoxesShow) {
     loadTexturesHeadless();
     captureStdout([] {
-        for (int i = 0; i < 4100; ++i) new Box(static_cast<float>(i % 64) * 40.0f,
+        for (int i = 0; i < 4100; ++i) spawnActor<Box>(static_cast<float>(i % 64) * 40.0f,
                                                static_cast<float>(i / 64) * -40.0f);
     });
     drawActors();
-    EXPECT_EQ(findTexture("image.png")->batchCount, 3999);
-    EXPECT_EQ(findTexture("light1.png")->lightCount, 199);
+    EXPECT_EQ(findTexture("image.png")->queues.batchCount, 3999);
+    EXPECT_EQ(findTexture("light1.png")->queues.lightCount, 199);
     // The last queued entries belong to the earliest boxes: later ones were dropped.
-    const LightSprite& lastLight = findTexture("light1.png")->lights[198];
+    const LightSprite& lastLight = findTexture("light1.png")->queues.lights[198];
     EXPECT_EQ(lastLight.x, actors[198]->x);
     EXPECT_EQ(lastLight.y, actors[198]->y);
-    const BatchSprite& lastSprite = findTexture("image.png")->batch[3998];
+    const BatchSprite& lastSprite = findTexture("image.png")->queues.batch[3998];
     EXPECT_EQ(lastSprite.x, actors[3998]->x);
     EXPECT_EQ(lastSprite.y, actors[3998]->y);
 }

@@ -20,28 +20,23 @@ protected:
     void SetUp() override {
         clearActors();
         clearMapQuads(true);
-        delete createWorld();
+        createWorld();
         if (findTexture("bloomtest.png") == nullptr) {
             setImageLoader(noImage);
             captureStdout([] { loadAllTextures(); });
         }
         // The square 100..200 x 100..200 in world units.
-        auto* quad = new MapQuad();
-        registerQuad(quad);
+        auto* quad = &registerQuad();
         setGeometry(*quad, 100.0f, 100.0f, 200.0f, 100.0f, 200.0f, 200.0f, 100.0f, 200.0f);
         sheet = findTexture("bloomtest.png");
-        for (Texture* texture : allTextures) {
-            texture->bursts.clear();
-            texture->batchCount = 0;
+        for (const auto& texture : allTextures) {
+            texture->queues.bursts.clear();
+            texture->queues.batchCount = 0;
         }
     }
     void TearDown() override {
         clearActors();
         clearMapQuads(true);
-    }
-    static void clearActors() {
-        for (Actor* actor : actors) delete actor;
-        actors.clear();
     }
 
     Texture* sheet = nullptr;
@@ -49,27 +44,27 @@ protected:
 
 TEST_F(RocketTest, MapTestComesAfterTheMove) {
     ASSERT_TRUE(anyQuadAt(Vec2f{150.0f, 150.0f}));
-    auto* leaving = new Rocket(150.0f, 150.0f, 100.0f, 0.0f);  // starts inside, moves out
-    auto* entering = new Rocket(90.0f, 150.0f, 20.0f, 0.0f);   // starts outside, moves in
+    auto* leaving = spawnActor<Rocket>(150.0f, 150.0f, 100.0f, 0.0f);  // starts inside, moves out
+    auto* entering = spawnActor<Rocket>(90.0f, 150.0f, 20.0f, 0.0f);   // starts outside, moves in
     updateActors();
     EXPECT_FALSE(leaving->dead);
     EXPECT_EQ(leaving->x, 250.0f);
     EXPECT_TRUE(entering->dead);
-    ASSERT_EQ(sheet->bursts.size(), 1u);
-    EXPECT_EQ(sheet->bursts[0].x, 110.0f);
-    EXPECT_EQ(sheet->bursts[0].y, 150.0f);
+    ASSERT_EQ(sheet->queues.bursts.size(), 1u);
+    EXPECT_EQ(sheet->queues.bursts[0].x, 110.0f);
+    EXPECT_EQ(sheet->queues.bursts[0].y, 150.0f);
 }
 
 TEST_F(RocketTest, BurstsOnceWhereItEntersWithARandomAngle) {
-    auto* rocket = new Rocket(40.5f, 120.0f, 2.0f, 0.5f);
+    auto* rocket = spawnActor<Rocket>(40.5f, 120.0f, 2.0f, 0.5f);
     int passes = 0;
     while (!rocket->dead && passes < 200) {
         updateActors();
         ++passes;
     }
     ASSERT_TRUE(rocket->dead);
-    ASSERT_EQ(sheet->bursts.size(), 1u);
-    const Burst& burst = sheet->bursts[0];
+    ASSERT_EQ(sheet->queues.bursts.size(), 1u);
+    const Burst& burst = sheet->queues.bursts[0];
     EXPECT_EQ(burst.x, rocket->x);
     EXPECT_EQ(burst.y, rocket->y);
     EXPECT_GT(rocket->x, 100.0f);
@@ -80,20 +75,20 @@ TEST_F(RocketTest, BurstsOnceWhereItEntersWithARandomAngle) {
 
     // Still drawn until the next update pass removes it; no second burst.
     drawActors();
-    ASSERT_EQ(sheet->batchCount, 1);
-    EXPECT_EQ(sheet->batch[0].x, rocket->x);
-    EXPECT_EQ(sheet->batch[0].y, rocket->y);
-    EXPECT_EQ(sheet->batch[0].frame, 0);
-    EXPECT_EQ(sheet->batch[0].extra1, 0.0f);
-    EXPECT_EQ(sheet->batch[0].extra2, 0.0f);
-    EXPECT_EQ(sheet->batch[0].angle, 0.0f);
+    ASSERT_EQ(sheet->queues.batchCount, 1);
+    EXPECT_EQ(sheet->queues.batch[0].x, rocket->x);
+    EXPECT_EQ(sheet->queues.batch[0].y, rocket->y);
+    EXPECT_EQ(sheet->queues.batch[0].frame, 0);
+    EXPECT_EQ(sheet->queues.batch[0].extra1, 0.0f);
+    EXPECT_EQ(sheet->queues.batch[0].extra2, 0.0f);
+    EXPECT_EQ(sheet->queues.batch[0].angle, 0.0f);
     updateActors();
     EXPECT_TRUE(actors.empty());
-    EXPECT_EQ(sheet->bursts.size(), 1u);
+    EXPECT_EQ(sheet->queues.bursts.size(), 1u);
 }
 
 TEST_F(RocketTest, StillRocketOutsideTheMapExpiresWithoutABurst) {
-    auto* rocket = new Rocket(-500.0f, -500.0f, 0.0f, 0.0f);
+    auto* rocket = spawnActor<Rocket>(-500.0f, -500.0f, 0.0f, 0.0f);
     for (int pass = 0; pass < 550; ++pass) updateActors();
     EXPECT_FALSE(rocket->dead);
     updateActors();  // 551st
@@ -101,25 +96,25 @@ TEST_F(RocketTest, StillRocketOutsideTheMapExpiresWithoutABurst) {
     EXPECT_EQ(rocket->x, -500.0f);
     updateActors();
     EXPECT_TRUE(actors.empty());
-    EXPECT_TRUE(sheet->bursts.empty());
+    EXPECT_TRUE(sheet->queues.bursts.empty());
 }
 
 TEST_F(RocketTest, EnteringTheMapInItsLastUpdateStillBursts) {
     // Outside (x = 98) after 550 moves, inside (x = 108) after the 551st.
-    auto* rocket = new Rocket(-5402.0f, 150.0f, 10.0f, 0.0f);
+    auto* rocket = spawnActor<Rocket>(-5402.0f, 150.0f, 10.0f, 0.0f);
     for (int pass = 0; pass < 550; ++pass) updateActors();
     EXPECT_EQ(rocket->x, 98.0f);
-    EXPECT_TRUE(sheet->bursts.empty());
+    EXPECT_TRUE(sheet->queues.bursts.empty());
     updateActors();
     EXPECT_TRUE(rocket->dead);
-    ASSERT_EQ(sheet->bursts.size(), 1u);
-    EXPECT_EQ(sheet->bursts[0].x, 108.0f);
+    ASSERT_EQ(sheet->queues.bursts.size(), 1u);
+    EXPECT_EQ(sheet->queues.bursts[0].x, 108.0f);
 }
 
 TEST_F(RocketTest, SpawnedRocketFliesDownRightFromTheOrigin) {
     spawnRocket();
     ASSERT_EQ(actors.size(), 1u);
-    Actor* rocket = actors[0];
+    Actor* rocket = actors[0].get();
     updateActors();
     updateActors();
     EXPECT_EQ(rocket->x, 2.0f);
@@ -128,7 +123,7 @@ TEST_F(RocketTest, SpawnedRocketFliesDownRightFromTheOrigin) {
     for (int pass = 0; pass < 200 && !rocket->dead; ++pass) updateActors();
     EXPECT_TRUE(rocket->dead);
     EXPECT_EQ(rocket->x, 101.0f);
-    EXPECT_EQ(sheet->bursts.size(), 1u);
+    EXPECT_EQ(sheet->queues.bursts.size(), 1u);
 }
 
 }  // namespace

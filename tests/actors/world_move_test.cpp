@@ -4,6 +4,8 @@
 #include <box2d/box2d.h>
 #include <gtest/gtest.h>
 
+#include "core/keyboard.h"
+#include "app/map_loading.h"
 #include "actors/box.h"
 #include "actors/car.h"
 #include "actors/rocket.h"
@@ -17,19 +19,15 @@ class WorldMove : public ::testing::Test {
 protected:
     void SetUp() override {
         clearActors();
-        delete createWorld();
+        createWorld();
         releaseAllKeys();
     }
     void TearDown() override { clearActors(); }
-    static void clearActors() {
-        for (Actor* actor : actors) delete actor;
-        actors.clear();
-    }
     // What loadMap does with the world before it reads the quads.
     static void replaceWorld() {
-        b2World* old = createWorld();
+        WorldPtr old = createWorld();
         moveActorBodiesTo(*getWorld());
-        delete old;
+        old.reset();
     }
     static void runSteps(int count) {
         captureStdout([count] {
@@ -67,10 +65,10 @@ TEST_F(WorldMove, BodiesKeepPoseVelocitiesAndFixturesInTheNewWorld) {
     Box* box = nullptr;
     Car* car = nullptr;
     captureStdout([&] {
-        box = new Box(200.0f, 100.0f);
-        car = new Car(500.0f, 300.0f);
+        box = spawnActor<Box>(200.0f, 100.0f);
+        car = spawnActor<Car>(500.0f, 300.0f);
     });
-    new Rocket(0.0f, 0.0f, 1.0f, 1.0f);
+    spawnActor<Rocket>(0.0f, 0.0f, 1.0f, 1.0f);
     box->body->SetTransform(b2Vec2(11.0f, 4.0f), 0.3f);
     box->body->SetLinearVelocity(b2Vec2(1.25f, -3.5f));
     box->body->SetAngularVelocity(2.0f);
@@ -82,12 +80,12 @@ TEST_F(WorldMove, BodiesKeepPoseVelocitiesAndFixturesInTheNewWorld) {
     const float boxMass = box->body->GetMass();
     const float carMass = car->body->GetMass();
 
-    b2World* old = createWorld();
+    WorldPtr old = createWorld();
     ASSERT_EQ(old->GetBodyCount(), 3);
     moveActorBodiesTo(*getWorld());
     EXPECT_EQ(old->GetBodyCount(), 1);  // only its ground is left
     EXPECT_EQ(getWorld()->GetBodyCount(), 3);
-    delete old;
+    old.reset();
 
     ASSERT_EQ(box->body->GetWorld(), getWorld());
     ASSERT_EQ(car->body->GetWorld(), getWorld());
@@ -105,8 +103,8 @@ TEST_F(WorldMove, MovedBoxesStillLandOnTheNewGround) {
     Box* box = nullptr;
     Car* car = nullptr;
     captureStdout([&] {
-        box = new Box(200.0f, 300.0f);
-        car = new Car(600.0f, 300.0f);
+        box = spawnActor<Box>(200.0f, 300.0f);
+        car = spawnActor<Car>(600.0f, 300.0f);
     });
     runSteps(10);
     replaceWorld();
@@ -120,8 +118,8 @@ TEST_F(WorldMove, SleepingBoxStaysAsleepAndCarKeepsDriving) {
     Box* box = nullptr;
     Car* car = nullptr;
     captureStdout([&] {
-        box = new Box(200.0f, 300.0f);
-        car = new Car(600.0f, 300.0f);
+        box = spawnActor<Box>(200.0f, 300.0f);
+        car = spawnActor<Car>(600.0f, 300.0f);
     });
     runSteps(400);
     ASSERT_FALSE(box->body->IsAwake());
@@ -137,7 +135,7 @@ TEST_F(WorldMove, SleepingBoxStaysAsleepAndCarKeepsDriving) {
 
 TEST_F(WorldMove, DeadActorsAreMovedTooAndDeletedSafelyAfterwards) {
     Box* box = nullptr;
-    captureStdout([&] { box = new Box(200.0f, 300.0f); });
+    captureStdout([&] { box = spawnActor<Box>(200.0f, 300.0f); });
     box->dead = true;
     replaceWorld();
     EXPECT_EQ(getWorld()->GetBodyCount(), 2);

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/camera.h"
+#include "core/camera.h"
 #include "app/frame.h"
 #include "map/physics_world.h"
 #include "render/texture.h"

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/camera.h"
+#include "core/camera.h"
+#include "core/keyboard.h"
 #include "app/input.h"
 #include "app/main_loop.h"
 #include "map/map_editor.h"
@@ -106,9 +107,9 @@ TEST(Keyboard, KeyZSpawnsSixBloomBurstsInsideTheirArea) {
     onKeyDown('z', 0, 0);
     const Texture* bloom = findTexture("bloomtest.png");
     ASSERT_NE(bloom, nullptr);
-    ASSERT_EQ(bloom->bursts.size(), 6u);
+    ASSERT_EQ(bloom->queues.bursts.size(), 6u);
     bool spread = false;
-    for (const Burst& burst : bloom->bursts) {
+    for (const Burst& burst : bloom->queues.bursts) {
         EXPECT_GE(burst.x, 32);
         EXPECT_LE(burst.x, 800);
         EXPECT_GE(burst.y, 32);
@@ -126,12 +127,12 @@ TEST(Keyboard, KeyPPlacesItsFirstFlickerAtTheSamePointEveryRun) {
     onKeyDown('p', 0, 0);
     std::srand(0);
     onKeyDown('p', 0, 0);
-    ASSERT_EQ(light->flickers.size(), 2u);
-    EXPECT_EQ(light->flickers[0].centerX, light->flickers[1].centerX);
-    EXPECT_EQ(light->flickers[0].centerY, light->flickers[1].centerY);
-    EXPECT_TRUE(light->flickers[0].looping);
-    EXPECT_LE(std::abs(light->flickers[0].centerX), 1000);
-    EXPECT_LE(std::abs(light->flickers[0].centerY), 1000);
+    ASSERT_EQ(light->queues.flickers.size(), 2u);
+    EXPECT_EQ(light->queues.flickers[0].centerX, light->queues.flickers[1].centerX);
+    EXPECT_EQ(light->queues.flickers[0].centerY, light->queues.flickers[1].centerY);
+    EXPECT_TRUE(light->queues.flickers[0].looping);
+    EXPECT_LE(std::abs(light->queues.flickers[0].centerX), 1000);
+    EXPECT_LE(std::abs(light->queues.flickers[0].centerY), 1000);
 }
 
 TEST(Mouse, ClicksBeforeAnyMotionLandAtTheOriginAndTheFirstMotionDragsFromThere) {
@@ -139,8 +140,7 @@ TEST(Mouse, ClicksBeforeAnyMotionLandAtTheOriginAndTheFirstMotionDragsFromThere)
     setCamera(0, 0, 1024, 600, 1, 1, 0);
     setWindowSize(1024, 600);
     setEditorEnabled(true);
-    auto* quad = new MapQuad;
-    registerQuad(quad);
+    auto* quad = &registerQuad();
     setGeometry(*quad, -40, -40, 40, -40, 40, 40, -40, 40);
     onMouseButton(0, 0, 0, 0);  // select at (0, 0)
     onMouseButton(0, 1, 0, 0);

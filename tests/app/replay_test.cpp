@@ -89,8 +89,8 @@ TEST_F(Headless, RandomInputNeverLeavesAForeignOrLeakedBodyInTheWorld) {
 
     b2World* world = getWorld();
     int expectedBodies = 1;  // the ground
-    for (Actor* actor : actors) {
-        if (b2Body* body = bodyOf(actor)) {
+    for (const auto& actor : actors) {
+        if (b2Body* body = bodyOf(actor.get())) {
             EXPECT_EQ(body->GetWorld(), world);
             ++expectedBodies;
         }

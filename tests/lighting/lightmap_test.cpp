@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "app/camera.h"
+#include "core/camera.h"
+#include "render/view.h"
 #include "lighting/lightmap.h"
 #include "map/map_quad.h"
 #include "render/effects.h"
@@ -75,8 +76,7 @@ protected:
     }
 
     static MapQuad& addBlock(float left, float top, float width, float height) {
-        auto* quad = new MapQuad;
-        registerQuad(quad);
+        auto* quad = &registerQuad();
         quad->vertices[0] = {left, top};
         quad->vertices[1] = {left + width, top};
         quad->vertices[2] = {left + width, top + height};
@@ -111,9 +111,9 @@ TEST_F(Lightmap, LightBrightensOnlyItsSurroundingsInItsColour) {
     expectAmbient(at(300, -150), "right of the light quad");
 
     // The queue is emptied by the pass, entries zeroed.
-    EXPECT_EQ(sheet.lightCount, 0);
-    EXPECT_EQ(sheet.lights[0].x, 0.0f);
-    EXPECT_EQ(sheet.lights[0].red, 0.0f);
+    EXPECT_EQ(sheet.queues.lightCount, 0);
+    EXPECT_EQ(sheet.queues.lights[0].x, 0.0f);
+    EXPECT_EQ(sheet.queues.lights[0].red, 0.0f);
     renderWhiteScene();
     expectAmbient(at(-200, -150), "next frame without new lights");
 }
@@ -192,7 +192,7 @@ TEST_F(Lightmap, LightsAt800FromTheCameraAreSkipped) {
     light(0, 800, 0.3f, 0.3f, 0.3f);  // off screen, just as far
     renderWhiteScene();
     expectAmbient(at(800, 0), "exactly 800 away");
-    EXPECT_EQ(findTexture("light1.png")->lightCount, 0);
+    EXPECT_EQ(findTexture("light1.png")->queues.lightCount, 0);
 
     light(799.9f, 0, 0.3f, 0.3f, 0.3f);
     renderWhiteScene();

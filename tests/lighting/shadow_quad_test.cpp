@@ -9,8 +9,7 @@
 namespace {
 
 MapQuad& addQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3) {
-    auto* quad = new MapQuad;
-    registerQuad(quad);  // the list owns it from here on
+    auto* quad = &registerQuad();
     quad->vertices[0] = {x0, y0};
     quad->vertices[1] = {x1, y1};
     quad->vertices[2] = {x2, y2};

@@ -145,8 +145,7 @@ TEST_F(MapDrawTest, SelectedQuadIsOutlinedRedThenAmberWhileDraggingThenRedAgain)
 
 TEST_F(MapDrawTest, LaterQuadsCoverEarlierOnes) {
     addDefaultQuad();
-    MapQuad* top = new MapQuad;
-    registerQuad(top);
+    auto* top = &registerQuad();
     setGeometry(*top, 50, 50, 90, 50, 90, 90, 50, 90);
     top->texture = nullptr;  // still drawn, with no texture bound
     mapQuads[0]->selected = true;

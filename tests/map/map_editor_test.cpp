@@ -175,16 +175,15 @@ TEST_F(MapEditorTest, SelectedQuadIsRebuiltOnEveryMotion) {
     Texture* bloom = findTexture("bloomtest.png");
     addDefaultQuad();  // exactly on top: no edge of it is covered, the probes lie outside
     editorMouseDown({50, 50});
-    const size_t bursts = bloom->bursts.size();
+    const size_t bursts = bloom->queues.bursts.size();
     editorDrag({0, 0});
     EXPECT_FLOAT_EQ(mapQuads[0]->body->GetFixtureList()->GetFriction(), 0.2f);
     EXPECT_EQ(getWorld()->GetBodyCount(), 3);
-    EXPECT_EQ(bloom->bursts.size(), bursts);
+    EXPECT_EQ(bloom->queues.bursts.size(), bursts);
 }
 
 TEST_F(MapEditorTest, SnapThatWouldCollapseTheQuadKeepsTheDraggedCorners) {
-    MapQuad* quad = new MapQuad;
-    registerQuad(quad);
+    auto* quad = &registerQuad();
     setGeometry(*quad, 30, 30, 33, 30, 33, 33, 30, 33);
     ASSERT_NE(quad->body, nullptr);
     editorMouseDown({31.5f, 31.5f});
@@ -201,8 +200,7 @@ TEST_F(MapEditorTest, SnapThatWouldCollapseTheQuadKeepsTheDraggedCorners) {
 
 TEST_F(MapEditorTest, SnapThatWouldFoldTheQuadKeepsTheDraggedCorners) {
     // A sliver whose snap puts corners 2 and 3 on the line through 0 and 1.
-    MapQuad* quad = new MapQuad;
-    registerQuad(quad);
+    auto* quad = &registerQuad();
     setGeometry(*quad, 0, 0, 40, 0, 40, 3, 0, 3);
     editorMouseDown({20, 1.5f});
     editorMouseDown({39, 2.5f});

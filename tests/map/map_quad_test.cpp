@@ -21,15 +21,14 @@ protected:
     void SetUp() override {
         setImageLoader(noImage);
         captureStdout([] { loadAllTextures(); });
-        delete createWorld();
+        createWorld();
         bloom = findTexture("bloomtest.png");
         ASSERT_NE(bloom, nullptr);
     }
 
     MapQuad& addQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3,
                      float y3) {
-        MapQuad* quad = new MapQuad;
-        registerQuad(quad);
+        auto* quad = &registerQuad();
         quad->texCoords[1] = {1.0f, 0.0f};
         quad->texCoords[2] = {1.0f, 1.0f};
         quad->texCoords[3] = {0.0f, 1.0f};
@@ -117,7 +116,7 @@ TEST_F(MapQuadTest, FindQuadAtReturnsLowestIndexAndAnyQuadAtSeesLaterQuads) {
     EXPECT_TRUE(anyQuadAt({60, 60}));
     EXPECT_FALSE(anyQuadAt({30, 30}));
     EXPECT_EQ(getQuadCount(), 3);
-    EXPECT_EQ(&getQuad(2), mapQuads[2]);
+    EXPECT_EQ(&getQuad(2), mapQuads[2].get());
 }
 
 TEST_F(MapQuadTest, HeadingsOfTheAxesAndOfAZeroVector) {
@@ -145,49 +144,49 @@ TEST_F(MapQuadTest, ProbePointsLieTwoUnitsOutsideEachEdgeMidpoint) {
     addQuad(70, 30, 110, 30, 110, 70, 70, 70);
     addQuad(30, 70, 70, 70, 70, 110, 30, 110);
     addQuad(-10, 30, 30, 30, 30, 70, -10, 70);
-    bloom->bursts.clear();
+    bloom->queues.bursts.clear();
     addSquare();
-    ASSERT_EQ(bloom->bursts.size(), 4u);
+    ASSERT_EQ(bloom->queues.bursts.size(), 4u);
     const float expected[4][2] = {{50, 28}, {72, 50}, {50, 72}, {28, 50}};
     for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(bloom->bursts[k].x, expected[k][0]) << "edge " << k;
-        EXPECT_EQ(bloom->bursts[k].y, expected[k][1]) << "edge " << k;
-        EXPECT_EQ(bloom->bursts[k].angle, 0.0f);
+        EXPECT_EQ(bloom->queues.bursts[k].x, expected[k][0]) << "edge " << k;
+        EXPECT_EQ(bloom->queues.bursts[k].y, expected[k][1]) << "edge " << k;
+        EXPECT_EQ(bloom->queues.bursts[k].angle, 0.0f);
     }
 }
 
 TEST_F(MapQuadTest, EdgeCoveredByAnEqualNeighbourBurstsOnceAndAgainOnReshape) {
     MapQuad& neighbour = addQuad(70, 30, 110, 30, 110, 70, 70, 70);
-    EXPECT_TRUE(bloom->bursts.empty());
+    EXPECT_TRUE(bloom->queues.bursts.empty());
     MapQuad& quad = addSquare();
-    ASSERT_EQ(bloom->bursts.size(), 1u);
-    EXPECT_EQ(bloom->bursts[0].x, 72.0f);
-    EXPECT_EQ(bloom->bursts[0].y, 50.0f);
+    ASSERT_EQ(bloom->queues.bursts.size(), 1u);
+    EXPECT_EQ(bloom->queues.bursts[0].x, 72.0f);
+    EXPECT_EQ(bloom->queues.bursts[0].y, 50.0f);
 
     setGeometry(quad, 30, 30, 70, 30, 70, 70, 30, 70);
-    EXPECT_EQ(bloom->bursts.size(), 2u);
+    EXPECT_EQ(bloom->queues.bursts.size(), 2u);
 
     // The neighbour's own edge 3 is covered by the square once the neighbour is reshaped.
     setGeometry(neighbour, 70, 30, 110, 30, 110, 70, 70, 70);
-    ASSERT_EQ(bloom->bursts.size(), 3u);
-    EXPECT_EQ(bloom->bursts[2].x, 68.0f);
-    EXPECT_EQ(bloom->bursts[2].y, 50.0f);
+    ASSERT_EQ(bloom->queues.bursts.size(), 3u);
+    EXPECT_EQ(bloom->queues.bursts[2].x, 68.0f);
+    EXPECT_EQ(bloom->queues.bursts[2].y, 50.0f);
 }
 
 TEST_F(MapQuadTest, ShortNeighbourEdgeOrEmptySpaceCoversNothing) {
     addQuad(70, 40, 110, 40, 110, 60, 70, 60);
     addQuad(-100, -100, -60, -100, -60, -60, -100, -60);
-    bloom->bursts.clear();
+    bloom->queues.bursts.clear();
     addSquare();
-    EXPECT_TRUE(bloom->bursts.empty());
+    EXPECT_TRUE(bloom->queues.bursts.empty());
 }
 
 TEST_F(MapQuadTest, ProbeInsideSeveralQuadsAsksOnlyTheFirst) {
     addQuad(70, 40, 110, 40, 110, 60, 70, 60);  // short facing edge, first in the list
     addQuad(70, 30, 110, 30, 110, 70, 70, 70);
-    bloom->bursts.clear();
+    bloom->queues.bursts.clear();
     addSquare();
-    EXPECT_TRUE(bloom->bursts.empty());
+    EXPECT_TRUE(bloom->queues.bursts.empty());
 }
 
 TEST_F(MapQuadTest, FacingEdgeLengthOfTheNeighbour) {

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/camera.h"
+#include "core/camera.h"
+#include "render/view.h"
 #include "render/background.h"
 #include "render/effect_layers.h"
 #include "render/effects.h"
@@ -84,7 +85,7 @@ Texture& quadrantSheet(int32_t anchor = 8) {
     writeImage("quadrants.bmp", 16, 16, [](int x, int y) {
         return y < 8 ? (x < 8 ? kRed : kGreen) : (x < 8 ? kBlue : kWhite);
     });
-    Texture& t = *new Texture();
+    Texture& t = createTexture();
     captureStdout([&] { loadSheet(t, "quadrants.bmp", 16, 16, anchor, anchor, 1, 1); });
     EXPECT_NE(t.glName, 0u);
     return t;
@@ -96,7 +97,7 @@ Texture& twoFrameSheet(const std::string& name, bool grey) {
         if (grey) return Rgb{kGrey, kGrey, kGrey};
         return x < 16 ? kRed : kGreen;
     });
-    Texture& t = *new Texture();
+    Texture& t = createTexture();
     captureStdout([&] { loadSheet(t, name, 16, 16, 8, 8, 2, 1); });
     EXPECT_NE(t.glName, 0u);
     return t;
@@ -104,7 +105,7 @@ Texture& twoFrameSheet(const std::string& name, bool grey) {
 
 Texture& greySheet() {
     writeImage("grey.bmp", 16, 16, [](int, int) { return Rgb{kGrey, kGrey, kGrey}; });
-    Texture& t = *new Texture();
+    Texture& t = createTexture();
     captureStdout([&] { loadSheet(t, "grey.bmp", 16, 16, 8, 8, 1, 1); });
     EXPECT_NE(t.glName, 0u);
     return t;
@@ -212,7 +213,7 @@ TEST(Background, IsWorldLockedAndRepeatsEvery512Units) {
     writeImage("background.png", 512, 512, [](int x, int y) {
         return Rgb{(x / 2) / 255.0f, (y / 2) / 255.0f, 0.5f};
     });
-    Texture& sheet = *new Texture();
+    Texture& sheet = createTexture();
     captureStdout([&] { loadSheet(sheet, "background.png", 512, 512, 0, 0, 1, 1); });
     ASSERT_NE(sheet.glName, 0u);
 
@@ -250,7 +251,7 @@ TEST(Background, IsWorldLockedAndRepeatsEvery512Units) {
 TEST(Background, IsOpaqueAndLeavesTheNormalBlendOn) {
     openWorldView();
     writeImage("background.png", 512, 512, [](int, int) { return Rgb{0.25f, 0.25f, 0.25f}; });
-    Texture& sheet = *new Texture();
+    Texture& sheet = createTexture();
     captureStdout([&] { loadSheet(sheet, "background.png", 512, 512, 0, 0, 1, 1); });
     openWorldView();
     glClearColor(0.5f, 0.5f, 0.5f, 1);
@@ -274,7 +275,7 @@ TEST(EffectLayers, GlowSheetBurstsGetAnAdditivePassUntilFinished) {
     frontLayerSheets.push_back(&sheet);
     spawnBurst(sheet, -40, 0, 0);
     spawnBurst(sheet, 40, 0, 0);
-    sheet.bursts[1].finished = true;
+    sheet.queues.bursts[1].finished = true;
     drawFrontLayer();
     const float glowing = kGrey + 0.65f * kGrey;
     expectColour(around(-40, 0), {glowing, glowing, glowing}, "live burst: base plus glow");
@@ -322,9 +323,9 @@ TEST(EffectLayers, BatchDrawsPairedAndGlowSpritesThenEmpties) {
     const float glowing = kGrey + 0.65f * kGrey;
     expectColour(around(0, 0), {glowing, glowing, glowing}, "glow sheet");
     expectColour(around(60, 0), {kGrey, kGrey, kGrey}, "plain sheet");
-    EXPECT_EQ(paired.batchCount, 0);
-    EXPECT_EQ(glow.batchCount, 0);
-    EXPECT_EQ(plain.batch[0].x, 0.0f);
+    EXPECT_EQ(paired.queues.batchCount, 0);
+    EXPECT_EQ(glow.queues.batchCount, 0);
+    EXPECT_EQ(plain.queues.batch[0].x, 0.0f);
     expectRestingState();
 
     glClear(GL_COLOR_BUFFER_BIT);

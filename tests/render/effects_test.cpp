@@ -10,7 +10,7 @@
 
 namespace {
 Texture& sheet(int32_t columns, int32_t rows, bool paired = false) {
-    Texture* texture = new Texture();  // records are never freed, as in the game
+    Texture* texture = &createTexture();
     std::ostringstream log;
     layoutSheet(*texture, 16, 16, 8, 8, columns, rows, log);
     if (paired) makePaired(*texture, 2.0f);
@@ -27,24 +27,24 @@ uint32_t noImage(const std::string&) { return 0; }
 TEST(Bursts, PlayEveryFrameOnceFinishAfter101StepsAndGoAt102) {
     Texture& explosion = sheet(5, 5);
     spawnBurst(explosion, 10, 20, 30);
-    ASSERT_EQ(explosion.bursts.size(), 1u);
-    EXPECT_EQ(burstFrame(explosion, explosion.bursts[0]), 0);
+    ASSERT_EQ(explosion.queues.bursts.size(), 1u);
+    EXPECT_EQ(burstFrame(explosion, explosion.queues.bursts[0]), 0);
     update(50);
-    EXPECT_NEAR(explosion.bursts[0].phase, 0.5f, 1e-5);
-    EXPECT_EQ(burstFrame(explosion, explosion.bursts[0]), 12);
+    EXPECT_NEAR(explosion.queues.bursts[0].phase, 0.5f, 1e-5);
+    EXPECT_EQ(burstFrame(explosion, explosion.queues.bursts[0]), 12);
     update(50);
-    EXPECT_FLOAT_EQ(explosion.bursts[0].phase, 0.9999993f);
-    EXPECT_FALSE(explosion.bursts[0].finished);
-    EXPECT_EQ(burstFrame(explosion, explosion.bursts[0]), 24);
+    EXPECT_FLOAT_EQ(explosion.queues.bursts[0].phase, 0.9999993f);
+    EXPECT_FALSE(explosion.queues.bursts[0].finished);
+    EXPECT_EQ(burstFrame(explosion, explosion.queues.bursts[0]), 24);
     update(1);
-    ASSERT_EQ(explosion.bursts.size(), 1u);
-    EXPECT_TRUE(explosion.bursts[0].finished);
-    EXPECT_FLOAT_EQ(explosion.bursts[0].phase, 0.9999993f);  // the last frame shows once more
-    EXPECT_EQ(burstFrame(explosion, explosion.bursts[0]), 24);
-    EXPECT_EQ(explosion.bursts[0].x, 10.0f);
-    EXPECT_EQ(explosion.bursts[0].angle, 30.0f);
+    ASSERT_EQ(explosion.queues.bursts.size(), 1u);
+    EXPECT_TRUE(explosion.queues.bursts[0].finished);
+    EXPECT_FLOAT_EQ(explosion.queues.bursts[0].phase, 0.9999993f);  // the last frame shows once more
+    EXPECT_EQ(burstFrame(explosion, explosion.queues.bursts[0]), 24);
+    EXPECT_EQ(explosion.queues.bursts[0].x, 10.0f);
+    EXPECT_EQ(explosion.queues.bursts[0].angle, 30.0f);
     update(1);
-    EXPECT_TRUE(explosion.bursts.empty());
+    EXPECT_TRUE(explosion.queues.bursts.empty());
 }
 
 TEST(Bursts, AdjacentFinishedBurstsGoInOneUpdateAndTheNextStillAdvances) {
@@ -52,13 +52,13 @@ TEST(Bursts, AdjacentFinishedBurstsGoInOneUpdateAndTheNextStillAdvances) {
     spawnBurst(explosion, 0, 0, 0);
     spawnBurst(explosion, 1, 0, 0);
     spawnBurst(explosion, 2, 0, 0);
-    explosion.bursts[0].finished = true;
-    explosion.bursts[1].finished = true;
-    explosion.bursts[2].phase = 0.3f;
+    explosion.queues.bursts[0].finished = true;
+    explosion.queues.bursts[1].finished = true;
+    explosion.queues.bursts[2].phase = 0.3f;
     updateEffects();
-    ASSERT_EQ(explosion.bursts.size(), 1u);
-    EXPECT_EQ(explosion.bursts[0].x, 2.0f);
-    EXPECT_FLOAT_EQ(explosion.bursts[0].phase, 0.31f);
+    ASSERT_EQ(explosion.queues.bursts.size(), 1u);
+    EXPECT_EQ(explosion.queues.bursts[0].x, 2.0f);
+    EXPECT_FLOAT_EQ(explosion.queues.bursts[0].phase, 0.31f);
 }
 
 TEST(Bursts, PairedSheetsShowBaseFramesOfFourPairs) {
@@ -77,7 +77,7 @@ TEST(Bursts, PairedSheetsShowBaseFramesOfFourPairs) {
 TEST(Flickers, ModeZeroAtQuarterPhaseSitsHalfAUnitAboveItsCentreInWarmLight) {
     Texture& light = sheet(1, 1);
     spawnFlicker(light, 100, 200, 0, true, 0);
-    Flicker& f = light.flickers[0];
+    Flicker& f = light.queues.flickers[0];
     f.phase = 0.24f;
     updateEffects();
     EXPECT_NEAR(f.phase, 0.25f, 1e-6);
@@ -92,7 +92,7 @@ TEST(Flickers, ModeZeroAtQuarterPhaseSitsHalfAUnitAboveItsCentreInWarmLight) {
 TEST(Flickers, ModeZeroCirclesFromPlusXThroughMinusY) {
     Texture& light = sheet(1, 1);
     spawnFlicker(light, 0, 0, 0, true, 0);
-    Flicker& f = light.flickers[0];
+    Flicker& f = light.queues.flickers[0];
     f.phase = 0.49f;
     updateEffects();
     EXPECT_NEAR(f.x, -0.5f, 1e-5);
@@ -109,7 +109,7 @@ TEST(Flickers, ModeZeroCirclesFromPlusXThroughMinusY) {
 TEST(Flickers, ModeOneAtHalfPhaseTurnsNegativeGreyAndStaysPut) {
     Texture& light = sheet(1, 1);
     spawnFlicker(light, 5, 6, 0, true, 1);
-    Flicker& f = light.flickers[0];
+    Flicker& f = light.queues.flickers[0];
     f.phase = 0.49f;
     updateEffects();
     EXPECT_NEAR(f.red, -0.25f, 1e-6);
@@ -123,31 +123,31 @@ TEST(Flickers, OtherModesOnlyMoveThePhase) {
     Texture& light = sheet(1, 1);
     spawnFlicker(light, 5, 6, 0, false, 7);
     updateEffects();
-    EXPECT_FLOAT_EQ(light.flickers[0].phase, 0.8f);
-    EXPECT_FLOAT_EQ(light.flickers[0].red, 0.8f);
-    EXPECT_EQ(light.flickers[0].x, 5.0f);
+    EXPECT_FLOAT_EQ(light.queues.flickers[0].phase, 0.8f);
+    EXPECT_FLOAT_EQ(light.queues.flickers[0].red, 0.8f);
+    EXPECT_EQ(light.queues.flickers[0].x, 5.0f);
 }
 
 TEST(Flickers, OneShotIsRemovedOnTheThirdUpdateWhileLoopingOneWraps) {
     Texture& light = sheet(1, 1);
     spawnFlicker(light, 0, 0, 0, false, 0);
     spawnFlicker(light, 0, 0, 0, true, 0);
-    light.flickers[1].phase = 0.995f;
+    light.queues.flickers[1].phase = 0.995f;
     updateEffects();
-    ASSERT_EQ(light.flickers.size(), 2u);
-    EXPECT_FLOAT_EQ(light.flickers[0].phase, 0.8f);
-    EXPECT_FALSE(light.flickers[0].dead);
-    EXPECT_NEAR(light.flickers[1].phase, 0.005f, 1e-6);  // 0.995 - 1 + 0.01
+    ASSERT_EQ(light.queues.flickers.size(), 2u);
+    EXPECT_FLOAT_EQ(light.queues.flickers[0].phase, 0.8f);
+    EXPECT_FALSE(light.queues.flickers[0].dead);
+    EXPECT_NEAR(light.queues.flickers[1].phase, 0.005f, 1e-6);  // 0.995 - 1 + 0.01
     updateEffects();
-    ASSERT_EQ(light.flickers.size(), 2u);
-    EXPECT_TRUE(light.flickers[0].dead);
-    EXPECT_FLOAT_EQ(light.flickers[0].phase, 0.8f);
+    ASSERT_EQ(light.queues.flickers.size(), 2u);
+    EXPECT_TRUE(light.queues.flickers[0].dead);
+    EXPECT_FLOAT_EQ(light.queues.flickers[0].phase, 0.8f);
     updateEffects();
-    ASSERT_EQ(light.flickers.size(), 1u);
-    EXPECT_TRUE(light.flickers[0].looping);
+    ASSERT_EQ(light.queues.flickers.size(), 1u);
+    EXPECT_TRUE(light.queues.flickers[0].looping);
     update(300);
-    EXPECT_EQ(light.flickers.size(), 1u);
-    EXPECT_FALSE(light.flickers[0].dead);
+    EXPECT_EQ(light.queues.flickers.size(), 1u);
+    EXPECT_FALSE(light.queues.flickers[0].dead);
 }
 
 TEST(Flickers, LoopingStartIsAFractionOfTheWholeRandomRange) {
@@ -158,25 +158,25 @@ TEST(Flickers, LoopingStartIsAFractionOfTheWholeRandomRange) {
     std::srand(0);
     spawnFlicker(light, 1, 2, 45, true, 0);
     spawnFlicker(light, 1, 2, 45, true, 0);
-    EXPECT_FLOAT_EQ(light.flickers[0].phase, static_cast<float>(first * 30 * 0.01));
-    EXPECT_FLOAT_EQ(light.flickers[1].phase, static_cast<float>(second * 30 * 0.01));
-    for (const Flicker& f : light.flickers) {
+    EXPECT_FLOAT_EQ(light.queues.flickers[0].phase, static_cast<float>(first * 30 * 0.01));
+    EXPECT_FLOAT_EQ(light.queues.flickers[1].phase, static_cast<float>(second * 30 * 0.01));
+    for (const Flicker& f : light.queues.flickers) {
         EXPECT_GE(f.phase, 0.0f);
         EXPECT_LE(f.phase, 0.3f);
         EXPECT_FLOAT_EQ(f.speed, 0.01f);
         EXPECT_EQ(f.angle, 45.0f);
     }
     spawnFlicker(light, 1, 2, 45, false, 0);
-    EXPECT_EQ(light.flickers[2].phase, 0.0f);
-    EXPECT_FLOAT_EQ(light.flickers[2].speed, 0.8f);
+    EXPECT_EQ(light.queues.flickers[2].phase, 0.0f);
+    EXPECT_FLOAT_EQ(light.queues.flickers[2].speed, 0.8f);
 }
 
 TEST(Queues, SpriteBatchTakes3999AndDropsThe4000th) {
     Texture& crate = sheet(1, 1);
     for (int i = 0; i < 3998; ++i) pushSprite(crate, 0, 0, 0, 1, 1, 0);
     pushSprite(crate, 3, 7.5f, 8.5f, 1.0f, 2.0f, 90.0f);
-    EXPECT_EQ(crate.batchCount, 3999);
-    const BatchSprite& last = crate.batch[3998];
+    EXPECT_EQ(crate.queues.batchCount, 3999);
+    const BatchSprite& last = crate.queues.batch[3998];
     EXPECT_EQ(last.frame, 3);
     EXPECT_EQ(last.x, 7.5f);
     EXPECT_EQ(last.y, 8.5f);
@@ -184,39 +184,39 @@ TEST(Queues, SpriteBatchTakes3999AndDropsThe4000th) {
     EXPECT_EQ(last.angle, 90.0f);
     pushSprite(crate, 9, 1, 1, 1, 1, 1);
     pushSprite(crate, 9, 1, 1, 1, 1, 1);
-    EXPECT_EQ(crate.batchCount, 3999);
-    EXPECT_EQ(crate.batch[3999].frame, 0);
+    EXPECT_EQ(crate.queues.batchCount, 3999);
+    EXPECT_EQ(crate.queues.batch[3999].frame, 0);
 }
 
 TEST(Queues, LightQueueTakes199AndDropsThe200th) {
     Texture& light = sheet(1, 1);
     for (int i = 0; i < 198; ++i) pushLight(light, 0, 0, 0, 1, 1, 1, 0);
     pushLight(light, 3, 4, 5, 0.38f, 0.35f, 0.25f, 1);
-    EXPECT_EQ(light.lightCount, 199);
-    EXPECT_EQ(light.lights[198].x, 3.0f);
-    EXPECT_EQ(light.lights[198].angle, 5.0f);
-    EXPECT_EQ(light.lights[198].blue, 0.25f);
-    EXPECT_EQ(light.lights[198].flag, 1);
+    EXPECT_EQ(light.queues.lightCount, 199);
+    EXPECT_EQ(light.queues.lights[198].x, 3.0f);
+    EXPECT_EQ(light.queues.lights[198].angle, 5.0f);
+    EXPECT_EQ(light.queues.lights[198].blue, 0.25f);
+    EXPECT_EQ(light.queues.lights[198].flag, 1);
     pushLight(light, 9, 9, 9, 9, 9, 9, 9);
-    EXPECT_EQ(light.lightCount, 199);
-    EXPECT_EQ(light.lights[199].x, 0.0f);
+    EXPECT_EQ(light.queues.lightCount, 199);
+    EXPECT_EQ(light.queues.lights[199].x, 0.0f);
 }
 
 TEST(Queues, LiveFlickersOfLight1BecomeLightsOfTheirColour) {
     setImageLoader(noImage);
-    Texture& light = *new Texture();
+    Texture& light = createTexture();
     testing::internal::CaptureStdout();
     loadSheet(light, "light1.png", 600, 600, 300, 300, 1, 1);
     testing::internal::GetCapturedStdout();
     spawnFlicker(light, 10, 20, 15, true, 0);
     spawnFlicker(light, 30, 40, 0, false, 0);
     update(2);  // the one-shot is dead now but not yet removed
-    ASSERT_EQ(light.flickers.size(), 2u);
-    ASSERT_TRUE(light.flickers[1].dead);
+    ASSERT_EQ(light.queues.flickers.size(), 2u);
+    ASSERT_TRUE(light.queues.flickers[1].dead);
     queueFlickerLights();
-    ASSERT_EQ(light.lightCount, 1);
-    const Flicker& f = light.flickers[0];
-    const LightSprite& queued = light.lights[0];
+    ASSERT_EQ(light.queues.lightCount, 1);
+    const Flicker& f = light.queues.flickers[0];
+    const LightSprite& queued = light.queues.lights[0];
     EXPECT_EQ(queued.x, f.x);
     EXPECT_EQ(queued.y, f.y);
     EXPECT_EQ(queued.angle, 15.0f);

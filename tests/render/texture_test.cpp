@@ -36,7 +36,7 @@ const SheetSpec& specOf(const std::string& name) {
 
 Texture& laidOut(const std::string& name) {
     const SheetSpec& s = specOf(name);
-    Texture* texture = new Texture();  // records are never freed, as in the game
+    Texture* texture = &createTexture();
     std::ostringstream log;
     layoutSheet(*texture, s.width, s.height, s.anchorX, s.anchorY, s.columns, s.rows, log);
     return *texture;
@@ -77,7 +77,7 @@ TEST(SheetLayout, NarrowAnimationFramesSitLeftOfTheirAnchor) {
 
 TEST(SheetLayout, SingleFrameSheetCoversTheWholeImage) {
     std::ostringstream log;
-    Texture& t = *new Texture();
+    Texture& t = createTexture();
     layoutSheet(t, 32, 32, 16, 16, 1, 1, log);
     EXPECT_EQ(t.texCoords, (std::vector<float>{0, 0, 1, 0, 1, 1, 0, 1}));
     EXPECT_EQ(log.str(), "Anim columns:1  Anim Rows:1  Frames:1\nTx:1  Ty:1  1/Tx:1\n0 /0/0\n");
@@ -158,7 +158,7 @@ TEST(StartupLoading, RecordsFollowTheTableAndGetTheirLayerRoles) {
         EXPECT_EQ(requested[i], startupSheets[i].fileName);
         EXPECT_EQ(allTextures[i]->glName, i + 1);
         EXPECT_TRUE(allTextures[i]->loaded);
-        EXPECT_EQ(findTexture(startupSheets[i].fileName), allTextures[i]);
+        EXPECT_EQ(findTexture(startupSheets[i].fileName), allTextures[i].get());
     }
     EXPECT_EQ(findTexture("Car.png"), carTexture);
     EXPECT_EQ(findTexture("car.png"), nullptr);  // names are case-sensitive
@@ -169,7 +169,7 @@ TEST(StartupLoading, RecordsFollowTheTableAndGetTheirLayerRoles) {
     EXPECT_EQ(frontLayerSheets[0]->fileName, "explosion.png");
     EXPECT_EQ(frontLayerSheets[1]->fileName, "image9.png");
     EXPECT_EQ(frontLayerSheets[2]->fileName, "bloomtest.png");
-    for (const Texture* t : allTextures) {
+    for (const auto& t : allTextures) {
         EXPECT_EQ(t->glow, t->fileName == "explosion.png") << t->fileName;
         EXPECT_EQ(t->paired, t->fileName == "image9.png" || t->fileName == "bloomtest.png")
             << t->fileName;
@@ -182,8 +182,8 @@ TEST(StartupLoading, RecordsFollowTheTableAndGetTheirLayerRoles) {
 
 TEST(TextureRegistry, ReloadingANameFindsTheLaterRecordAndKeepsBoth) {
     setImageLoader(headlessLoader);
-    Texture& first = *new Texture();
-    Texture& second = *new Texture();
+    Texture& first = createTexture();
+    Texture& second = createTexture();
     captureStdout([&] {
         loadSheet(first, "image.png", 32, 32, 16, 16, 1, 1);
         loadSheet(second, "image.png", 16, 16, 8, 8, 2, 2);
@@ -192,8 +192,8 @@ TEST(TextureRegistry, ReloadingANameFindsTheLaterRecordAndKeepsBoth) {
     EXPECT_EQ(first.fileName, "image.png");
     EXPECT_EQ(first.frameCount, 1);
     ASSERT_GE(allTextures.size(), 2u);
-    EXPECT_EQ(allTextures[allTextures.size() - 2], &first);
-    EXPECT_EQ(allTextures.back(), &second);
+    EXPECT_EQ(allTextures[allTextures.size() - 2].get(), &first);
+    EXPECT_EQ(allTextures.back().get(), &second);
 }
 
 TEST(TextureLoadingGl, MissingImageGivesNameZeroAndStillPrintsItsGrid) {
@@ -202,7 +202,7 @@ TEST(TextureLoadingGl, MissingImageGivesNameZeroAndStillPrintsItsGrid) {
     ASSERT_NE(mkdtemp(folder), nullptr);
     ASSERT_EQ(chdir(folder), 0);
     ASSERT_TRUE(imageLoaderUsesGl());
-    Texture& t = *new Texture();
+    Texture& t = createTexture();
     const std::string out =
         captureStdout([&] { loadSheet(t, "hud2.png", 25, 45, 11, 21, 4, 2); });
     EXPECT_EQ(t.glName, 0u);
@@ -219,7 +219,7 @@ TEST(TextureLoadingGl, MissingImageGivesNameZeroAndStillPrintsItsGrid) {
 TEST(TextureLoadingGl, RealSheetLoadsAndTheLightmapIsMadeOnce) {
     openTestWindow(64, 64);
     ASSERT_EQ(chdir(KELVORAN_ASSETS), 0);
-    Texture& t = *new Texture();
+    Texture& t = createTexture();
     captureStdout([&] { loadSheet(t, "hud2.png", 25, 45, 11, 21, 4, 2); });
     EXPECT_NE(t.glName, 0u);
     EXPECT_TRUE(t.loaded);

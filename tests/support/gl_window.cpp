@@ -9,11 +9,16 @@
 #include <thread>
 #include <vector>
 
-#include "app/camera.h"
+#include "core/camera.h"
 
 namespace {
 int window = 0;
 void ignoreDisplay() {}
+// What the game's reshape callback does, without linking the application layer.
+void reshapeTestWindow(int width, int height) {
+    setWindowSize(static_cast<float>(width), static_cast<float>(height));
+    glViewport(0, 0, width, height);
+}
 }  // namespace
 
 void openTestWindow(int width, int height) {
@@ -27,7 +32,7 @@ void openTestWindow(int width, int height) {
         glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
         window = glutCreateWindow("Kelvoran test");
         glutDisplayFunc(ignoreDisplay);
-        glutReshapeFunc(onReshape);
+        glutReshapeFunc(reshapeTestWindow);
         glClearColor(0.025f, 0.025f, 0.125f, 1.0f);
         pumpEvents(100);
     } else {
@@ -36,7 +41,7 @@ void openTestWindow(int width, int height) {
     }
     // The window manager-less Xvfb may deliver the reshape late; the size we asked for is the
     // one every test draws into, so record it directly as well.
-    onReshape(width, height);
+    reshapeTestWindow(width, height);
     glReadBuffer(GL_BACK);
     glDrawBuffer(GL_BACK);
 }

@@ -10,7 +10,7 @@ struct Rgba {
 // Opens one window per process, with the game's display mode (double, alpha, stencil), and
 // makes its context current. Later calls reshape it to the asked size.
 void openTestWindow(int width = 1024, int height = 600);
-// Pumps window-system events so reshapes reach onReshape.
+// Pumps window-system events so reshapes reach the window size.
 void pumpEvents(int milliseconds = 50);
 // Reads one pixel of the back buffer; (x, y) in window pixels from the bottom-left corner.
 Rgba readPixel(int x, int y);

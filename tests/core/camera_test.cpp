@@ -1,7 +1,7 @@
 // Camera state and the window-to-world conversion.
 #include <gtest/gtest.h>
 
-#include "app/camera.h"
+#include "core/camera.h"
 
 namespace {
 void expectPoint(Vec2f actual, float x, float y) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/map_loading.h"
 #include "map/map_file.h"
 #include "map/map_quad.h"
 #include "map/physics_world.h"
@@ -74,8 +75,7 @@ protected:
     }
 
     static MapQuad& addQuad(const float c[8]) {
-        MapQuad* quad = new MapQuad;
-        registerQuad(quad);
+        auto* quad = &registerQuad();
         setGeometry(*quad, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
         return *quad;
     }
@@ -155,7 +155,7 @@ TEST_F(MapFileTest, SaveThenLoadReproducesCornersBitForBit) {
     addQuad(odd);
     addQuad(slanted);
     std::vector<Vec2f> saved;
-    for (const MapQuad* quad : mapQuads) saved.insert(saved.end(), quad->vertices, quad->vertices + 4);
+    for (const auto& quad : mapQuads) saved.insert(saved.end(), quad->vertices, quad->vertices + 4);
     saveMap();
     const Bytes bytes = readFile("map.txt");
     ASSERT_EQ(bytes.size(), 4u + 2 * 33);
@@ -282,7 +282,7 @@ TEST_F(MapFileTest, ReloadReplacesWorldAndMapWithTheFilesQuads) {
     ASSERT_EQ(getQuadCount(), 2);
     expectCorners(getQuad(0), kSquare);
     expectCorners(getQuad(1), kWide);
-    for (const MapQuad* quad : mapQuads) EXPECT_EQ(quad->body->GetWorld(), getWorld());
+    for (const auto& quad : mapQuads) EXPECT_EQ(quad->body->GetWorld(), getWorld());
     EXPECT_EQ(getWorld()->GetBodyCount(), 3);  // ground and two quads
     getWorld()->Step(0.01f, 5, 6);
 }

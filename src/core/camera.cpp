@@ -1,10 +1,9 @@
-// camera.cpp: the one camera, its world transform and the mouse conversion back to world units.
-#include "app/camera.h"
-
-#include <GL/gl.h>
-#include <GL/glu.h>
+// camera.cpp: the one camera and the mouse conversion back to world units.
+#include "core/camera.h"
 
 #include <cmath>
+
+#include "core/units.h"
 
 namespace {
 struct Camera {
@@ -15,7 +14,6 @@ struct Camera {
     float rotation = 0.0f;  // degrees
 };
 Camera camera;
-constexpr double kDegreesToRadians = 3.1415927f / 180.0;
 }  // namespace
 
 void setWindowSize(float width, float height) {
@@ -40,30 +38,10 @@ Vec2f viewSize() { return {camera.viewWidth, camera.viewHeight}; }
 Vec2f zoom() { return {camera.zoomX, camera.zoomY}; }
 float rotation() { return camera.rotation; }
 
-void onReshape(int width, int height) {
-    setWindowSize(static_cast<float>(width), static_cast<float>(height));
-    glViewport(0, 0, width, height);
-}
-
-void applyWorldProjection() {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    // y grows downward on screen, so bottom is +h/2 and top -h/2.
-    gluOrtho2D(-camera.viewWidth / 2, camera.viewWidth / 2, camera.viewHeight / 2,
-               -camera.viewHeight / 2);
-    glMatrixMode(GL_MODELVIEW);
-}
-
-void applyWorldTransform() {
-    glRotatef(camera.rotation, 0.0f, 0.0f, 1.0f);
-    glTranslatef(-camera.x * camera.zoomX, -camera.y * camera.zoomY, 0.0f);
-    glScalef(camera.zoomX, camera.zoomY, 1.0f);
-}
-
 Vec2f screenToWorld(float px, float py) {
     const float vx = (px - camera.windowWidth / 2) / camera.windowWidth * camera.viewWidth;
     const float vy = (py - camera.windowHeight / 2) / camera.windowHeight * camera.viewHeight;
-    const double r = camera.rotation * kDegreesToRadians;
+    const double r = toRadians(static_cast<double>(camera.rotation));
     return {static_cast<float>(camera.x + vx * std::cos(r) + vy * std::sin(r)),
             static_cast<float>(camera.y - vx * std::sin(r) + vy * std::cos(r))};
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/map_loading.h"
 #include "actors/actor.h"
 #include "actors/box.h"
 #include "actors/car.h"
@@ -50,8 +51,7 @@ protected:
 TEST_F(MapReloadTest, ActorsKeepFallingAndLandOnTheReloadedMap) {
     // A floor written to map.txt, then the game starts from it.
     createWorld();
-    MapQuad* floor = new MapQuad;
-    registerQuad(floor);
+    auto* floor = &registerQuad();
     setGeometry(*floor, -200, kFloorTop, 400, kFloorTop, 400, kFloorTop + 40, -200, kFloorTop + 40);
     saveMap();
     clearMapQuads(true);
@@ -62,9 +62,9 @@ TEST_F(MapReloadTest, ActorsKeepFallingAndLandOnTheReloadedMap) {
     Box* upper = nullptr;
     Car* car = nullptr;
     captureStdout([&] {
-        lower = new Box(0, 100);
-        upper = new Box(0, 40);
-        car = new Car(200, 150);
+        lower = spawnActor<Box>(0, 100);
+        upper = spawnActor<Box>(0, 40);
+        car = spawnActor<Car>(200, 150);
     });
     for (int i = 0; i < 20; ++i) step();
     const float fallingY = lower->y;
@@ -94,13 +94,13 @@ TEST_F(MapReloadTest, StarterMapLoadsWithABodyForEveryQuadAndCatchesTheCar) {
     const std::string out = captureStdout(loadMap);
     EXPECT_EQ(out.rfind("End of loading\n"), out.size() - 15);
     ASSERT_GT(getQuadCount(), 8);
-    for (const MapQuad* quad : mapQuads) {
+    for (const auto& quad : mapQuads) {
         EXPECT_NE(quad->body, nullptr);
         EXPECT_TRUE(cornersPassValidation(quad->vertices));
     }
     EXPECT_FALSE(anyQuadAt({10, 20}));  // the spawn point is open air
     Car* car = nullptr;
-    captureStdout([&] { car = new Car(10, 20); });
+    captureStdout([&] { car = spawnActor<Car>(10, 20); });
     for (int i = 0; i < 300; ++i) step();
     EXPECT_LT(car->y, 200.0f);  // standing on the floor under the spawn
     EXPECT_GT(car->y, 150.0f);
@@ -108,8 +108,7 @@ TEST_F(MapReloadTest, StarterMapLoadsWithABodyForEveryQuadAndCatchesTheCar) {
 
 TEST_F(MapReloadTest, EditingAfterAReloadBuildsBodiesInTheNewWorldOnly) {
     createWorld();
-    MapQuad* quad = new MapQuad;
-    registerQuad(quad);
+    auto* quad = &registerQuad();
     setGeometry(*quad, 30, 30, 70, 30, 70, 70, 30, 70);
     saveMap();
     captureStdout(loadMap);

@@ -22,7 +22,7 @@ void polygonBounds(const b2Fixture& fixture, b2Vec2& low, b2Vec2& high) {
 }
 
 TEST(PhysicsWorld, NewWorldHoldsOnlyTheStaticGround) {
-    delete createWorld();
+    createWorld();
     b2World* world = getWorld();
     ASSERT_NE(world, nullptr);
     EXPECT_EQ(world->GetBodyCount(), 1);
@@ -48,21 +48,21 @@ TEST(PhysicsWorld, NewWorldHoldsOnlyTheStaticGround) {
 }
 
 TEST(PhysicsWorld, CreateWorldHandsBackThePreviousWorld) {
-    delete createWorld();
+    createWorld();
     b2World* first = getWorld();
     b2Body* firstGround = getGroundBody();
-    b2World* previous = createWorld();
-    EXPECT_EQ(previous, first);
+    WorldPtr previous = createWorld();
+    EXPECT_EQ(previous.get(), first);
     EXPECT_NE(getWorld(), first);
     EXPECT_NE(getGroundBody(), firstGround);
     EXPECT_EQ(getGroundBody()->GetWorld(), getWorld());
     // The previous world is intact until its owner lets it go.
     EXPECT_EQ(previous->GetBodyCount(), 1);
-    delete previous;
+    previous.reset();
 }
 
 TEST(PhysicsWorld, ReleasedBodyFallsAndRestsOnTheGroundTop) {
-    delete createWorld();
+    createWorld();
     b2BodyDef def;
     def.type = b2_dynamicBody;
     def.position.Set(10.0f, 30.0f);
@@ -83,7 +83,7 @@ TEST(PhysicsWorld, ReleasedBodyFallsAndRestsOnTheGroundTop) {
 }
 
 TEST(PhysicsWorld, CloneCopiesPoseVelocitiesAndFixtures) {
-    delete createWorld();
+    createWorld();
     b2BodyDef def;
     def.type = b2_dynamicBody;
     def.position.Set(3.0f, -4.0f);
@@ -140,7 +140,7 @@ TEST(PhysicsWorld, CloneCopiesPoseVelocitiesAndFixtures) {
 }
 
 TEST(PhysicsWorld, TransferDestroysTheOriginalInItsOwnWorld) {
-    delete createWorld();
+    createWorld();
     b2BodyDef def;
     def.type = b2_dynamicBody;
     def.position.Set(5.0f, 5.0f);
@@ -149,14 +149,14 @@ TEST(PhysicsWorld, TransferDestroysTheOriginalInItsOwnWorld) {
     square.SetAsBox(0.8f, 0.8f);
     body->CreateFixture(&square, 1.0f);
 
-    b2World* old = createWorld();
+    WorldPtr old = createWorld();
     b2Body* moved = transferBody(body, *getWorld());
     EXPECT_EQ(old->GetBodyCount(), 1);         // its ground only
     EXPECT_EQ(getWorld()->GetBodyCount(), 2);  // new ground and the moved body
     EXPECT_EQ(moved->GetWorld(), getWorld());
     EXPECT_EQ(transferBody(moved, *getWorld()), moved);  // already there: nothing to do
     EXPECT_EQ(transferBody(nullptr, *getWorld()), nullptr);
-    delete old;
+    old.reset();
     getWorld()->Step(0.01f, 5, 6);
     EXPECT_GT(moved->GetLinearVelocity().y, 0.0f);
 }

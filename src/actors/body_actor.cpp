@@ -1,0 +1,26 @@
+// body_actor.cpp: creating, destroying and moving an actor's body.
+#include "actors/body_actor.h"
+
+#include <box2d/box2d.h>
+
+#include <cassert>
+
+#include "map/physics_world.h"
+
+BodyActor::BodyActor(float startX, float startY, float halfWidth, float halfHeight,
+                     float friction) {
+    x = startX;
+    y = startY;
+    body = createDynamicBox(x, y, angle, halfWidth, halfHeight, friction);
+}
+
+BodyActor::~BodyActor() {
+    // Destroyed in the world that holds it, which is the current one unless a reload replaced
+    // the world without moving the body.
+    b2World* world = body->GetWorld();
+    assert(!world->IsLocked() && "a body must not die inside the physics step");
+    world->DestroyBody(body);
+    body = nullptr;
+}
+
+void BodyActor::moveBodyTo(b2World& newWorld) { body = transferBody(body, newWorld); }

@@ -1,0 +1,41 @@
+// map_loading.cpp: the game-level load and reload of map.txt, where the map meets the actors.
+#include "app/map_loading.h"
+
+#include <box2d/box2d.h>
+
+#include <cstdint>
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include "actors/actor.h"
+#include "map/map_codec.h"
+#include "map/map_file.h"
+#include "map/map_quad.h"
+#include "map/physics_world.h"
+
+namespace {
+
+// The actors keep their bodies, moved into the new world; the quads' bodies go with the old one.
+void replaceWorld() {
+    WorldPtr old = createWorld();
+    moveActorBodiesTo(*getWorld());
+    clearMapQuads(false);
+}
+
+}  // namespace
+
+void loadMap() {
+    const bool startUp = getWorld() == nullptr;
+    if (startUp) createWorld();
+    std::vector<uint8_t> bytes;
+    const bool readable = readMapFile(kMapFileName, bytes);
+    std::cout << "Loading map.txt" << std::endl;
+    if (!readable) return;
+    if (!startUp) replaceWorld();
+    std::cout << "File exist" << std::endl;
+    const MapData map = decodeMap(bytes.data(), bytes.size());
+    printMapRecords(map, std::cout);
+    createMapQuads(map);
+    std::cout << "End of loading" << std::endl;
+}

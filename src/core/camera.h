@@ -1,0 +1,21 @@
+// camera.h: where the world is looked at and how the window's pixels map back onto it (no GL).
+#pragma once
+#include <cstdint>
+
+#include "core/vec2.h"
+
+// Window size in pixels, as the last reshape reported it.
+void setWindowSize(float width, float height);
+// Position in world units, view size in world units (0 keeps the current one), zoom factors and
+// rotation in degrees.
+void setCamera(float x, float y, int32_t viewWidth, int32_t viewHeight, float zoomX, float zoomY,
+               float rotation);
+
+Vec2f windowSize();      // pixels; (0, 0) before the first reshape
+Vec2f cameraPosition();  // world units, the centre of the view
+Vec2f viewSize();        // world units spanned by the whole window
+Vec2f zoom();
+float rotation();  // degrees
+
+// Window pixel (origin top-left, y down) to world units.
+Vec2f screenToWorld(float px, float py);

@@ -1,0 +1,68 @@
+// map_codec.cpp: map file bytes, field by field; a struct is never written as it lies in memory.
+#include "map/map_codec.h"
+
+#include <cstring>
+#include <limits>
+
+static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559,
+              "map.txt stores IEEE float32");
+
+float decodeFloat(const uint8_t* bytes) {
+    const uint32_t bits = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                          static_cast<uint32_t>(bytes[2]) << 16 |
+                          static_cast<uint32_t>(bytes[3]) << 24;
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+void encodeFloat(float value, uint8_t* bytes) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+}
+
+MapData decodeMap(const uint8_t* bytes, size_t size) {
+    MapData map;
+    if (size < kMapHeaderSize) return map;
+    map.count = decodeFloat(bytes);
+    map.bytesUsed = kMapHeaderSize;
+    // Compared in double, as the count is a float and the index may pass 2^24.
+    for (int64_t i = 0; static_cast<double>(map.count) > static_cast<double>(i); ++i) {
+        if (size - map.bytesUsed < kMapRecordSize) break;
+        const uint8_t* record = bytes + map.bytesUsed;
+        QuadRecord quad;
+        for (int k = 0; k < 8; ++k) quad.corners[k] = decodeFloat(record + 4 * k);
+        quad.tag = record[32];
+        map.records.push_back(quad);
+        map.bytesUsed += kMapRecordSize;
+    }
+    return map;
+}
+
+std::vector<uint8_t> encodeMap(const std::vector<QuadRecord>& records) {
+    return encodeMap(static_cast<float>(records.size()), records);
+}
+
+std::vector<uint8_t> encodeMap(float count, const std::vector<QuadRecord>& records) {
+    std::vector<uint8_t> bytes(kMapHeaderSize + kMapRecordSize * records.size());
+    encodeFloat(count, bytes.data());
+    uint8_t* out = bytes.data() + kMapHeaderSize;
+    for (const QuadRecord& quad : records) {
+        for (int k = 0; k < 8; ++k) encodeFloat(quad.corners[k], out + 4 * k);
+        out[32] = quad.tag;
+        out += kMapRecordSize;
+    }
+    return bytes;
+}
+
+void printMapRecords(const MapData& map, std::ostream& out) {
+    out << "Find " << static_cast<double>(map.count) << " quads" << std::endl;
+    int64_t i = 0;
+    for (const QuadRecord& quad : map.records) {
+        ++i;
+        out << i << ".(";
+        for (float value : quad.corners) out << value << ",";
+        out << (quad.tag != 0) << ")" << std::endl;
+    }
+}
