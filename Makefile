@@ -7,8 +7,9 @@ JOBS ?= 2
 deps:
 	@bash scripts/install-deps.sh
 
+# Tests build Debug, asserts on, and treat any warning as an error.
 build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELVORAN_WERROR=ON >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 
 run: build
