@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 
+// Times in ms of the clock; counts since the last per-second publication.
 struct FrameScheduler {
     int32_t now = 0;
     int32_t nextSecond = 0;
@@ -14,7 +15,7 @@ struct FrameScheduler {
     int32_t framesPerSecond = 0;
     int32_t stepsPerSecond = 0;
 };
-extern FrameScheduler scheduler;
+extern FrameScheduler scheduler;  // the loop's one schedule
 
 // The one clock every part of the logic reads (milliseconds since start-up).
 using ClockFunction = int32_t (*)();
@@ -26,5 +27,5 @@ using FrameFunction = void (*)();
 void setFrameFunction(FrameFunction frame);
 
 void primeLoop();   // now = clock, first step due in 20 ms, first frame in 40 ms
-void runPass();     // display and idle callback
+void runPass();     // display and idle callback: publish counts, maybe a frame, owed steps
 void updateStep();  // one 10 ms logic step; never calls GL or GLUT

@@ -13,6 +13,7 @@ struct ShadowQuad {
     int32_t points[8] = {};
 };
 
+// light in world units; corners beyond the int32 range pin to its ends.
 ShadowQuad buildShadowQuad(const MapQuad& quad, Vec2f light);
 
 // A quad casts for a light when its centre is less than 700 world units from it.

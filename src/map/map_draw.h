@@ -3,5 +3,7 @@
 
 struct MapQuad;
 
-void drawMap();
+void drawMap();  // every quad in list order, in world coordinates; GL context required
+// One quad with its texture (and its outline when selected); the caller enables texturing and
+// the vertex and texture-coordinate arrays.
 void drawQuad(const MapQuad& quad);

@@ -4,11 +4,13 @@
 
 struct MapQuad;
 
-extern bool editorEnabled;
+extern bool editorEnabled;  // on at start; the mouse operations do nothing while it is off
 
+// A press at point (world units): selects the quads under it, or picks what a second press
+// on a selected quad will drag (a corner or the whole quad).
 void editorMouseDown(Vec2f point);
 void pickEditMode(MapQuad& quad, Vec2f point);
-void editorDrag(Vec2f delta);
-void editorMouseUp();
-void addDefaultQuad();
+void editorDrag(Vec2f delta);  // the cursor moved by delta world units
+void editorMouseUp();          // ends a drag, snapping dragged quads to the 8-unit grid
+void addDefaultQuad();         // the 40 x 40 square at (30, 30)..(70, 70), owned by the list
 void setEditorEnabled(bool enabled);

@@ -40,20 +40,25 @@ Texture& createTexture();
 // must be current) the sheets' and the lightmap's GL textures are deleted as well.
 void unloadAllTextures(bool deleteGlTextures);
 
-extern uint32_t lightmapTexture;
-extern float lightmapWidth, lightmapHeight;
+extern uint32_t lightmapTexture;               // GL name owned here; 0 until created
+extern float lightmapWidth, lightmapHeight;     // pixels; 512 each once created
 
 // Turns an image file into a GL texture name (0 on failure). The default uses SOIL and needs a
 // GL context; headless runs install one that returns 0 without touching GL.
 using ImageLoader = uint32_t (*)(const std::string& fileName);
-void setImageLoader(ImageLoader loader);
-bool imageLoaderUsesGl();
+void setImageLoader(ImageLoader loader);  // nullptr restores the default
+bool imageLoaderUsesGl();                 // true for the default loader
 
+// Loads fileName into texture's GL name and lays out its frames (sizes and anchor in pixels),
+// entering the record in the registry under fileName; prints the grid lines.
 void loadSheet(Texture& texture, const std::string& fileName, int32_t width, int32_t height,
                int32_t anchorX, int32_t anchorY, int32_t columns, int32_t rows);
+// Scales every odd (glow) frame's quad by factor, truncating toward zero.
 void makePaired(Texture& texture, float factor);
-Texture* findTexture(const std::string& fileName);  // nullptr for a name never loaded
+Texture* findTexture(const std::string& fileName);  // borrowed; nullptr for a name never loaded
+// Creates and loads the twelve start-up sheets in table order, then the lightmap texture.
 void loadAllTextures();
+// The empty 512 x 512 RGB lightmap texture (once); headless, only its size is set.
 void createLightmapTexture();
 
 // One row of the start-up table: frame size in pixels, anchor in pixels from the frame's first

@@ -98,6 +98,22 @@ TEST(ShadowQuad, CoordinatesAreCutTowardZero) {
     EXPECT_EQ(shadow.points[7], 10);
 }
 
+TEST(ShadowQuad, CornersBeyondTheIntegerRangePinToItsEnds) {
+    // A hostile map's corners pass validation yet lie far outside int32.
+    MapQuad quad;
+    quad.vertices[0] = {-1e30f, -1e30f};
+    quad.vertices[1] = {1e30f, -1e30f};
+    quad.vertices[2] = {1e30f, 1e30f};
+    quad.vertices[3] = {-1e30f, 1e30f};
+    const ShadowQuad shadow = buildShadowQuad(quad, {0, 0});
+    int pinnedHigh = 0;
+    for (int32_t value : shadow.points) {
+        EXPECT_TRUE(value == INT32_MAX || value == INT32_MIN) << value;
+        pinnedHigh += value == INT32_MAX;
+    }
+    EXPECT_GT(pinnedHigh, 0);  // positive corners keep their sign
+}
+
 TEST(CastingQuads, CentreExactlyAt700DoesNotCast) {
     addQuad(680, -20, 720, -20, 720, 20, 680, 20);  // centre (700, 0)
     addQuad(679, -20, 719, -20, 719, 20, 679, 20);  // centre (699, 0)
