@@ -62,17 +62,11 @@ const float kThird[8] = {100.5f, -20.25f, 180, -20.25f, 170, 10, 110, 10};
 class MapFileTest : public testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kelvoran-map-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
-        ASSERT_EQ(chdir(directory.c_str()), 0);
+        directory = enterTempFolder("kelvoran-map");
         setImageLoader(noImage);
         captureStdout([] { loadAllTextures(); });
     }
-    void TearDown() override {
-        ASSERT_EQ(chdir("/tmp"), 0);
-        std::system(("rm -rf '" + directory + "'").c_str());
-    }
+    void TearDown() override { leaveTempFolder(directory); }
 
     static MapQuad& addQuad(const float c[8]) {
         auto* quad = &registerQuad();

@@ -32,17 +32,11 @@ void step() {
 class MapReloadTest : public testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kelvoran-reload-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
-        ASSERT_EQ(chdir(directory.c_str()), 0);
+        directory = enterTempFolder("kelvoran-reload");
         setImageLoader(noImage);
         captureStdout([] { loadAllTextures(); });
     }
-    void TearDown() override {
-        ASSERT_EQ(chdir("/tmp"), 0);
-        std::system(("rm -rf '" + directory + "'").c_str());
-    }
+    void TearDown() override { leaveTempFolder(directory); }
     std::string directory;
 };
 

@@ -1,10 +1,9 @@
 // shutdown_test.cpp: one start-up for headless runs, and the shutdown that frees what it made.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <box2d/box2d.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "actors/actor.h"
@@ -21,16 +20,10 @@ namespace {
 class Shutdown : public testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kelvoran-shutdown-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-        ASSERT_EQ(std::system(("cp '" KELVORAN_ASSETS "/map.txt' '" + folder + "/'").c_str()), 0);
-        ASSERT_EQ(chdir(folder.c_str()), 0);
+        folder = enterTempFolder("kelvoran-shutdown");
+        std::filesystem::copy_file(KELVORAN_ASSETS "/map.txt", "map.txt");
     }
-    void TearDown() override {
-        ASSERT_EQ(chdir("/tmp"), 0);
-        std::system(("rm -rf '" + folder + "'").c_str());
-    }
+    void TearDown() override { leaveTempFolder(folder); }
     std::string folder;
 };
 }  // namespace

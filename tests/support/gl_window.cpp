@@ -4,7 +4,10 @@
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <thread>
 #include <vector>
@@ -81,4 +84,17 @@ std::string captureStdout(const std::function<void()>& fn) {
     fn();
     std::cout.flush();
     return testing::internal::GetCapturedStdout();
+}
+
+std::string enterTempFolder(const std::string& prefix) {
+    std::string pattern = "/tmp/" + prefix + "-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr || chdir(pattern.c_str()) != 0) {
+        ADD_FAILURE() << "cannot make and enter " << pattern;
+    }
+    return pattern;
+}
+
+void leaveTempFolder(const std::string& folder) {
+    EXPECT_EQ(chdir("/tmp"), 0);
+    std::filesystem::remove_all(folder);
 }

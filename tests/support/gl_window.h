@@ -19,3 +19,8 @@ Rgba meanColour(int x, int y, int width, int height);
 
 // Runs fn with standard output captured, and returns what it printed.
 std::string captureStdout(const std::function<void()>& fn);
+
+// Makes a fresh folder under /tmp named after prefix and makes it the working folder; returns it.
+std::string enterTempFolder(const std::string& prefix);
+// Leaves folder (back to /tmp) and removes it with everything in it.
+void leaveTempFolder(const std::string& folder);
