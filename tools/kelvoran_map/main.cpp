@@ -44,8 +44,9 @@ const char kProgramHelp[] =
 const char kCheckHelp[] =
     "Usage: kelvoran-map check FILE [--fix OUT]\n"
     "Reads FILE as the game does and prints one line per problem on standard output:\n"
-    "  file: count C does not match the length (...)   the count is not the number of\n"
-    "                                 33-byte records after it (the game reads while both last)\n"
+    "  file: count C does not match the length of N bytes (records read: R, bytes left over: B)\n"
+    "                                 the file is not the 4-byte count and exactly that many\n"
+    "                                 33-byte records (the game reads while both last)\n"
     "  file: N bytes, too short to hold the quad count\n"
     "  quad I: rejected (wrong winding|not convex|collinear corners|corners not finite)\n"
     "                                 the game keeps the quad with zero corners and no body\n"

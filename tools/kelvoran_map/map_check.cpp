@@ -82,9 +82,9 @@ std::vector<std::string> problemLines(const MapReport& report) {
     } else if (!countMatchesLength(report)) {
         std::ostringstream line;
         line << "file: count " << static_cast<double>(report.map.count)
-             << " does not match the length (" << report.fileSize << " bytes hold "
-             << report.map.records.size() << " records read and "
-             << report.fileSize - report.map.bytesUsed << " more bytes)";
+             << " does not match the length of " << report.fileSize
+             << " bytes (records read: " << report.map.records.size()
+             << ", bytes left over: " << report.fileSize - report.map.bytesUsed << ")";
         lines.push_back(line.str());
     }
     for (size_t i = 0; i < report.verdicts.size(); ++i) {

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <map>
+#include <utility>
 
 namespace {
 
@@ -205,7 +207,9 @@ void paint(cairo_t* cr, const MapReport& report, const PictureFrame& f,
         cairo_set_line_width(cr, rejected ? 2.0 : 1.5);
         cairo_stroke(cr);
     }
-    // Numbers last, so no later quad covers one.
+    // Numbers last, so no later quad covers one; quads centred on the same pixel share one
+    // label ("1, 5"), so a duplicate never hides the number under it.
+    std::map<std::pair<long, long>, std::string> labels;
     for (size_t i = 0; i < records.size(); ++i) {
         if (!drawable(records[i])) continue;
         double x = 0, y = 0;
@@ -213,7 +217,12 @@ void paint(cairo_t* cr, const MapReport& report, const PictureFrame& f,
             x += records[i].corners[2 * k] * 0.25;
             y += records[i].corners[2 * k + 1] * 0.25;
         }
-        label(cr, std::to_string(i + 1), p.x(x), p.y(y), kLabelSize);
+        std::string& text = labels[{std::lround(p.x(x)), std::lround(p.y(y))}];
+        text += (text.empty() ? "" : ", ") + std::to_string(i + 1);
+    }
+    for (const auto& placed : labels) {
+        label(cr, placed.second, static_cast<double>(placed.first.first),
+              static_cast<double>(placed.first.second), kLabelSize);
     }
 
     scaleBar(cr, p, f);
