@@ -53,7 +53,8 @@ const char kCheckHelp[] =
     "  quad I: no body (corners unsafe for the physics library)\n"
     "  quad I: out of range for the lighting geometry   a corner, or a shadow 2500 units\n"
     "                                 from it, does not fit a 32-bit integer\n"
-    "  quad I: duplicate of quad J    the same four corners as an earlier quad\n"
+    "  quad I: duplicate of quad J    the same four corners as an earlier accepted quad,\n"
+    "                                 whichever corner comes first (the tag plays no part)\n"
     "I and J count quads from 1 in file order. Rejected quads are not checked further.\n"
     "--fix OUT writes a copy without the rejected and duplicated quads, its count corrected\n"
     "and anything after the last record dropped; the status still describes FILE.\n"
@@ -69,7 +70,8 @@ const char kToJsonHelp[] =
     "\"nan:0x\" with its exact bit pattern (e.g. \"nan:0x7fc00000\"). \"count\" is the stored\n"
     "float, which need not match the quads (null when the file cannot hold one); \"tag\" is\n"
     "the record's byte. The quads are the records the game reads; \"trailing\" (only when\n"
-    "present) holds every byte after them in hex, so from-json gives back the file exactly.\n";
+    "present) holds every byte after them in hex, so from-json gives back the file exactly.\n"
+    "Exit status: 0 printed, 2 FILE unreadable.\n";
 
 const char kFromJsonHelp[] =
     "Usage: kelvoran-map from-json JSON FILE\n"
@@ -89,13 +91,15 @@ const char kDrawHelp[] =
     "  --view game   the game's start view: 1024 x 600 units centred on (0, 0)\n"
     "  --width N     picture width in pixels, 64 to 8192 (default 1024); the height follows\n"
     "                the framed area (the game view at 1024 is 1024 x 600)\n"
-    "Quads with a corner beyond 1e6 units or not finite are left out of the picture.\n";
+    "Quads with a corner beyond 1e6 units or not finite are left out of the picture.\n"
+    "Exit status: 0 drawn, 2 bad options, FILE unreadable or OUT unwritable.\n";
 
 const char kStatsHelp[] =
     "Usage: kelvoran-map stats FILE\n"
     "Prints a short table: the stored count with the records read and accepted, the extent\n"
     "and the smallest and largest quad by area (of the accepted quads, world units), and how\n"
-    "many quads the game gives no physics body (rejected ones included).\n";
+    "many quads the game gives no physics body (rejected ones included).\n"
+    "Exit status: 0 printed, 2 FILE unreadable.\n";
 
 struct Command {
     const char* name;
