@@ -57,6 +57,18 @@ ShadowQuad buildShadowQuad(const MapQuad& quad, Vec2f light) {
     return shadow;
 }
 
+bool shadowGeometryInRange(const Vec2f corners[4]) {
+    // Float rounding is monotonic, so no extrusion of a coordinate lies farther out than
+    // |c| + kShadowLength rounded the same way; 2^31 is the first value that pins.
+    constexpr float kLimit = 2147483648.0f;
+    for (int k = 0; k < 4; ++k) {
+        for (float c : {corners[k].x, corners[k].y}) {
+            if (!(std::fabs(c) + kShadowLength < kLimit)) return false;
+        }
+    }
+    return true;
+}
+
 bool castsShadow(const MapQuad& quad, Vec2f light) {
     const float dx = quad.center.x - light.x;
     const float dy = quad.center.y - light.y;

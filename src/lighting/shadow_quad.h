@@ -15,6 +15,9 @@ struct ShadowQuad {
 
 // light in world units; corners beyond the int32 range pin to its ends.
 ShadowQuad buildShadowQuad(const MapQuad& quad, Vec2f light);
+// True when every corner (world units), and every shadow point extruded from it in any
+// direction, converts to int32 as it stands instead of pinning at the range's ends.
+bool shadowGeometryInRange(const Vec2f corners[4]);
 
 // A quad casts for a light when its centre is less than 700 world units from it.
 bool castsShadow(const MapQuad& quad, Vec2f light);

@@ -32,6 +32,14 @@ float edgeLength(Vec2f from, Vec2f to) {
     return static_cast<float>(std::sqrt(dx * dx + dy * dy));
 }
 
+// Degrees turned at corner k; a strict numeric left turn is negative.
+float cornerTurn(const Vec2f corners[4], int k) {
+    const Vec2f previous = corners[(k + 3) % 4];
+    const Vec2f current = corners[k];
+    const Vec2f next = corners[(k + 1) % 4];
+    return wrappedDiff(headingDeg(current, next), headingDeg(previous, current));
+}
+
 void spawnCoveredEdgeBursts(const MapQuad& quad) {
     Texture* bloom = findTexture("bloomtest.png");
     for (int k = 0; k < 4; ++k) {
@@ -100,14 +108,29 @@ float wrappedDiff(float a, float b) {
 bool cornersPassValidation(const Vec2f corners[4]) {
     static const int kOrder[4] = {1, 2, 3, 0};
     for (int k : kOrder) {
-        const Vec2f previous = corners[(k + 3) % 4];
-        const Vec2f current = corners[k];
-        const Vec2f next = corners[(k + 1) % 4];
-        if (!(wrappedDiff(headingDeg(current, next), headingDeg(previous, current)) < 0.0f)) {
-            return false;
-        }
+        if (!(cornerTurn(corners, k) < 0.0f)) return false;
     }
     return true;
+}
+
+CornerFault cornerFault(const Vec2f corners[4]) {
+    if (cornersPassValidation(corners)) return CornerFault::None;
+    for (int k = 0; k < 4; ++k) {
+        if (!std::isfinite(corners[k].x) || !std::isfinite(corners[k].y)) {
+            return CornerFault::NotFinite;
+        }
+    }
+    int leftTurns = 0;
+    for (int k = 0; k < 4; ++k) {
+        const Vec2f a = corners[k];
+        const Vec2f b = corners[(k + 1) % 4];
+        if (a.x == b.x && a.y == b.y) return CornerFault::Collinear;
+        const float turn = cornerTurn(corners, k);
+        if (turn == 0.0f) return CornerFault::Collinear;
+        if (turn < 0.0f) ++leftTurns;
+    }
+    // Four right turns are a convex quad wound the other way; a mix is a dent or a bow tie.
+    return leftTurns == 0 ? CornerFault::WrongWinding : CornerFault::NotConvex;
 }
 
 bool isValidBodyPolygon(const Vec2f corners[4]) {

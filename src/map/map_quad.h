@@ -47,6 +47,10 @@ void clearMapQuads(bool destroyBodies);
 
 // The turn test setGeometry applies to proposed corners (corners 1, 2, 3, 0 in that order).
 bool cornersPassValidation(const Vec2f corners[4]);
+// Why setGeometry would turn corners away, from the same turn test; None exactly when
+// cornersPassValidation holds. Collinear covers a zero turn and two coinciding corners.
+enum class CornerFault { None, NotFinite, Collinear, WrongWinding, NotConvex };
+CornerFault cornerFault(const Vec2f corners[4]);
 // True when the corners, in metres, make a polygon Box2D accepts as it is: finite, every corner a
 // strict numeric left turn, no two corners within Box2D's weld distance, area well above zero.
 bool isValidBodyPolygon(const Vec2f corners[4]);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "lighting/shadow_quad.h"
 #include "map/map_quad.h"
@@ -202,4 +203,31 @@ TEST(LightVertices, GrownBufferIsReusedWithoutAllocating) {
     EXPECT_EQ(buffer.casterCount, 190);
     EXPECT_EQ(buffer.coords.data(), grown);
     EXPECT_EQ(buffer.casting.capacity(), scratch);
+}
+
+TEST(ShadowRange, CornersWhoseShadowsWouldPinAreOutOfRange) {
+    const Vec2f near[4] = {{0, 0}, {2147482000.0f, 0}, {0, -2147482000.0f}, {0, 0}};
+    EXPECT_FALSE(shadowGeometryInRange(near));  // 2500 farther passes 2^31
+    const Vec2f inside[4] = {{0, 0}, {2147000000.0f, 0}, {0, -2147000000.0f}, {0, 0}};
+    EXPECT_TRUE(shadowGeometryInRange(inside));
+    const Vec2f notANumber[4] = {{0, 0}, {NAN, 0}, {0, 0}, {0, 0}};
+    EXPECT_FALSE(shadowGeometryInRange(notANumber));
+    // Whatever the light, every shadow point of an in-range quad converts without pinning.
+    const float x = 2146990000.0f, y = -2146990000.0f;
+    MapQuad quad;
+    quad.vertices[0] = {x - 1000, y - 1000};
+    quad.vertices[1] = {x + 1000, y - 1000};
+    quad.vertices[2] = {x + 1000, y + 1000};
+    quad.vertices[3] = {x - 1000, y + 1000};
+    quad.center = {x, y};
+    ASSERT_TRUE(shadowGeometryInRange(quad.vertices));
+    for (double turn = 0; turn < 2 * M_PI; turn += 0.1) {
+        const Vec2f light{x + static_cast<float>(5000 * std::cos(turn)),
+                          y + static_cast<float>(5000 * std::sin(turn))};
+        const ShadowQuad shadow = buildShadowQuad(quad, light);
+        for (int32_t point : shadow.points) {
+            EXPECT_NE(point, std::numeric_limits<int32_t>::max());
+            EXPECT_NE(point, std::numeric_limits<int32_t>::min());
+        }
+    }
 }

@@ -314,3 +314,30 @@ TEST_F(MapQuadTest, RandomNearDegenerateProposalsNeverAbortAndOnlyValidCornersGe
     EXPECT_GT(accepted, 100);
     EXPECT_GT(withBody, 100);
 }
+
+// The reason for a rejection comes from the very turn test the loader applies: it is None
+// exactly when the corners pass, whatever the corners.
+TEST(CornerFault, NamesWhyValidationFailsAndNothingElse) {
+    const Vec2f square[4] = {{30, 30}, {70, 30}, {70, 70}, {30, 70}};
+    const Vec2f reversed[4] = {{30, 30}, {30, 70}, {70, 70}, {70, 30}};
+    const Vec2f dart[4] = {{30, 30}, {70, 30}, {50, 40}, {30, 70}};
+    const Vec2f bowTie[4] = {{30, 30}, {70, 70}, {70, 30}, {30, 70}};
+    const Vec2f straight[4] = {{30, 30}, {50, 30}, {70, 30}, {70, 70}};
+    const Vec2f repeated[4] = {{30, 30}, {30, 30}, {70, 70}, {30, 70}};
+    const Vec2f notANumber[4] = {{30, 30}, {70, 30}, {70, NAN}, {30, 70}};
+    EXPECT_EQ(cornerFault(square), CornerFault::None);
+    EXPECT_EQ(cornerFault(reversed), CornerFault::WrongWinding);
+    EXPECT_EQ(cornerFault(dart), CornerFault::NotConvex);
+    EXPECT_EQ(cornerFault(bowTie), CornerFault::NotConvex);
+    EXPECT_EQ(cornerFault(straight), CornerFault::Collinear);
+    EXPECT_EQ(cornerFault(repeated), CornerFault::Collinear);
+    EXPECT_EQ(cornerFault(notANumber), CornerFault::NotFinite);
+
+    std::mt19937 random(77);
+    std::uniform_int_distribution<int> grid(-3, 3);  // coarse, so ties and straight runs occur
+    for (int i = 0; i < 20000; ++i) {
+        Vec2f corners[4];
+        for (Vec2f& c : corners) c = {static_cast<float>(grid(random)), static_cast<float>(grid(random))};
+        ASSERT_EQ(cornerFault(corners) == CornerFault::None, cornersPassValidation(corners));
+    }
+}
