@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "actors/actor.h"
+#include "app/help_panel.h"
 #include "app/input.h"
 #include "app/main_loop.h"
 #include "app/text.h"
@@ -83,6 +84,7 @@ void renderFrame() {
     glLoadIdentity();
     gluOrtho2D(0.0, view.x, view.y, 0.0);
     drawHud();
+    drawHelpOverlay();  // draws nothing unless the panel or a message is showing
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();

@@ -1,13 +1,29 @@
-// map_draw.cpp: the map quads, textured, with an outline on the selected ones.
+// map_draw.cpp: the map quads, textured, with an outline and corner handles on selected ones.
 #include "map/map_draw.h"
 
 #include <GL/gl.h>
 
+#include "map/map_editor.h"
 #include "map/map_quad.h"
 #include "render/texture.h"
 
 namespace {
 constexpr float kOutlineWidth = 1.5f;  // pixels
+constexpr float kHandleSize = 7.0f;    // pixels, a white square
+constexpr float kHandleCoreSize = 3.0f;  // pixels, in the outline's colour
+
+// Squares on the corners, to show where a corner can be grabbed; the corner arrays are bound.
+void drawCornerHandles() {
+    float outline[4];
+    glGetFloatv(GL_CURRENT_COLOR, outline);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glPointSize(kHandleSize);
+    glDrawArrays(GL_POINTS, 0, 4);
+    glColor4fv(outline);
+    glPointSize(kHandleCoreSize);
+    glDrawArrays(GL_POINTS, 0, 4);
+    glPointSize(1.0f);
+}
 }  // namespace
 
 void drawMap() {
@@ -41,6 +57,7 @@ void drawQuad(const MapQuad& quad) {
     }
     glLineWidth(kOutlineWidth);
     glDrawArrays(GL_LINE_LOOP, 0, 4);
+    if (editorEnabled) drawCornerHandles();
     glColor3f(1.0f, 1.0f, 1.0f);
     glLineWidth(1.0f);
     glEnable(GL_TEXTURE_2D);

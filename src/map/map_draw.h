@@ -1,4 +1,5 @@
-// map_draw.h: the map quads, textured, with an outline on the selected ones.
+// map_draw.h: the map quads, textured, with an outline on the selected ones and, while the
+// editor is on, handles on their corners.
 #pragma once
 
 struct MapQuad;
