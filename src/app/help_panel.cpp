@@ -20,7 +20,7 @@ constexpr float kLineHeight = 18.0f;
 constexpr float kAscent = 12.0f;     // baseline below a line's top
 constexpr float kPadding = 16.0f;
 constexpr float kMargin = 10.0f;     // messages from the window's edges
-constexpr size_t kKeyChars = 12;     // key column width
+constexpr size_t kKeyChars = 13;     // key column width
 constexpr size_t kColumnChars = 40;  // key and description
 constexpr size_t kGapChars = 3;
 
@@ -68,7 +68,7 @@ void drawPanel(const Vec2f window) {
     const std::vector<std::string> status =
         helpStatusLines(countSandbox(), editorEnabled, simulationPaused());
     const float width = static_cast<float>(2 * kColumnChars + kGapChars) * kCharWidth + 2 * kPadding;
-    const float height = static_cast<float>(kRows + 3 + status.size()) * kLineHeight + 2 * kPadding;
+    const float height = static_cast<float>(kRows + 2 + status.size()) * kLineHeight + 2 * kPadding;
     const float left = std::max(0.0f, std::floor((window.x - width) * 0.5f));
     const float top = std::max(0.0f, std::floor((window.y - height) * 0.5f));
     box(left, top, left + width, top + height, 0.88f);
