@@ -74,6 +74,7 @@ void renderFrame() {
     drawCarImageAtSpawn();
     drawFrontLayer();
     compositeLightmap();
+    drawCornerHandles();  // over the lighting; nothing unless a quad is selected in the editor
     glPopMatrix();
 
     // HUD in view units from the top-left corner, y down; it stretches with the window.

@@ -85,8 +85,10 @@ void onKeyDown(unsigned char key, int, int) {
         case 'z': spawnBloomBursts(); break;
         // Keys that did nothing before: help, the sandbox and map-edit history.
         case 'h': toggleHelpPanel(); break;
-        case 8:      // Backspace
-        case 127: deleteKey(); break;  // Delete
+        case 8:    // Backspace
+        case 127:  // Delete
+            deleteKey();
+            break;
         case 26: undoKey(); break;  // Ctrl+Z
         case 25: redoKey(); break;  // Ctrl+Y
         case 'n': addAtMouseKey(); break;

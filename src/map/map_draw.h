@@ -1,8 +1,11 @@
-// map_draw.h: the map quads, textured, with an outline on the selected ones and, while the
-// editor is on, handles on their corners.
+// map_draw.h: the map quads, textured, with an outline on the selected ones, and the handles
+// on their corners while the editor is on.
 #pragma once
 
 struct MapQuad;
 
 void drawMap();
 void drawQuad(const MapQuad& quad);
+// While the editor is on, small squares on the corners of the selected quads, where a corner can
+// be grabbed; drawn over the lighting so they show in the dark too. Nothing else is drawn.
+void drawCornerHandles();

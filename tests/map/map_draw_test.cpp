@@ -159,6 +159,7 @@ TEST_F(MapDrawTest, SelectedQuadsShowCornerHandlesOnlyWhileTheEditorIsOn) {
     addDefaultQuad();
     editorMouseDown({50, 50});
     drawMap();
+    drawCornerHandles();
     // Just outside corner 0 at (30, 30): the handle's white rim over the background.
     const Rgba rim = worldRegion(27, 27, 2, 2);
     EXPECT_GT(rim.r, 0.9f);
@@ -176,6 +177,7 @@ TEST_F(MapDrawTest, SelectedQuadsShowCornerHandlesOnlyWhileTheEditorIsOn) {
     setEditorEnabled(false);
     setUpFrame();
     drawMap();
+    drawCornerHandles();
     EXPECT_LT(worldRegion(27, 27, 2, 2).g, 0.1f);  // background: no handle
     EXPECT_GT(outlineRow().r, 0.9f);               // the outline stays
 }
