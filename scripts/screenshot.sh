@@ -2,7 +2,8 @@
 # Starts the game on a private Xvfb display, plays a short scripted scene with real X events,
 # saves a screenshot of the game window, then ends the game with Esc.
 # Usage: screenshot.sh BUILD OUTPUT.png [WORKDIR] [SCENE]
-#   SCENE: demo (crates, a car and bloom bursts) or idle.
+#   SCENE: demo (crates, a car and bloom bursts), help (crates, a selected platform and the
+#   help panel) or idle.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
@@ -51,6 +52,18 @@ if [ "$scene" = demo ]; then
   sleep 1.2
   xdotool key z
   sleep 0.35
+elif [ "$scene" = help ]; then
+  sleep 1
+  xdotool mousemove --window "$window" 400 120 keydown space
+  sleep 1.5
+  xdotool mousemove --window "$window" 700 100
+  sleep 1.5
+  xdotool keyup space
+  # Select the high platform at the top, so its corner handles show, then open the help.
+  xdotool mousemove --window "$window" 747 50 click 1
+  sleep 0.3
+  xdotool mousemove --window "$window" 600 20 key h
+  sleep 0.5
 else
   sleep 2
 fi

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "actors/actor.h"
+#include "app/help_panel.h"
 #include "app/input.h"
 #include "app/main_loop.h"
 #include "app/text.h"
@@ -73,6 +74,7 @@ void renderFrame() {
     drawCarImageAtSpawn();
     drawFrontLayer();
     compositeLightmap();
+    drawCornerHandles();  // over the lighting; nothing unless a quad is selected in the editor
     glPopMatrix();
 
     // HUD in view units from the top-left corner, y down; it stretches with the window.
@@ -83,6 +85,7 @@ void renderFrame() {
     glLoadIdentity();
     gluOrtho2D(0.0, view.x, view.y, 0.0);
     drawHud();
+    drawHelpOverlay();  // draws nothing unless the panel or a message is showing
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();

@@ -4,10 +4,12 @@
 #include <GL/freeglut.h>
 
 #include "actors/car.h"
-#include "app/map_loading.h"
+#include "app/help_panel.h"
+#include "app/sandbox_keys.h"
 #include "core/camera.h"
 #include "core/keyboard.h"
 #include "core/random.h"
+#include "map/map_commands.h"
 #include "map/map_editor.h"
 #include "map/map_file.h"
 #include "render/effects.h"
@@ -70,17 +72,29 @@ void onKeyDown(unsigned char key, int, int) {
             saveMap();  // the loop only ends once this callback returns
             break;
         case '1': spawnActor<Car>(spawnPoint.x, spawnPoint.y); break;
-        case '3': addDefaultQuad(); break;
+        case '3': addDefaultQuadAsEdit(); break;
         case '4': editorMouseUp(); break;
-        case '5': setEditorEnabled(true); break;
-        case '6': setEditorEnabled(false); break;
+        case '5': editorKey(true); break;
+        case '6': editorKey(false); break;
         case '7':
-        case '8': loadMap(); break;
-        case '9': saveMap(); break;
+        case '8': reloadKey(); break;
+        case '9': saveKey(); break;
         case 'F':
         case 'f': toggleFullScreen(); break;
         case 'p': spawnFlickerAtRandom(); break;
         case 'z': spawnBloomBursts(); break;
+        // Keys that did nothing before: help, the sandbox and map-edit history.
+        case 'h': toggleHelpPanel(); break;
+        case 8:    // Backspace
+        case 127:  // Delete
+            deleteKey();
+            break;
+        case 26: undoKey(); break;  // Ctrl+Z
+        case 25: redoKey(); break;  // Ctrl+Y
+        case 'n': addAtMouseKey(); break;
+        case '0': pauseKey(); break;
+        case '.': singleStepKey(); break;
+        case 'c': clearKey(); break;
         default: break;
     }
 }

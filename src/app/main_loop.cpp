@@ -9,6 +9,7 @@
 #include "actors/box.h"
 #include "app/frame.h"
 #include "app/input.h"
+#include "app/sandbox.h"
 #include "core/camera.h"
 #include "core/keyboard.h"
 #include "map/physics_world.h"
@@ -90,6 +91,11 @@ void runPass() {
 }
 
 void updateStep() {
+    if (!takeSimulationStep()) {
+        // Paused: everything stands still but a camera no car holds.
+        if (!carHoldsCamera()) scrollCameraByKeys();
+        return;
+    }
     updateEffects();
     updateActors();
     scrollCameraByKeys();

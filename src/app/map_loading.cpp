@@ -11,6 +11,7 @@
 #include "actors/actor.h"
 #include "map/map_codec.h"
 #include "map/map_file.h"
+#include "map/map_history.h"
 #include "map/map_quad.h"
 #include "map/physics_world.h"
 
@@ -25,17 +26,21 @@ void replaceWorld() {
 
 }  // namespace
 
-void loadMap() {
+bool loadMap() {
     const bool startUp = getWorld() == nullptr;
     if (startUp) createWorld();
     std::vector<uint8_t> bytes;
     const bool readable = readMapFile(kMapFileName, bytes);
     std::cout << "Loading map.txt" << std::endl;
-    if (!readable) return;
-    if (!startUp) replaceWorld();
+    if (!readable) return false;
+    if (!startUp) {
+        recordMapEdit("reload map.txt");
+        replaceWorld();
+    }
     std::cout << "File exist" << std::endl;
     const MapData map = decodeMap(bytes.data(), bytes.size());
     printMapRecords(map, std::cout);
     createMapQuads(map);
     std::cout << "End of loading" << std::endl;
+    return true;
 }

@@ -12,8 +12,10 @@
 #include "app/input.h"
 #include "app/main_loop.h"
 #include "app/map_loading.h"
+#include "app/sandbox.h"
 #include "core/camera.h"
 #include "map/map_editor.h"
+#include "map/map_history.h"
 #include "map/map_quad.h"
 #include "map/physics_world.h"
 #include "render/texture.h"
@@ -75,6 +77,9 @@ void startGame(int& argc, char** argv, bool announce, OpenWindowFunction openWin
 }
 
 void shutdownGame(bool glContextCurrent) {
+    clearMapHistory();
+    setSimulationPaused(false);
+    clearMessages();
     clearActors();  // their bodies first, while their world exists
     clearMapQuads(true);
     destroyWorld();

@@ -1,13 +1,17 @@
-// map_draw.cpp: the map quads, textured, with an outline on the selected ones.
+// map_draw.cpp: the map quads, textured, with an outline on selected ones, and their corner handles.
 #include "map/map_draw.h"
 
 #include <GL/gl.h>
 
+#include "map/map_editor.h"
 #include "map/map_quad.h"
 #include "render/texture.h"
 
 namespace {
 constexpr float kOutlineWidth = 1.5f;  // pixels
+constexpr float kHandleSize = 7.0f;    // pixels, a white square
+constexpr float kHandleCoreSize = 3.0f;  // pixels, in the outline's colour
+
 }  // namespace
 
 void drawMap() {
@@ -44,4 +48,29 @@ void drawQuad(const MapQuad& quad) {
     glColor3f(1.0f, 1.0f, 1.0f);
     glLineWidth(1.0f);
     glEnable(GL_TEXTURE_2D);
+}
+
+void drawCornerHandles() {
+    if (!editorEnabled) return;
+    bool any = false;
+    for (const auto& quad : mapQuads) any = any || quad->selected;
+    if (!any) return;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    for (const auto& quad : mapQuads) {
+        if (!quad->selected) continue;
+        glVertexPointer(2, GL_FLOAT, 0, quad->vertices);
+        glColor3f(1.0f, 1.0f, 1.0f);
+        glPointSize(kHandleSize);
+        glDrawArrays(GL_POINTS, 0, 4);
+        if (quad->editMode == -1) {
+            glColor3f(1.0f, 0.0f, 0.0f);  // the outline's colours
+        } else {
+            glColor3f(0.8f, 0.6f, 0.0f);
+        }
+        glPointSize(kHandleCoreSize);
+        glDrawArrays(GL_POINTS, 0, 4);
+    }
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glPointSize(1.0f);
+    glColor3f(1.0f, 1.0f, 1.0f);
 }

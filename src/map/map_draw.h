@@ -1,4 +1,5 @@
-// map_draw.h: the map quads, textured, with an outline on the selected ones.
+// map_draw.h: the map quads, textured, with an outline on the selected ones, and the handles
+// on their corners while the editor is on.
 #pragma once
 
 struct MapQuad;
@@ -7,3 +8,6 @@ void drawMap();  // every quad in list order, in world coordinates; GL context r
 // One quad with its texture (and its outline when selected); the caller enables texturing and
 // the vertex and texture-coordinate arrays.
 void drawQuad(const MapQuad& quad);
+// While the editor is on, small squares on the corners of the selected quads, where a corner can
+// be grabbed; drawn over the lighting so they show in the dark too. Nothing else is drawn.
+void drawCornerHandles();

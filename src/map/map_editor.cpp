@@ -1,6 +1,9 @@
 // map_editor.cpp: selecting, dragging and snapping map quads with the mouse.
 #include "map/map_editor.h"
 
+#include <string>
+
+#include "map/map_history.h"
 #include "map/map_quad.h"
 
 bool editorEnabled = true;
@@ -38,6 +41,20 @@ void snapUnlessItFolds(MapQuad& quad) {
     for (int k = 0; k < 4; ++k) quad.vertices[k] = before[k];
 }
 
+// What undo calls a drag of the quads grabbed now: "move quad", "move corner", "move 3 quads".
+std::string dragLabel() {
+    int32_t grabbed = 0, corners = 0;
+    for (const auto& quad : mapQuads) {
+        if (quad->editMode == -1) continue;
+        ++grabbed;
+        if (quad->editMode != kWholeQuad) ++corners;
+    }
+    if (grabbed == 0) return std::string();
+    const bool onlyCorners = corners == grabbed;
+    if (grabbed == 1) return onlyCorners ? "move corner" : "move quad";
+    return "move " + std::to_string(grabbed) + (onlyCorners ? " corners" : " quads");
+}
+
 }  // namespace
 
 void editorMouseDown(Vec2f point) {
@@ -54,6 +71,9 @@ void editorMouseDown(Vec2f point) {
             quad->selected = false;
         }
     }
+    // The whole drag, up to its snap on release, becomes one undoable edit.
+    const std::string label = dragLabel();
+    if (!label.empty()) beginMapEdit(label);
 }
 
 void pickEditMode(MapQuad& quad, Vec2f point) {
@@ -91,6 +111,7 @@ void editorMouseUp() {
         if (quad->editMode != -1) snapUnlessItFolds(*quad);
         quad->editMode = -1;
     }
+    endMapEdit();
 }
 
 void addDefaultQuad() { createQuad(30.0f, 30.0f, 70.0f, 30.0f, 70.0f, 70.0f, 30.0f, 70.0f); }

@@ -131,7 +131,7 @@ std::vector<QuadRecord> currentMapRecords() {
     return records;
 }
 
-void saveMap() {
+MapSaveResult saveMap() {
     // The new map is written beside the old one and swapped in only when complete, so a full
     // disk or a crash never leaves a truncated map.txt; the previous map stays in map.txt.bak.
     std::string failure = writeTempFile();
@@ -143,4 +143,8 @@ void saveMap() {
         if (!failure.empty()) std::remove(kTempFile);
     }
     if (!failure.empty()) std::cerr << "Map not saved: " << failure << std::endl;
+    MapSaveResult result;
+    result.saved = failure.empty();
+    result.failure = failure;
+    return result;
 }

@@ -1,6 +1,7 @@
 // map_file.h: map.txt on disk: its bytes, the quads made from them, and the safe save.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "map/map_codec.h"
@@ -14,6 +15,10 @@ bool readMapFile(const char* path, std::vector<uint8_t>& bytes);
 void createMapQuads(const MapData& map);
 // The current quads as file records (corners as they stand, tag 1 or 0).
 std::vector<QuadRecord> currentMapRecords();
+struct MapSaveResult {
+    bool saved = false;
+    std::string failure;  // why not, when not saved: "cannot create map.txt.tmp: No space left..."
+};
 // Writes the map to map.txt atomically, keeping the previous one as map.txt.bak; a failure
-// leaves both files as they were and reports itself on standard error.
-void saveMap();
+// leaves both files as they were, reports itself on standard error and comes back to the caller.
+MapSaveResult saveMap();

@@ -6,6 +6,7 @@
 
 #include <cassert>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "map/physics_world.h"
@@ -59,6 +60,12 @@ void spawnCoveredEdgeBursts(const MapQuad& quad) {
         if (!(facing >= length - kCoveredEdgeSlack)) continue;  // NaN: no facing edge
         if (bloom != nullptr) spawnBurst(*bloom, probe.x, probe.y, 0.0f);
     }
+}
+
+void updateCenter(MapQuad& quad) {
+    const Vec2f* v = quad.vertices;
+    quad.center.x = (v[0].x + v[1].x + v[2].x + v[3].x) * 0.25f;
+    quad.center.y = (v[0].y + v[1].y + v[2].y + v[3].y) * 0.25f;
 }
 
 void destroyBody(MapQuad& quad) {
@@ -182,9 +189,7 @@ void setGeometry(MapQuad& quad, float x0, float y0, float x1, float y1, float x2
     if (cornersPassValidation(proposed)) {
         for (int k = 0; k < 4; ++k) quad.vertices[k] = proposed[k];
     }
-    const Vec2f* v = quad.vertices;
-    quad.center.x = (v[0].x + v[1].x + v[2].x + v[3].x) * 0.25f;
-    quad.center.y = (v[0].y + v[1].y + v[2].y + v[3].y) * 0.25f;
+    updateCenter(quad);
     spawnCoveredEdgeBursts(quad);
     rebuildBody(quad);
 }
@@ -257,4 +262,56 @@ void clearMapQuads(bool destroyBodies) {
         world->DestroyBody(quad->body);
     }
     mapQuads.clear();
+}
+
+QuadShape shapeOf(const MapQuad& quad) {
+    QuadShape shape;
+    for (int k = 0; k < 4; ++k) {
+        shape.vertices[k] = quad.vertices[k];
+        shape.texCoords[k] = quad.texCoords[k];
+    }
+    shape.tag = quad.tag;
+    shape.selected = quad.selected;
+    return shape;
+}
+
+bool sameGeometry(const std::vector<QuadShape>& a, const std::vector<QuadShape>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        // Bits, not values: -0 and 0 differ on disk, and a NaN must still equal itself.
+        if (std::memcmp(a[i].vertices, b[i].vertices, sizeof a[i].vertices) != 0) return false;
+        if (a[i].tag != b[i].tag) return false;
+    }
+    return true;
+}
+
+void eraseQuads(const std::vector<int32_t>& indices) {
+    std::vector<bool> doomed(mapQuads.size(), false);
+    for (int32_t index : indices) {
+        if (index >= 0 && index < getQuadCount()) doomed[static_cast<size_t>(index)] = true;
+    }
+    for (size_t i = 0; i < mapQuads.size(); ++i) {
+        if (doomed[i]) destroyBody(*mapQuads[i]);
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < mapQuads.size(); ++i) {
+        if (!doomed[i]) mapQuads[kept++] = std::move(mapQuads[i]);
+    }
+    mapQuads.resize(kept);
+}
+
+void replaceAllQuads(const std::vector<QuadShape>& shapes) {
+    for (const auto& quad : mapQuads) destroyBody(*quad);
+    mapQuads.clear();
+    for (const QuadShape& shape : shapes) {
+        MapQuad& quad = registerQuad();
+        for (int k = 0; k < 4; ++k) {
+            quad.vertices[k] = shape.vertices[k];
+            quad.texCoords[k] = shape.texCoords[k];
+        }
+        updateCenter(quad);
+        quad.tag = shape.tag;
+        quad.selected = shape.selected;
+        rebuildBody(quad);
+    }
 }

@@ -41,6 +41,24 @@ float facingEdgeLength(const MapQuad& quad, Vec2f point);
 void snapToGrid(MapQuad& quad);  // every corner to the nearest multiple of 8 world units
 int32_t getQuadCount();
 MapQuad& getQuad(int32_t index);  // index in [0, getQuadCount())
+// What undo keeps of one quad: its corners exactly as stored, texture coordinates, tag and
+// selection. Bodies, centres and edit modes follow from these.
+struct QuadShape {
+    Vec2f vertices[4];
+    Vec2f texCoords[4];
+    bool tag = false;
+    bool selected = false;
+};
+QuadShape shapeOf(const MapQuad& quad);
+// True when both lists hold the same corners (bit for bit), tags and order; selection aside.
+bool sameGeometry(const std::vector<QuadShape>& a, const std::vector<QuadShape>& b);
+// Removes the quads at the given indices (any order, duplicates and out-of-range ones ignored)
+// and destroys their bodies; the other quads keep their order.
+void eraseQuads(const std::vector<int32_t>& indices);
+// Replaces the whole list with quads of exactly these shapes, in this order: corners taken as
+// they are (no validation, no bursts), centres recomputed, edit modes -1, and every body built
+// afresh in the current world (none where the corners are no valid polygon).
+void replaceAllQuads(const std::vector<QuadShape>& shapes);
 // Deletes every quad; with destroyBodies their bodies are destroyed in their world, else they
 // must already be gone with a retired world.
 void clearMapQuads(bool destroyBodies);

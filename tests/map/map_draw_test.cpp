@@ -154,3 +154,30 @@ TEST_F(MapDrawTest, LaterQuadsCoverEarlierOnes) {
     EXPECT_TRUE(redColumnBetween(66, 74, 35, 10));
     EXPECT_FALSE(redColumnBetween(66, 74, 55, 10));
 }
+
+TEST_F(MapDrawTest, SelectedQuadsShowCornerHandlesOnlyWhileTheEditorIsOn) {
+    addDefaultQuad();
+    editorMouseDown({50, 50});
+    drawMap();
+    drawCornerHandles();
+    // Just outside corner 0 at (30, 30): the handle's white rim over the background.
+    const Rgba rim = worldRegion(27, 27, 2, 2);
+    EXPECT_GT(rim.r, 0.9f);
+    EXPECT_GT(rim.g, 0.9f);
+    const Rgba core = worldRegion(30, 30, 1, 1);
+    EXPECT_GT(core.r, 0.9f);
+    EXPECT_LT(core.g, 0.1f);  // the outline's red
+    const Rgba farCorner = worldRegion(71, 71, 2, 2);  // corner 2 at (70, 70)
+    EXPECT_GT(farCorner.g, 0.9f);
+    expectRestingState();
+    float pointSize = 0;
+    glGetFloatv(GL_POINT_SIZE, &pointSize);
+    EXPECT_FLOAT_EQ(pointSize, 1.0f);
+
+    setEditorEnabled(false);
+    setUpFrame();
+    drawMap();
+    drawCornerHandles();
+    EXPECT_LT(worldRegion(27, 27, 2, 2).g, 0.1f);  // background: no handle
+    EXPECT_GT(outlineRow().r, 0.9f);               // the outline stays
+}

@@ -1,0 +1,154 @@
+// help_panel.cpp: the key list with the sandbox's state, and the messages at the top-right, as
+// bitmap text on dark boxes in window pixels, so they read the same at any window size.
+#include "app/help_panel.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+#include "app/text.h"
+#include "core/camera.h"
+#include "map/map_editor.h"
+
+namespace {
+bool shown = false;
+
+constexpr float kCharWidth = 9.0f;  // GLUT_BITMAP_9_BY_15, pixels
+constexpr float kLineHeight = 18.0f;
+constexpr float kAscent = 12.0f;     // baseline below a line's top
+constexpr float kPadding = 16.0f;
+constexpr float kMargin = 10.0f;     // messages from the window's edges
+constexpr size_t kKeyChars = 13;     // key column width
+constexpr size_t kColumnChars = 40;  // key and description
+constexpr size_t kGapChars = 3;
+
+struct Row {
+    const char* key;
+    const char* action;
+};
+constexpr Row kPlayRows[] = {
+    {"w a s d", "scroll, or drive the car"},
+    {"space", "hold: crates at the mouse"},
+    {"1", "drop a car"},
+    {"z / p", "bloom bursts / a flicker"},
+    {"0", "pause or resume"},
+    {".", "one step while paused"},
+    {"c", "clear crates, cars, rockets"},
+    {"f", "full screen"},
+    {"h", "this help on / off"},
+    {"Esc", "save the map and quit"},
+};
+constexpr Row kEditRows[] = {
+    {"click", "select the quads under it"},
+    {"click again", "grab a corner or the quad"},
+    {"drag", "move what you grabbed"},
+    {"release / 4", "snap to the 8-unit grid"},
+    {"3 / n", "add a square / at the mouse"},
+    {"Del Bksp", "delete the selected quads"},
+    {"Ctrl+Z / Y", "undo / redo map edits"},
+    {"5 / 6", "editor on / off"},
+    {"7 / 8", "reload map.txt"},
+    {"9", "save map.txt"},
+};
+constexpr size_t kRows = sizeof kPlayRows / sizeof kPlayRows[0];
+static_assert(kRows == sizeof kEditRows / sizeof kEditRows[0], "the columns pair up row by row");
+
+void text(float x, float lineTop, const std::string& s) {
+    drawText(static_cast<int>(x), static_cast<int>(lineTop + kAscent), "%s", s.c_str());
+}
+
+void box(float left, float top, float right, float bottom, float alpha) {
+    glColor4f(0.02f, 0.03f, 0.08f, alpha);
+    glRectf(left, top, right, bottom);
+}
+
+void drawPanel(const Vec2f window) {
+    const std::vector<std::string> status =
+        helpStatusLines(countSandbox(), editorEnabled, simulationPaused());
+    const float width = static_cast<float>(2 * kColumnChars + kGapChars) * kCharWidth + 2 * kPadding;
+    const float height = static_cast<float>(kRows + 2 + status.size()) * kLineHeight + 2 * kPadding;
+    const float left = std::max(0.0f, std::floor((window.x - width) * 0.5f));
+    const float top = std::max(0.0f, std::floor((window.y - height) * 0.5f));
+    box(left, top, left + width, top + height, 0.88f);
+    glColor4f(0.45f, 0.55f, 0.85f, 1.0f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2f(left + 0.5f, top + 0.5f);
+    glVertex2f(left + width - 0.5f, top + 0.5f);
+    glVertex2f(left + width - 0.5f, top + height - 0.5f);
+    glVertex2f(left + 0.5f, top + height - 0.5f);
+    glEnd();
+
+    const float x0 = left + kPadding;
+    const float x1 = x0 + static_cast<float>(kColumnChars + kGapChars) * kCharWidth;
+    const float keyWidth = static_cast<float>(kKeyChars) * kCharWidth;
+    float y = top + kPadding;
+    glColor4f(1.0f, 0.85f, 0.4f, 1.0f);
+    text(x0, y, "PLAY");
+    text(x1, y, editorEnabled ? "MAP EDITOR (on)" : "MAP EDITOR (off: 5 turns it on)");
+    y += kLineHeight;
+    for (size_t i = 0; i < kRows; ++i) {
+        glColor4f(0.55f, 0.85f, 1.0f, 1.0f);
+        text(x0, y, kPlayRows[i].key);
+        text(x1, y, kEditRows[i].key);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        text(x0 + keyWidth, y, kPlayRows[i].action);
+        text(x1 + keyWidth, y, kEditRows[i].action);
+        y += kLineHeight;
+    }
+    y += kLineHeight;
+    for (const std::string& line : status) {
+        text(x0, y, line);
+        y += kLineHeight;
+    }
+}
+
+void drawMessages(const Vec2f window, const std::vector<std::string>& messages) {
+    float y = kMargin;
+    for (auto it = messages.rbegin(); it != messages.rend(); ++it) {  // newest on top
+        const float width = static_cast<float>(it->size()) * kCharWidth;
+        const float right = window.x - kMargin;
+        box(right - width - 8.0f, y, right + 4.0f, y + kLineHeight + 2.0f, 0.75f);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        text(right - width - 2.0f, y + 1.0f, *it);
+        y += kLineHeight + 4.0f;
+    }
+}
+}  // namespace
+
+bool helpPanelShown() { return shown; }
+void toggleHelpPanel() { shown = !shown; }
+
+std::vector<std::string> helpStatusLines(const SandboxCounts& counts, bool editorOn, bool paused) {
+    return {
+        formatText("Editor: %s    Simulation: %s", editorOn ? "on" : "off",
+                   paused ? "PAUSED (0 resumes, . steps)" : "running"),
+        formatText("Quads: %d (%d selected)    Boxes: %d    Cars: %d", counts.quads,
+                   counts.selectedQuads, counts.boxes, counts.cars),
+        "Top left: F = main-loop passes per second, S = logic steps per second",
+    };
+}
+
+void drawHelpOverlay() {
+    const std::vector<std::string> messages = visibleMessages();
+    if (!shown && messages.empty()) return;
+    const Vec2f window = windowSize();
+    if (window.x <= 0.0f || window.y <= 0.0f) return;
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    gluOrtho2D(0.0, window.x, window.y, 0.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    if (shown) drawPanel(window);
+    drawMessages(window, messages);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}

@@ -1,0 +1,13 @@
+// sandbox_keys.h: what the sandbox and editing keys do, each with its feedback message.
+#pragma once
+
+void pauseKey();       // 0: pause or resume the simulation
+void singleStepKey();  // .: one full logic step while paused
+void clearKey();       // c: remove every box, car and rocket
+void undoKey();        // Ctrl+Z
+void redoKey();        // Ctrl+Y
+void deleteKey();      // Delete, Backspace: the selected quads, editor on
+void addAtMouseKey();  // n: the default square centred at the mouse
+void saveKey();        // 9: saveMap, then says whether it worked
+void reloadKey();      // 7, 8: loadMap, then says what it loaded
+void editorKey(bool enabled);  // 5, 6

@@ -1,0 +1,73 @@
+// help_panel_test.cpp: the help panel and the messages, drawn over a real frame and read back.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/frame.h"
+#include "app/help_panel.h"
+#include "app/input.h"
+#include "app/main_loop.h"
+#include "core/camera.h"
+#include "map/map_quad.h"
+#include "map/physics_world.h"
+#include "render/texture.h"
+#include "support/gl_window.h"
+
+namespace {
+constexpr int kWidth = 1024, kHeight = 600;
+int32_t fakeNow = 5000;
+int32_t fakeClock() { return fakeNow; }
+uint32_t noImage(const std::string&) { return 0; }
+
+std::vector<unsigned char> frame() {
+    renderFrame();
+    std::vector<unsigned char> pixels(static_cast<size_t>(kWidth) * kHeight * 4);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+// Changed pixels inside a window rectangle given from the top-left corner.
+int changedIn(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int x0,
+              int y0, int x1, int y1) {
+    int changed = 0;
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+            const size_t i = (static_cast<size_t>(kHeight - 1 - y) * kWidth + x) * 4;
+            changed += a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
+        }
+    }
+    return changed;
+}
+}  // namespace
+
+TEST(HelpPanel, PressedTwiceGivesBackThePictureAndAMessageFadesAfterTwoSeconds) {
+    openTestWindow(kWidth, kHeight);
+    setCamera(0, 0, kWidth, kHeight, 1, 1, 0);
+    setClock(fakeClock);
+    setImageLoader(noImage);
+    captureStdout([] { loadAllTextures(); });
+    createWorld();
+    createQuad(-100, 100, 100, 100, 100, 140, -100, 140);
+    const auto before = frame();
+
+    onKeyDown('h', 0, 0);
+    EXPECT_TRUE(helpPanelShown());
+    const auto panel = frame();
+    EXPECT_GT(changedIn(before, panel, 200, 150, 824, 450), 100000) << "no panel in the middle";
+    onKeyDown('h', 0, 0);
+    EXPECT_TRUE(before == frame()) << "h twice must give back the very same pixels";
+
+    onKeyDown('0', 0, 0);  // "Paused", at the top-right
+    const auto message = frame();
+    EXPECT_GT(changedIn(before, message, 824, 0, kWidth, 40), 500);
+    EXPECT_EQ(changedIn(before, message, 0, 40, kWidth, kHeight), 0);
+    fakeNow += 1999;
+    EXPECT_FALSE(before == frame());
+    fakeNow += 1;
+    EXPECT_TRUE(before == frame());
+    setClock(nullptr);
+}

@@ -1,0 +1,170 @@
+// map_history_test.cpp: undo and redo of map edits bring back the same corners, order and bodies.
+#include <box2d/box2d.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "map/map_commands.h"
+#include "map/map_editor.h"
+#include "map/map_history.h"
+#include "map/map_quad.h"
+#include "map/physics_world.h"
+#include "render/texture.h"
+#include "support/gl_window.h"
+
+namespace {
+
+uint32_t noImage(const std::string&) { return 0; }
+
+class MapHistoryTest : public testing::Test {
+protected:
+    void SetUp() override {
+        setImageLoader(noImage);
+        captureStdout([] { loadAllTextures(); });
+        createWorld();
+        setEditorEnabled(true);
+    }
+};
+
+bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Every quad whose corners make a polygon has exactly one body, in the current world, with its
+// corners in metres; no other static body is left behind.
+void expectBodiesMatchCorners(const char* when) {
+    int32_t bodies = 0;
+    for (const auto& quad : mapQuads) {
+        if (!isValidBodyPolygon(quad->vertices)) {
+            EXPECT_EQ(quad->body, nullptr) << when;
+            continue;
+        }
+        ASSERT_NE(quad->body, nullptr) << when;
+        ++bodies;
+        EXPECT_EQ(quad->body->GetWorld(), getWorld()) << when;
+        const auto* shape = static_cast<const b2PolygonShape*>(quad->body->GetFixtureList()->GetShape());
+        ASSERT_EQ(shape->m_count, 4) << when;
+        for (const Vec2f corner : quad->vertices) {
+            const b2Vec2* end = shape->m_vertices + 4;
+            const bool found = std::any_of(shape->m_vertices, end, [&](const b2Vec2& v) {
+                return sameBits(v.x, toMetres(corner.x)) && sameBits(v.y, toMetres(corner.y));
+            });
+            EXPECT_TRUE(found) << when << ": a body corner is not where the quad's is";
+        }
+    }
+    EXPECT_EQ(getWorld()->GetBodyCount(), bodies + 1) << when;  // and the ground
+}
+
+// One random edit of the kinds the keys and the mouse make.
+void randomEdit(std::mt19937& rng) {
+    std::uniform_real_distribution<float> place(-300.0f, 300.0f);
+    std::uniform_real_distribution<float> nudge(-30.0f, 30.0f);
+    const int kind = static_cast<int>(rng() % 5);
+    if (kind == 0 || getQuadCount() == 0) {
+        addDefaultQuadAsEdit();
+    } else if (kind == 1) {
+        addSquareAt({place(rng), place(rng)});
+    } else if (kind == 2) {
+        for (const auto& quad : mapQuads) quad->selected = rng() % 3 == 0;
+        deleteSelectedQuads();
+    } else {
+        // Select a quad, grab it near a corner or in the middle, drag, release.
+        const MapQuad& target = getQuad(static_cast<int32_t>(rng() % mapQuads.size()));
+        const int corner = static_cast<int>(rng() % 5);
+        Vec2f at = target.center;
+        if (corner < 4) {
+            at.x = target.center.x * 0.2f + target.vertices[corner].x * 0.8f;
+            at.y = target.center.y * 0.2f + target.vertices[corner].y * 0.8f;
+        }
+        editorMouseDown(at);
+        editorMouseDown(at);
+        for (int i = 0; i < 3; ++i) editorDrag({nudge(rng), nudge(rng)});
+        editorMouseUp();
+        editorDrag({0.0f, 0.0f});  // the motion after a release rebuilds the bodies
+    }
+}
+
+}  // namespace
+
+TEST_F(MapHistoryTest, UndoingEverythingGivesTheOriginalAndRedoingEverythingTheFinalBitForBit) {
+    for (uint32_t seed = 0; seed < 60; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        clearMapHistory();
+        clearMapQuads(true);
+        std::mt19937 rng(seed);
+        for (int i = 0; i < 3; ++i) addSquareAt({80.0f * static_cast<float>(i), 0.0f});
+        clearMapHistory();
+        const MapSnapshot original = snapshotMap();
+
+        for (int i = 0; i < 40; ++i) {
+            randomEdit(rng);
+            if (rng() % 6 == 0) undoMapEdit(nullptr);  // some undos in between, then new edits
+            if (rng() % 9 == 0) redoMapEdit(nullptr);
+        }
+        const MapSnapshot final = snapshotMap();
+        const size_t levels = undoLevels();
+        const size_t undoneAtTheEnd = redoLevels();  // undos not yet followed by a new edit
+
+        while (undoMapEdit(nullptr)) {}
+        EXPECT_TRUE(sameGeometry(snapshotMap(), original));
+        expectBodiesMatchCorners("after undoing everything");
+        ASSERT_EQ(redoLevels(), levels + undoneAtTheEnd);
+
+        for (size_t i = 0; i < levels; ++i) ASSERT_TRUE(redoMapEdit(nullptr));
+        EXPECT_TRUE(sameGeometry(snapshotMap(), final));
+        expectBodiesMatchCorners("after redoing everything");
+        getWorld()->Step(0.01f, 5, 6);  // the rebuilt bodies are sound
+    }
+}
+
+TEST_F(MapHistoryTest, KeepsTheLast200EditsAndANewEditDropsTheRedoList) {
+    for (int i = 0; i < 150; ++i) addSquareAt({8.0f * static_cast<float>(i), 0.0f});
+    EXPECT_EQ(undoLevels(), 150u);
+    for (int i = 0; i < 150; ++i) ASSERT_TRUE(undoMapEdit(nullptr)) << i;
+    EXPECT_EQ(getQuadCount(), 0);
+    EXPECT_FALSE(undoMapEdit(nullptr));
+
+    std::string label;
+    ASSERT_TRUE(redoMapEdit(&label));
+    EXPECT_EQ(label, "add quad");
+    addDefaultQuadAsEdit();
+    EXPECT_EQ(redoLevels(), 0u);
+    EXPECT_FALSE(redoMapEdit(nullptr));
+
+    for (int i = 0; i < 250; ++i) addDefaultQuadAsEdit();
+    EXPECT_EQ(undoLevels(), kMaxUndoLevels);
+}
+
+TEST_F(MapHistoryTest, ADragIsOneEditOnlyWhenItMovedSomething) {
+    addSquareAt({50, 50});    // (32, 32)..(72, 72), on the grid already
+    addSquareAt({200, 200});  // a quad after it, so order counts
+    clearMapHistory();
+    editorMouseDown({50, 50});
+    editorMouseDown({50, 50});  // grabbed, released without moving: nothing to undo
+    editorMouseUp();
+    EXPECT_EQ(undoLevels(), 0u);
+
+    const MapSnapshot before = snapshotMap();
+    editorMouseDown({34, 34});  // corner 0
+    editorDrag({-3.3f, 1.7f});
+    editorDrag({-0.9f, -7.1f});
+    editorMouseUp();
+    ASSERT_EQ(undoLevels(), 1u);
+    const MapSnapshot after = snapshotMap();
+    std::string label;
+    ASSERT_TRUE(undoMapEdit(&label));
+    EXPECT_EQ(label, "move corner");
+    EXPECT_TRUE(sameGeometry(snapshotMap(), before));
+    EXPECT_TRUE(getQuad(0).selected);  // the selection of that time comes back too
+    EXPECT_EQ(getQuad(0).editMode, -1);
+    ASSERT_TRUE(redoMapEdit(&label));
+    EXPECT_TRUE(sameGeometry(snapshotMap(), after));
+
+    ASSERT_EQ(deleteSelectedQuads(), 1);
+    EXPECT_EQ(getQuadCount(), 1);
+    ASSERT_TRUE(undoMapEdit(&label));
+    EXPECT_EQ(label, "delete quad");
+    EXPECT_TRUE(sameGeometry(snapshotMap(), after));
+    expectBodiesMatchCorners("after undoing the delete");
+}
