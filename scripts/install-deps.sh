@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the engine builds, runs and tests with. Quick when they are all there.
+# Usage: install-deps.sh [fuzz]   (fuzz: also the clang toolchain the libFuzzer targets need)
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config
@@ -7,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
 )
+fuzz_packages=(clang libclang-rt-14-dev)
+[ "${1:-}" = "fuzz" ] && packages+=("${fuzz_packages[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
