@@ -28,13 +28,16 @@ for target in "${targets[@]}"; do
   mkdir -p "$work" "$build/findings/$target"
   log="$build/$target.log"
   echo "$target: fuzzing for $seconds s (log: $log)"
-  if "$build/$target" -max_total_time="$seconds" -print_final_stats=1 \
-      -artifact_prefix="$build/findings/$target/" "$work" "$seeds" >"$log" 2>&1; then
+  code=0
+  "$build/$target" -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$build/findings/$target/" "$work" "$seeds" >"$log" 2>&1 || code=$?
+  if [ "$code" -eq 0 ]; then
     runs=$(grep -o 'Done [0-9]* runs' "$log" | tail -1 | grep -o '[0-9]*' || true)
     echo "$target: ${runs:-?} inputs run, no finding"
   else
     status=1
-    echo "$target: FINDING, see $log and $build/findings/$target/"
+    echo "$target: stopped with status $code; see $log"
+    ls "$build/findings/$target/"* 2>/dev/null | sed 's/^/  finding: /' || true
     tail -n 30 "$log"
   fi
 done

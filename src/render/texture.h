@@ -75,8 +75,9 @@ extern Texture* carTexture;
 extern uint32_t lightmapTexture;
 extern float lightmapWidth, lightmapHeight;
 
-// Turns an image file into a GL texture name (0 on failure). The default uses SOIL and needs a
-// GL context; headless runs install one that returns 0 without touching GL.
+// Turns an image file into a GL texture name (0 on failure). The default decodes PNG with
+// libpng, makes the texture with SOIL, says why on standard error when it fails, and needs a GL
+// context; headless runs install one that returns 0 without touching GL.
 using ImageLoader = uint32_t (*)(const std::string& fileName);
 void setImageLoader(ImageLoader loader);
 bool imageLoaderUsesGl();
