@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the engine builds, runs and tests with. Quick when they are all there.
+# Usage: install-deps.sh [fuzz]   (fuzz: also the clang toolchain the libFuzzer targets need)
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config
@@ -8,6 +9,8 @@ packages=(
   nlohmann-json3-dev libcairo2-dev fonts-dejavu-core
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
 )
+fuzz_packages=(clang libclang-rt-14-dev)
+[ "${1:-}" = "fuzz" ] && packages+=("${fuzz_packages[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

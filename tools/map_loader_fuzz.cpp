@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -20,6 +21,9 @@
 namespace {
 
 uint32_t noImage(const std::string&) { return 0; }
+
+std::string workFolder;  // made at start, removed at exit
+void removeWorkFolder() { std::filesystem::remove_all(workFolder); }
 
 // Lights at the quad's centre, just off each corner and far away: every silhouette case.
 void checkShadowsOf(const MapQuad& quad, LightVertices& buffer) {
@@ -40,6 +44,8 @@ void checkShadowsOf(const MapQuad& quad, LightVertices& buffer) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     char pattern[] = "/tmp/kelvoran-fuzz-XXXXXX";
     if (mkdtemp(pattern) == nullptr || chdir(pattern) != 0) std::abort();
+    workFolder = pattern;
+    std::atexit(removeWorkFolder);
     setImageLoader(noImage);
     std::ostringstream quiet;
     std::streambuf* console = std::cout.rdbuf(quiet.rdbuf());

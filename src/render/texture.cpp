@@ -8,6 +8,8 @@
 #include <iostream>
 #include <map>
 
+#include "render/png_image.h"
+
 std::vector<std::unique_ptr<Texture>> allTextures;
 std::vector<Texture*> frontLayerSheets;
 std::vector<Texture*> backLayerSheets;
@@ -40,13 +42,24 @@ constexpr int32_t kLightmapSize = 512;         // pixels, square
 std::map<std::string, Texture*> textureRegistry;
 
 uint32_t loadWithSoil(const std::string& fileName) {
-    // POWER_OF_TWO alone: keep the file's channels, scale odd sizes up, no mipmaps, no flip.
-    const uint32_t name = SOIL_load_OGL_texture(fileName.c_str(), SOIL_LOAD_AUTO,
-                                                SOIL_CREATE_NEW_ID, SOIL_FLAG_POWER_OF_TWO);
-    if (name != 0) {
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, name);
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    DecodedImage image;
+    std::string error;
+    if (!decodePngFile(fileName, PngLimits{maxSide, kMaxDecodedImageBytes}, image, error)) {
+        std::cerr << fileName << ": " << error << std::endl;
+        return 0;
     }
+    // POWER_OF_TWO alone: keep the file's channels, scale odd sizes up, no mipmaps, no flip.
+    const uint32_t name = SOIL_create_OGL_texture(image.pixels.data(), image.width, image.height,
+                                                  image.channels, SOIL_CREATE_NEW_ID,
+                                                  SOIL_FLAG_POWER_OF_TWO);
+    if (name == 0) {
+        std::cerr << fileName << ": cannot make a texture: " << SOIL_last_result() << std::endl;
+        return 0;
+    }
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, name);
     return name;
 }
 

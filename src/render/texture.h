@@ -43,8 +43,9 @@ void unloadAllTextures(bool deleteGlTextures);
 extern uint32_t lightmapTexture;               // GL name owned here; 0 until created
 extern float lightmapWidth, lightmapHeight;     // pixels; 512 each once created
 
-// Turns an image file into a GL texture name (0 on failure). The default uses SOIL and needs a
-// GL context; headless runs install one that returns 0 without touching GL.
+// Turns an image file into a GL texture name (0 on failure). The default decodes PNG with
+// libpng, makes the texture with SOIL, says why on standard error when it fails, and needs a GL
+// context; headless runs install one that returns 0 without touching GL.
 using ImageLoader = uint32_t (*)(const std::string& fileName);
 void setImageLoader(ImageLoader loader);  // nullptr restores the default
 bool imageLoaderUsesGl();                 // true for the default loader

@@ -1,11 +1,11 @@
 // drawing_gl_test.cpp: sprites, the car image, the background and the effect layers drawn into a
 // real window and read back.
 #include <GL/gl.h>
-#include <SOIL/SOIL.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,6 +18,7 @@
 #include "render/sprite.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
+#include "support/png_writer.h"
 
 namespace {
 constexpr int kWindow = 256;  // pixels and world units: one unit per pixel
@@ -71,22 +72,27 @@ void writeImage(const std::string& name, int width, int height,
         folder = pattern;
         ASSERT_EQ(chdir(folder.c_str()), 0);
     }
-    std::vector<unsigned char> data;
+    PngPicture picture;
+    picture.width = width, picture.height = height, picture.colorType = 2;  // RGB, 8 bits
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const Rgb c = colour(x, y);
-            for (float v : {c.r, c.g, c.b}) data.push_back(static_cast<unsigned char>(std::lround(v * 255)));
+            for (float v : {c.r, c.g, c.b}) picture.samples.push_back(static_cast<uint16_t>(std::lround(v * 255)));
         }
-    ASSERT_NE(SOIL_save_image(name.c_str(), SOIL_SAVE_TYPE_BMP, width, height, 3, data.data()), 0);
+    const std::vector<uint8_t> bytes = encodePng(picture);
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    ASSERT_EQ(std::fclose(file), 0);
 }
 
 // 16 x 16: red top-left, green top-right, blue bottom-left, white bottom-right (rows as stored).
 Texture& quadrantSheet(int32_t anchor = 8) {
-    writeImage("quadrants.bmp", 16, 16, [](int x, int y) {
+    writeImage("quadrants.png", 16, 16, [](int x, int y) {
         return y < 8 ? (x < 8 ? kRed : kGreen) : (x < 8 ? kBlue : kWhite);
     });
     Texture& t = createTexture();
-    captureStdout([&] { loadSheet(t, "quadrants.bmp", 16, 16, anchor, anchor, 1, 1); });
+    captureStdout([&] { loadSheet(t, "quadrants.png", 16, 16, anchor, anchor, 1, 1); });
     EXPECT_NE(t.glName, 0u);
     return t;
 }
@@ -104,9 +110,9 @@ Texture& twoFrameSheet(const std::string& name, bool grey) {
 }
 
 Texture& greySheet() {
-    writeImage("grey.bmp", 16, 16, [](int, int) { return Rgb{kGrey, kGrey, kGrey}; });
+    writeImage("grey.png", 16, 16, [](int, int) { return Rgb{kGrey, kGrey, kGrey}; });
     Texture& t = createTexture();
-    captureStdout([&] { loadSheet(t, "grey.bmp", 16, 16, 8, 8, 1, 1); });
+    captureStdout([&] { loadSheet(t, "grey.png", 16, 16, 8, 8, 1, 1); });
     EXPECT_NE(t.glName, 0u);
     return t;
 }
@@ -198,7 +204,7 @@ TEST(SpriteDrawing, UnitScaleAndZeroAngleMatchTheFrameDraw) {
 
 TEST(SpriteDrawing, FrameNumberWrapsAroundTheSheet) {
     openWorldView();
-    Texture& sheet = twoFrameSheet("frames.bmp", false);
+    Texture& sheet = twoFrameSheet("frames.png", false);
     drawSprite(sheet, 3, -40, 0, 1, 1, 0);
     drawSprite(sheet, 2, 0, 0, 1, 1, 0);
     drawSpriteFrame(sheet, 5, 40, 0);
@@ -296,7 +302,7 @@ TEST(EffectLayers, PlainBackLayerBurstIsDrawnOnce) {
 
 TEST(EffectLayers, PairedBurstAddsItsEnlargedGlowFrame) {
     openWorldView();
-    Texture& sheet = twoFrameSheet("pair.bmp", true);
+    Texture& sheet = twoFrameSheet("pair.png", true);
     makePaired(sheet, 2.0f);
     frontLayerSheets.push_back(&sheet);
     spawnBurst(sheet, 0, 0, 0);
@@ -309,7 +315,7 @@ TEST(EffectLayers, PairedBurstAddsItsEnlargedGlowFrame) {
 
 TEST(EffectLayers, BatchDrawsPairedAndGlowSpritesThenEmpties) {
     openWorldView();
-    Texture& paired = twoFrameSheet("pair.bmp", true);
+    Texture& paired = twoFrameSheet("pair.png", true);
     makePaired(paired, 2.0f);
     Texture& glow = greySheet();
     glow.glow = true;
