@@ -34,7 +34,7 @@ bool loadMap() {
     std::cout << "Loading map.txt" << std::endl;
     if (!readable) return false;
     if (!startUp) {
-        recordMapEdit("reload map.txt");
+        recordWholeMap("reload map.txt");
         replaceWorld();
     }
     std::cout << "File exist" << std::endl;

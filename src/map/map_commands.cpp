@@ -16,8 +16,8 @@ std::string quadCountLabel(const char* verb, int32_t count) {
 }  // namespace
 
 void addDefaultQuadAsEdit() {
-    recordMapEdit("add quad");
     addDefaultQuad();
+    recordQuadAppended("add quad");
 }
 
 bool addSquareAt(Vec2f centre) {
@@ -29,8 +29,8 @@ bool addSquareAt(Vec2f centre) {
     const float bottom = top + kDefaultSquareSide;
     const Vec2f corners[4] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
     if (!cornersPassValidation(corners)) return false;
-    recordMapEdit("add quad");
     createQuad(left, top, right, top, right, bottom, left, bottom);
+    recordQuadAppended("add quad");
     return true;
 }
 
@@ -47,7 +47,6 @@ int32_t deleteSelectedQuads() {
     }
     const auto count = static_cast<int32_t>(doomed.size());
     if (count == 0) return 0;
-    recordMapEdit(quadCountLabel("delete", count));
-    eraseQuads(doomed);
+    eraseQuadsAsEdit(quadCountLabel("delete", count), doomed);
     return count;
 }

@@ -1,6 +1,7 @@
-// map_history.h: undo and redo of map edits, each kept as a whole snapshot of the quad list.
+// map_history.h: undo and redo of map edits, each kept as the quads it took out and put in.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,22 +11,27 @@ using MapSnapshot = std::vector<QuadShape>;  // the quad list, in order
 
 constexpr size_t kMaxUndoLevels = 200;  // the oldest edit is forgotten beyond this
 
-MapSnapshot snapshotMap();  // the quads as they stand now
+MapSnapshot snapshotMap();  // the quads as they stand now (for comparisons; O(quads))
 
-// Call just before an edit: keeps the map as it stands as what undoing label returns to, and
-// clears the redo list. Closes an open edit first.
-void recordMapEdit(const std::string& label);
-// Opens an edit whose effect is known only at its end (a drag): keeps the map as it stands.
-// While one is open, a second call only renames it.
+// Call just after appending one quad at the end of the list: undoing removes it. Closes an open
+// edit first and clears the redo list, as every new edit does.
+void recordQuadAppended(const std::string& label);
+// Removes the quads at the given indices (ascending, in range) as one edit.
+void eraseQuadsAsEdit(const std::string& label, const std::vector<int32_t>& indices);
+// Call just before the whole list is replaced (a reload): undoing brings back every quad as it
+// stands now. Costs a copy of the map.
+void recordWholeMap(const std::string& label);
+// Opens an edit whose effect is known only at its end (a drag): keeps the selected quads as they
+// stand. While one is open, a second call renames it and adds quads selected since.
 void beginMapEdit(const std::string& label);
-// Closes the open edit: recorded when the corners, tags or order changed since beginMapEdit,
-// dropped otherwise. True when it was recorded.
+// Closes the open edit: recorded when a kept quad's corners or tag changed, dropped otherwise.
+// True when it was recorded.
 bool endMapEdit();
 bool mapEditOpen();
 
-// Closes an open edit, then puts the map back as it was before the last edit and rebuilds every
-// body. False, with nothing changed, when there is nothing to undo; label (may be null) gets the
-// edit's name.
+// Closes an open edit, then puts the map back as it was before the last edit, rebuilding the
+// bodies of the quads it restores. False, with nothing changed, when there is nothing to undo;
+// label (may be null) gets the edit's name.
 bool undoMapEdit(std::string* label);
 // Replays the last undone edit the same way; false when there is nothing to redo.
 bool redoMapEdit(std::string* label);

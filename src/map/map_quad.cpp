@@ -285,33 +285,37 @@ bool sameGeometry(const std::vector<QuadShape>& a, const std::vector<QuadShape>&
     return true;
 }
 
-void eraseQuads(const std::vector<int32_t>& indices) {
-    std::vector<bool> doomed(mapQuads.size(), false);
-    for (int32_t index : indices) {
-        if (index >= 0 && index < getQuadCount()) doomed[static_cast<size_t>(index)] = true;
-    }
-    for (size_t i = 0; i < mapQuads.size(); ++i) {
-        if (doomed[i]) destroyBody(*mapQuads[i]);
-    }
-    size_t kept = 0;
-    for (size_t i = 0; i < mapQuads.size(); ++i) {
-        if (!doomed[i]) mapQuads[kept++] = std::move(mapQuads[i]);
-    }
-    mapQuads.resize(kept);
-}
-
-void replaceAllQuads(const std::vector<QuadShape>& shapes) {
-    for (const auto& quad : mapQuads) destroyBody(*quad);
-    mapQuads.clear();
-    for (const QuadShape& shape : shapes) {
-        MapQuad& quad = registerQuad();
-        for (int k = 0; k < 4; ++k) {
-            quad.vertices[k] = shape.vertices[k];
-            quad.texCoords[k] = shape.texCoords[k];
+void spliceQuads(const std::vector<int32_t>& take, const std::vector<PlacedShape>& put) {
+    for (int32_t index : take) destroyBody(getQuad(index));
+    std::vector<std::unique_ptr<MapQuad>> result;
+    result.reserve(mapQuads.size() - take.size() + put.size());
+    size_t nextTake = 0;
+    size_t nextPut = 0;
+    const auto putDue = [&] {
+        return nextPut < put.size() && put[nextPut].position <= static_cast<int32_t>(result.size());
+    };
+    for (size_t i = 0; i <= mapQuads.size(); ++i) {
+        for (; putDue(); ++nextPut) {
+            const QuadShape& shape = put[nextPut].shape;
+            auto quad = std::make_unique<MapQuad>();
+            quad->texture = findTexture("image.png");
+            for (int k = 0; k < 4; ++k) {
+                quad->vertices[k] = shape.vertices[k];
+                quad->texCoords[k] = shape.texCoords[k];
+            }
+            updateCenter(*quad);
+            quad->tag = shape.tag;
+            quad->selected = shape.selected;
+            rebuildBody(*quad);
+            result.push_back(std::move(quad));
         }
-        updateCenter(quad);
-        quad.tag = shape.tag;
-        quad.selected = shape.selected;
-        rebuildBody(quad);
+        if (i == mapQuads.size()) break;
+        if (nextTake < take.size() && take[nextTake] == static_cast<int32_t>(i)) {
+            ++nextTake;
+            continue;
+        }
+        result.push_back(std::move(mapQuads[i]));
     }
+    assert(nextTake == take.size() && nextPut == put.size() && "splice positions out of order");
+    mapQuads = std::move(result);
 }

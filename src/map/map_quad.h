@@ -52,13 +52,16 @@ struct QuadShape {
 QuadShape shapeOf(const MapQuad& quad);
 // True when both lists hold the same corners (bit for bit), tags and order; selection aside.
 bool sameGeometry(const std::vector<QuadShape>& a, const std::vector<QuadShape>& b);
-// Removes the quads at the given indices (any order, duplicates and out-of-range ones ignored)
-// and destroys their bodies; the other quads keep their order.
-void eraseQuads(const std::vector<int32_t>& indices);
-// Replaces the whole list with quads of exactly these shapes, in this order: corners taken as
-// they are (no validation, no bursts), centres recomputed, edit modes -1, and every body built
-// afresh in the current world (none where the corners are no valid polygon).
-void replaceAllQuads(const std::vector<QuadShape>& shapes);
+// A shape and the list position it is to have.
+struct PlacedShape {
+    int32_t position = 0;
+    QuadShape shape;
+};
+// In one pass: removes the quads at the positions in take (ascending, in the list as it is) with
+// their bodies, then puts quads of exactly the given shapes at the positions in put (ascending,
+// in the list that results): corners taken as they are (no validation, no bursts), centres
+// recomputed, edit modes -1, bodies built in the current world where the corners allow one.
+void spliceQuads(const std::vector<int32_t>& take, const std::vector<PlacedShape>& put);
 // Deletes every quad; with destroyBodies their bodies are destroyed in their world, else they
 // must already be gone with a retired world.
 void clearMapQuads(bool destroyBodies);
