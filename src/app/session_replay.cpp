@@ -77,15 +77,6 @@ bool recordedMap(std::vector<uint8_t>& bytes) {
     return true;
 }
 
-// What a frame does to the sheets' queues, without GL: the lightmap pass empties the lights
-// queued last frame, the actors and flickers queue new ones, the batches are drawn and emptied.
-void queueOnlyFrame() {
-    for (const auto& texture : allTextures) emptyLightQueue(texture->queues);
-    drawActors();
-    queueFlickerLights();
-    for (const auto& texture : allTextures) emptySpriteQueue(texture->queues);
-}
-
 void noWindow(int&, char**) {}
 uint32_t noImage(const std::string&) { return 0; }
 
@@ -225,6 +216,15 @@ void openWatchWindow(int&, char**) {
     glClearColor(0.025f, 0.025f, 0.125f, 1.0f);
 }
 }  // namespace
+
+// The lightmap pass empties the lights queued last frame, the actors and flickers queue new
+// ones, the batches are drawn and emptied.
+void queueOnlyFrame() {
+    for (const auto& texture : allTextures) emptyLightQueue(texture->queues);
+    drawActors();
+    queueFlickerLights();
+    for (const auto& texture : allTextures) emptySpriteQueue(texture->queues);
+}
 
 ReplayResult playRecording(const Recording& recording, const ReplaySettings& settings) {
     player = Player();

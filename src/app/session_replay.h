@@ -24,6 +24,10 @@ struct ReplayResult {
     std::string summary;    // describeState where the replay ended
 };
 
+// What a frame leaves in the sheets' queues, without GL: the lights queued last frame gone, this
+// frame's queued, the sprite batches empty. For runs without a window.
+void queueOnlyFrame();
+
 // Runs the start-up with the recorded arguments (printing the game's console lines), then every
 // recorded callback in order, and frees everything again. Changes the working folder to
 // settings.folder. Notes about passes that ran differently go to standard error.
