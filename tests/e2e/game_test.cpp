@@ -276,3 +276,27 @@ TEST_F(Game, ASessionPlayedWithRealEventsReplaysToTheSameHashConsoleLinesAndMaps
     EXPECT_NE(readFile(dir / "map.txt.bak"), "");
     fs::remove_all(replayDir);
 }
+
+TEST_F(Game, AKilledGameLeavesARecordingThatReplaysUpToItsLastSecond) {
+    start();
+    run("xdotool mousemove --window " + window + " 612 200");
+    run("xdotool windowfocus --sync " + window + " keydown space");
+    sleepMs(2500);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+    run("xdotool keyup space");
+
+    std::vector<fs::path> sessions;
+    for (const auto& entry : fs::directory_iterator(dir / "recordings")) sessions.push_back(entry.path());
+    ASSERT_EQ(sessions.size(), 1u);
+    const std::string out = run("cd '" + dir.string() + "' && " + KELVORAN_SESSION_REPLAY + " " +
+                                sessions[0].string() + "; echo status $?");
+    const size_t last = out.rfind("replay cut short: ");
+    ASSERT_NE(last, std::string::npos) << out.substr(out.size() > 1000 ? out.size() - 1000 : 0);
+    EXPECT_EQ(out.find("diverged"), std::string::npos);
+    EXPECT_NE(out.find("status 2\n", last), std::string::npos);
+    // About three seconds were played; all but the last second reached the file.
+    EXPECT_GE(std::stoi(out.substr(last + 18)), 100) << out.substr(last);
+    EXPECT_NE(out.find("  Box - POS:100/-100/"), std::string::npos);
+}
