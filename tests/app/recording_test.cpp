@@ -73,7 +73,7 @@ ToolRun replayTool(const fs::path& folder, const std::string& arguments) {
     return run;
 }
 
-class TempFolder : public testing::Test {
+class SessionRecording : public testing::Test {
 protected:
     void SetUp() override {
         char pattern[] = "/tmp/kelvoran-recording-XXXXXX";
@@ -184,7 +184,7 @@ std::vector<std::pair<size_t, size_t>> recordsOf(const std::string& bytes) {
 }
 }  // namespace
 
-TEST_F(TempFolder, GoldenSessionsReplayToTheirCommittedHashes) {
+TEST_F(SessionRecording, GoldenSessionsReplayToTheirCommittedHashes) {
     if (const char* regenerate = std::getenv("KELVORAN_REGENERATE_GOLDEN"); regenerate && *regenerate == '1') {
         std::ofstream hashes(kGolden / "hashes.txt");
         fs::create_directories(dir / "record");
@@ -221,7 +221,7 @@ TEST_F(TempFolder, GoldenSessionsReplayToTheirCommittedHashes) {
     EXPECT_EQ(left.size(), hashes.size());
 }
 
-TEST_F(TempFolder, AFlippedByteIsReportedAsCorruptOrDivergentNeverReplayedOrCrashed) {
+TEST_F(SessionRecording, AFlippedByteIsReportedAsCorruptOrDivergentNeverReplayedOrCrashed) {
     const std::string original = readFile(kGolden / kGoldenSessions[1].name);
     ASSERT_GT(original.size(), 200u);
     const fs::path file = dir / "flipped.krec";
@@ -261,7 +261,7 @@ TEST_F(TempFolder, AFlippedByteIsReportedAsCorruptOrDivergentNeverReplayedOrCras
     EXPECT_GT(divergences, 0);
 }
 
-TEST_F(TempFolder, ARecordingCutAtEveryThousandthByteReplaysToItsLastCompleteRecord) {
+TEST_F(SessionRecording, ARecordingCutAtEveryThousandthByteReplaysToItsLastCompleteRecord) {
     const std::string original = readFile(kGolden / kGoldenSessions[0].name);
     ASSERT_GT(original.size(), 5000u);
     const fs::path file = dir / "cut.krec";
@@ -286,7 +286,7 @@ TEST_F(TempFolder, ARecordingCutAtEveryThousandthByteReplaysToItsLastCompleteRec
     EXPECT_GT(previousSteps, 0);
 }
 
-TEST_F(TempFolder, OtherFormatVersionsAndUnreadableFilesAreRefusedClearly) {
+TEST_F(SessionRecording, OtherFormatVersionsAndUnreadableFilesAreRefusedClearly) {
     std::string bytes = readFile(kGolden / kGoldenSessions[1].name);
     bytes[4] = 2;  // the format version, little-endian
     bytes[5] = 0;
@@ -301,7 +301,7 @@ TEST_F(TempFolder, OtherFormatVersionsAndUnreadableFilesAreRefusedClearly) {
     EXPECT_NE(missing.err.find("cannot read absent.krec"), std::string::npos) << missing.err;
 }
 
-TEST_F(TempFolder, RecordingsFolderKeepsTheNewest20UnderUniqueNamesAndFailsQuietly) {
+TEST_F(SessionRecording, RecordingsFolderKeepsTheNewest20UnderUniqueNamesAndFailsQuietly) {
     const fs::path folder = dir / "recordings";
     fs::create_directories(folder);
     for (int i = 0; i < 25; ++i) {
@@ -340,7 +340,7 @@ TEST_F(TempFolder, RecordingsFolderKeepsTheNewest20UnderUniqueNamesAndFailsQuiet
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
-TEST_F(TempFolder, WatchPlaysAtTheRecordedSpeedAndEndsWithTheSameHash) {
+TEST_F(SessionRecording, WatchPlaysAtTheRecordedSpeedAndEndsWithTheSameHash) {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
     const auto hashes = goldenHashes();
     const std::string name = kGoldenSessions[1].name;
