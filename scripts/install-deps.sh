@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config
-  libbox2d-dev libsoil-dev freeglut3-dev libglu1-mesa-dev libpng-dev
+  libbox2d-dev libsoil-dev freeglut3-dev libglu1-mesa-dev libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcairo2-dev fonts-dejavu-core
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "core/random.h"
 #include "map/map_quad.h"
 #include "render/effects.h"
 #include "render/texture.h"
@@ -29,7 +30,7 @@ void Rocket::update() {
     // Tested after the move, so the burst is where the rocket entered the quad.
     if (anyQuadAt(Vec2f{x, y})) {
         const float burstAngle =
-            static_cast<float>(static_cast<double>(rand()) / RAND_MAX * kFullTurn);
+            static_cast<float>(static_cast<double>(nextRandom()) / RAND_MAX * kFullTurn);
         if (texture) {
             spawnBurst(*texture, x, y, burstAngle);
         }

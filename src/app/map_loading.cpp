@@ -24,13 +24,19 @@ void replaceWorld() {
     clearMapQuads(false);
 }
 
+MapReader mapReader = readMapFromDisk;
+
 }  // namespace
+
+bool readMapFromDisk(std::vector<uint8_t>& bytes) { return readMapFile(kMapFileName, bytes); }
+
+void setMapReader(MapReader reader) { mapReader = reader ? reader : readMapFromDisk; }
 
 bool loadMap() {
     const bool startUp = getWorld() == nullptr;
     if (startUp) createWorld();
     std::vector<uint8_t> bytes;
-    const bool readable = readMapFile(kMapFileName, bytes);
+    const bool readable = mapReader(bytes);
     std::cout << "Loading map.txt" << std::endl;
     if (!readable) return false;
     if (!startUp) {

@@ -20,7 +20,7 @@ int32_t owedSteps = 0;
 
 struct Message {
     std::string text;
-    int32_t until = 0;  // readClock ms
+    int32_t until = 0;  // clock ms
 };
 std::deque<Message> messages;
 
@@ -77,8 +77,10 @@ ClearedCounts clearSandbox() {
     return cleared;
 }
 
+// Timed by the clock reading of the latest pass, so showing a message never reads the clock
+// itself: a frame drawn with or without a window then reads it equally often.
 void showMessage(const std::string& text) {
-    const int32_t now = readClock();
+    const int32_t now = scheduler.now;
     dropExpired(now);
     if (!messages.empty() && messages.back().text == text) messages.pop_back();
     messages.push_back({text, now + kMessageMs});
@@ -91,7 +93,7 @@ void showFailure(const std::string& text) {
 }
 
 std::vector<std::string> visibleMessages() {
-    dropExpired(readClock());
+    dropExpired(scheduler.now);
     std::vector<std::string> texts;
     for (const Message& message : messages) texts.push_back(message.text);
     return texts;

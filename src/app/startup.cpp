@@ -13,7 +13,9 @@
 #include "app/main_loop.h"
 #include "app/map_loading.h"
 #include "app/sandbox.h"
+#include "app/recording.h"
 #include "core/camera.h"
+#include "core/random.h"
 #include "map/map_editor.h"
 #include "map/map_history.h"
 #include "map/map_quad.h"
@@ -30,7 +32,13 @@ constexpr unsigned kDisplayMode = GLUT_DOUBLE | GLUT_ALPHA | GLUT_STENCIL;
 static_assert(kDisplayMode == 42, "the display mode the lighting relies on");
 
 // Runs while the window and its context still exist, so the GL textures can be deleted.
-void releaseGlResources() { unloadAllTextures(true); }
+void releaseGlResources() {
+    recordClose();
+    unloadAllTextures(true);
+}
+
+// The window system's clock, each reading written to the session recording on its way.
+int32_t recordedWindowClock() { return recordReading(glutGet(GLUT_ELAPSED_TIME)); }
 
 void openGlutWindow(int& argc, char** argv) {
     glutInit(&argc, argv);
@@ -40,14 +48,16 @@ void openGlutWindow(int& argc, char** argv) {
     glutCreateWindow(kTitle);
     // Let glutMainLoop return, so Esc and closing the window both end with status 0 from here.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
-    glutReshapeFunc(onReshape);
-    glutDisplayFunc(runPass);
-    glutKeyboardFunc(onKeyDown);
-    glutKeyboardUpFunc(onKeyUp);
-    glutMotionFunc(onMouseMove);
-    glutPassiveMotionFunc(onMouseMove);
-    glutMouseFunc(onMouseButton);
-    glutIdleFunc(runPass);
+    // Each wrapper runs the handler (onReshape, runPass, onKeyDown, onKeyUp, onMouseMove,
+    // onMouseButton) and writes the callback to the session recording.
+    glutReshapeFunc(recordedReshape);
+    glutDisplayFunc(recordedPass);
+    glutKeyboardFunc(recordedKeyDown);
+    glutKeyboardUpFunc(recordedKeyUp);
+    glutMotionFunc(recordedMotion);
+    glutPassiveMotionFunc(recordedPassiveMotion);
+    glutMouseFunc(recordedMouseButton);
+    glutIdleFunc(recordedPass);
     glutCloseFunc(releaseGlResources);
     glClearColor(0.025f, 0.025f, 0.125f, 1.0f);
 }
@@ -70,7 +80,7 @@ void startGame(int& argc, char** argv, bool announce, OpenWindowFunction openWin
     if (announce) announceArguments(argc, argv, std::cout);
     spawnPoint = kSpawnPoint;
     openWindow(argc, argv);
-    std::srand(0);
+    seedRandom(0);
     loadAllTextures();
     loadMap();    // creates the physics world first
     primeLoop();  // after loading, so loading time is not owed as logic steps
@@ -87,9 +97,14 @@ void shutdownGame(bool glContextCurrent) {
 }
 
 int runApplication(int argc, char** argv) {
-    setClock(nullptr);
+    // Before the window system sees the arguments: it may take some of them away.
+    beginSessionRecording(kRecordingsFolder, argc, argv);
+    setClock(recordedWindowClock);
+    setMapReader(readAndRecordMap);
     startGame(argc, argv, true, openGlutWindow);
+    recordStartupDone();
     glutMainLoop();
+    endRecording();
     shutdownGame(false);  // the window, its context and textures are gone by now
     return 0;
 }

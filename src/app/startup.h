@@ -11,7 +11,7 @@ void announceArguments(int argc, char** argv, std::ostream& out);
 using OpenWindowFunction = void (*)(int& argc, char** argv);
 
 // The start-up every run shares, in order: camera defaults; the argument lines (when announce);
-// the spawn point; openWindow; srand(0); the sheets; the map (creating the world); the loop
+// the spawn point; openWindow; seedRandom(0); the sheets; the map (creating the world); the loop
 // timers. The clock, image loader and frame function are set by the caller beforehand.
 void startGame(int& argc, char** argv, bool announce, OpenWindowFunction openWindow);
 // Frees every actor, quad, body, the world and every sheet. With glContextCurrent the GL

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/random.h"
 #include "core/units.h"
 
 namespace {
@@ -95,7 +96,7 @@ void spawnFlicker(Texture& texture, float x, float y, float angle, bool looping,
     flicker.mode = mode;
     flicker.red = flicker.green = flicker.blue = kSpawnColour;
     if (looping) {
-        const double r = static_cast<double>(std::rand()) / RAND_MAX;
+        const double r = static_cast<double>(nextRandom()) / RAND_MAX;
         flicker.phase = static_cast<float>((r * 30) * 0.01);  // a random start within [0, 0.3]
         flicker.speed = kLoopingFlickerSpeed;
     } else {

@@ -15,7 +15,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <map>
 #include <sstream>
+#include <vector>
 #include <string>
 #include <thread>
 
@@ -322,4 +325,90 @@ TEST_F(Game, HelpPanelPressedTwiceGivesBackThePicture) {
     EXPECT_EQ(differingPixels(before, after, 0, 0, before.width, before.height), 0);
     key("Escape");
     EXPECT_EQ(waitForExit(10000), 0);
+}
+
+namespace {
+// Everything in a folder (names and bytes), recursively, to show a run left it alone.
+std::map<std::string, std::string> snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        files[entry.path().string()] = entry.is_regular_file() ? readFile(entry.path()) : "<dir>";
+    return files;
+}
+}  // namespace
+
+TEST_F(Game, ASessionPlayedWithRealEventsReplaysToTheSameHashConsoleLinesAndMaps) {
+    start();
+    const std::string mouse = "xdotool mousemove --window " + window + " ";
+    run(mouse + "612 200");
+    run("xdotool windowfocus --sync " + window + " keydown space");
+    sleepMs(1500);
+    run("xdotool keyup space");
+    key("1");
+    key("z");
+    key("p");
+    key("3");
+    run(mouse + "562 350");
+    run("xdotool click 1");
+    sleepMs(100);
+    run("xdotool mousedown 1");
+    run(mouse + "570 354");
+    run(mouse + "578 358");
+    run("xdotool mouseup 1");
+    key("9");
+    key("7");
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+
+    std::vector<fs::path> sessions;
+    for (const auto& entry : fs::directory_iterator(dir / "recordings")) sessions.push_back(entry.path());
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_EQ(sessions[0].filename().string().rfind("session-", 0), 0u);
+
+    const fs::path replayDir = dir.string() + "-replay";
+    const auto before = snapshot(dir);
+    const std::string out = run("cd '" + dir.string() + "' && " + KELVORAN_SESSION_REPLAY + " --dir '" +
+                                replayDir.string() + "' recordings/" +
+                                sessions[0].filename().string() + "; echo status $?");
+    const auto after = snapshot(dir);
+    EXPECT_TRUE(before == after) << "the replay changed the folder it ran from";
+
+    const size_t lastLine = out.rfind("replay matches: ");
+    ASSERT_NE(lastLine, std::string::npos) << out.substr(out.size() > 2000 ? out.size() - 2000 : 0);
+    EXPECT_NE(out.find(" steps, state ", lastLine), std::string::npos);
+    EXPECT_EQ(out.substr(out.find('\n', lastLine) + 1), "status 0\n");
+    // The same console lines as the game printed; boxes and cars print their addresses.
+    const std::regex address("0x[0-9a-f]+");
+    EXPECT_EQ(std::regex_replace(out.substr(0, lastLine), address, "ADDR"),
+              std::regex_replace(readFile(dir / "stdout.txt"), address, "ADDR"));
+    EXPECT_NE(out.find("  Box - POS:100/-100/"), std::string::npos);
+    // Key 9 and Esc saved the same maps in the replay's folder.
+    EXPECT_EQ(readFile(replayDir / "map.txt"), readFile(dir / "map.txt"));
+    EXPECT_EQ(readFile(replayDir / "map.txt.bak"), readFile(dir / "map.txt.bak"));
+    EXPECT_NE(readFile(dir / "map.txt.bak"), "");
+    fs::remove_all(replayDir);
+}
+
+TEST_F(Game, AKilledGameLeavesARecordingThatReplaysUpToItsLastSecond) {
+    start();
+    run("xdotool mousemove --window " + window + " 612 200");
+    run("xdotool windowfocus --sync " + window + " keydown space");
+    sleepMs(2500);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+    run("xdotool keyup space");
+
+    std::vector<fs::path> sessions;
+    for (const auto& entry : fs::directory_iterator(dir / "recordings")) sessions.push_back(entry.path());
+    ASSERT_EQ(sessions.size(), 1u);
+    const std::string out = run("cd '" + dir.string() + "' && " + KELVORAN_SESSION_REPLAY + " " +
+                                sessions[0].string() + "; echo status $?");
+    const size_t last = out.rfind("replay cut short: ");
+    ASSERT_NE(last, std::string::npos) << out.substr(out.size() > 1000 ? out.size() - 1000 : 0);
+    EXPECT_EQ(out.find("diverged"), std::string::npos);
+    EXPECT_NE(out.find("status 2\n", last), std::string::npos);
+    // About three seconds were played; all but the last second reached the file.
+    EXPECT_GE(std::stoi(out.substr(last + 18)), 100) << out.substr(last);
+    EXPECT_NE(out.find("  Box - POS:100/-100/"), std::string::npos);
 }

@@ -1,0 +1,80 @@
+// recording_format.h: the bytes of a session recording (.krec) and back. A header (magic, format
+// version, build id, checksum), then records of type, length, payload and CRC-32. Entries
+// (callbacks with the clock readings they took, checkpoints, the end) travel in batches inside
+// Entries records; the map bytes of every load and the command line have records of their own.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr uint16_t kRecordingFormatVersion = 1;
+
+// The build this program was made from: source revision and compiler, fixed at configure time.
+const char* recordingBuildId();
+
+enum class RecordType : uint8_t { Arguments = 1, MapLoad = 2, Entries = 3 };
+
+// One callback the window system made, or a mark the recorder set between callbacks.
+struct Entry {
+    enum class Tag : uint8_t {
+        Startup = 0,     // the start-up sequence (readings only)
+        IdlePasses = 1,  // a = passes that neither published, drew nor stepped; one reading each,
+                         // of which the last is kept (any of them would do the same)
+        Pass = 2,        // a = steps run, b = bit 0 a frame drawn, bit 1 statistics published
+        KeyDown = 3,     // a = key code, b, c = cursor pixels
+        KeyUp = 4,       // a = key code, b, c = cursor pixels
+        Button = 5,      // a = button, b = state, c, d = cursor pixels
+        Motion = 6,      // b, c = cursor pixels, a button held
+        PassiveMotion = 7,
+        Reshape = 8,     // a, b = window size in pixels
+        Checkpoint = 9,  // step = steps run so far, hash = state hash after them
+        End = 10,        // the same, once the window system's loop has returned
+        Close = 11,      // the window was closed (its sheets go with it)
+    };
+    static constexpr uint8_t kTagCount = 12;
+
+    Tag tag = Tag::Startup;
+    int64_t a = 0, b = 0, c = 0, d = 0;
+    std::vector<int32_t> readings;  // clock readings (ms) taken during the callback, in order
+    uint64_t step = 0;
+    uint64_t hash = 0;
+};
+
+// Appends entries to a batch payload; clock readings are stored as differences from the last
+// reading written, so an encoder lives as long as the file it writes.
+class EntryEncoder {
+public:
+    void add(const Entry& entry, std::vector<uint8_t>& payload);
+
+private:
+    int32_t lastReading_ = 0;
+};
+
+std::vector<uint8_t> encodeHeader(const std::string& buildId);
+// type, length, payload and the CRC-32 of all three, appended to out.
+void appendRecord(std::vector<uint8_t>& out, RecordType type, const std::vector<uint8_t>& payload);
+std::vector<uint8_t> encodeArguments(const std::vector<std::string>& arguments);
+// What one load found: the bytes, none (no readable file), or the same bytes as the last load.
+enum class MapLoadKind : uint8_t { Unreadable = 0, Bytes = 1, SameAsBefore = 2 };
+std::vector<uint8_t> encodeMapLoad(MapLoadKind kind, const std::vector<uint8_t>& bytes);
+
+struct MapLoad {
+    bool readable = false;
+    std::vector<uint8_t> bytes;
+};
+
+// A decoded file. Decoding stops at the first problem; everything before it is kept.
+struct Recording {
+    enum class Problem { None, NotARecording, OtherVersion, Corrupt, CutShort };
+    Problem problem = Problem::None;
+    std::string problemText;  // one sentence saying what is wrong and where
+    size_t goodBytes = 0;     // bytes up to the end of the last complete, intact record
+    uint16_t version = 0;
+    std::string buildId;
+    std::vector<std::string> arguments;
+    std::vector<MapLoad> maps;   // in load order
+    std::vector<Entry> entries;  // in the order they happened
+    bool ended = false;          // the End entry was read
+};
+Recording decodeRecording(const uint8_t* bytes, size_t size);

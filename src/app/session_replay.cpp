@@ -1,0 +1,288 @@
+// session_replay.cpp: the recorded callbacks fed back to the handlers, with the recorded clock
+// readings and map bytes, in a stand-in window or a real one.
+#include "app/session_replay.h"
+
+#include <GL/freeglut.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "actors/actor.h"
+#include "app/frame.h"
+#include "app/input.h"
+#include "app/main_loop.h"
+#include "app/map_loading.h"
+#include "app/startup.h"
+#include "app/state_hash.h"
+#include "core/camera.h"
+#include "render/effect_layers.h"
+#include "render/texture.h"
+
+namespace {
+constexpr int kMaxNotes = 5;  // schedule notes on standard error before going quiet
+
+struct Player {
+    const Recording* recording = nullptr;
+    ReplaySettings settings;
+    size_t next = 0;      // entry to play next
+    size_t nextMap = 0;   // map load to hand out next
+    const std::vector<int32_t>* feed = nullptr;  // readings of the entry being played
+    size_t fed = 0;
+    int32_t lastReading = 0;
+    bool overRead = false;
+    int notes = 0;
+    bool done = false;
+    ReplayResult result;
+    int32_t watchStart = 0;  // real ms when a watched replay began
+};
+Player player;
+const std::vector<int32_t> kNoReadings;
+
+int32_t recordedClock() {
+    if (player.feed && player.fed < player.feed->size()) {
+        player.lastReading = (*player.feed)[player.fed++];
+    } else {
+        player.overRead = true;
+    }
+    return player.lastReading;
+}
+
+void note(const std::string& text) {
+    if (player.notes++ < kMaxNotes)
+        std::cerr << "kelvoran-replay: at step " << player.result.steps << ": " << text << std::endl;
+}
+
+// Writes the recorded bytes where the game found them, so saves keep map.txt.bak as the game
+// did, and hands them to the load.
+bool recordedMap(std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    const std::string path = player.settings.folder + "/map.txt";
+    if (player.nextMap >= player.recording->maps.size()) {
+        note("the replay loaded the map more often than the game did");
+        return false;
+    }
+    const MapLoad& load = player.recording->maps[player.nextMap++];
+    if (!load.readable) {
+        std::remove(path.c_str());
+        return false;
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(load.bytes.data()),
+              static_cast<std::streamsize>(load.bytes.size()));
+    if (!out) std::cerr << "kelvoran-replay: cannot write " << path << std::endl;
+    bytes = load.bytes;
+    return true;
+}
+
+void noWindow(int&, char**) {}
+uint32_t noImage(const std::string&) { return 0; }
+
+void feed(const std::vector<int32_t>& readings) {
+    player.feed = &readings;
+    player.fed = 0;
+    player.overRead = false;
+}
+
+void checkFed(const char* what) {
+    if (player.overRead || (player.feed && player.fed != player.feed->size()))
+        note(std::string("the clock was read a different number of times in a ") + what);
+}
+
+void checkHash(const Entry& entry) {
+    const uint64_t got = stateHash();
+    player.result.hash = got;
+    if (got == entry.hash) return;
+    player.result.outcome = ReplayResult::Outcome::Diverged;
+    player.result.divergedAt = static_cast<int64_t>(entry.step);
+    player.result.expected = entry.hash;
+    player.done = true;
+}
+
+void playPass(const Entry& entry) {
+    const FrameScheduler before = scheduler;
+    runPass();
+    const bool published = scheduler.nextSecond != before.nextSecond;
+    const int64_t frames = published ? scheduler.frames : scheduler.frames - before.frames;
+    const int64_t steps = published ? scheduler.steps : scheduler.steps - before.steps;
+    player.result.steps += steps;
+    if (steps != entry.a || (frames > 0) != ((entry.b & 1) != 0) || published != ((entry.b & 2) != 0))
+        note("a pass ran " + std::to_string(steps) + " steps and " + std::to_string(frames) +
+             " frames where the game ran " + std::to_string(entry.a) + " and " +
+             std::to_string(entry.b & 1));
+}
+
+void playEntry(const Entry& entry) {
+    const auto key = static_cast<unsigned char>(entry.a);
+    const int a = static_cast<int>(entry.a), b = static_cast<int>(entry.b);
+    const int c = static_cast<int>(entry.c), d = static_cast<int>(entry.d);
+    feed(entry.readings);
+    switch (entry.tag) {
+        case Entry::Tag::Startup: note("a second start-up in the recording is ignored"); return;
+        case Entry::Tag::IdlePasses:
+            for (int64_t i = 0; i < entry.a; ++i) {
+                feed(entry.readings);
+                playPass(Entry{});
+            }
+            return;
+        case Entry::Tag::Pass: playPass(entry); break;
+        case Entry::Tag::KeyDown: onKeyDown(key, b, c); break;
+        case Entry::Tag::KeyUp: onKeyUp(key, b, c); break;
+        case Entry::Tag::Button: onMouseButton(a, b, c, d); break;
+        case Entry::Tag::Motion:
+        case Entry::Tag::PassiveMotion: onMouseMove(b, c); break;
+        case Entry::Tag::Reshape:
+            if (player.settings.watch) onReshape(a, b);
+            else setWindowSize(static_cast<float>(a), static_cast<float>(b));
+            break;
+        case Entry::Tag::Close: unloadAllTextures(player.settings.watch); break;
+        case Entry::Tag::Checkpoint: checkHash(entry); return;
+        case Entry::Tag::End:
+            checkHash(entry);
+            if (!player.done) player.result.outcome = ReplayResult::Outcome::Matches;
+            player.done = true;
+            return;
+    }
+    checkFed("callback");
+}
+
+// Plays the next entry unless the replay is over; false once it is.
+bool playNext() {
+    const auto& entries = player.recording->entries;
+    if (player.done) return false;
+    if (player.next >= entries.size()) {
+        player.result.outcome = ReplayResult::Outcome::CutShort;
+        player.result.hash = stateHash();
+        player.done = true;
+        return false;
+    }
+    const Entry& entry = entries[player.next];
+    if (player.settings.untilStep >= 0 && player.result.steps >= player.settings.untilStep &&
+        entry.tag != Entry::Tag::Checkpoint) {
+        player.result.outcome = ReplayResult::Outcome::Stopped;
+        player.result.hash = stateHash();
+        player.done = true;
+        return false;
+    }
+    ++player.next;
+    playEntry(entry);
+    return !player.done;
+}
+
+// --- a watched replay: a real window, entries played when their recorded time comes
+
+void watchTick() {
+    const auto& entries = player.recording->entries;
+    const int32_t now = glutGet(GLUT_ELAPSED_TIME) - player.watchStart;  // on the recorded clock
+    for (;;) {
+        if (player.next < entries.size()) {
+            const Entry& entry = entries[player.next];
+            if (!entry.readings.empty() && entry.readings.front() > now) return;
+        }
+        if (!playNext()) {
+            glutLeaveMainLoop();
+            return;
+        }
+    }
+}
+
+void watchKey(unsigned char key, int, int) {
+    if (key != 27) return;  // the viewer's keys never reach the game
+    player.result.outcome = ReplayResult::Outcome::Stopped;
+    player.result.hash = stateHash();
+    player.done = true;
+    glutLeaveMainLoop();
+}
+
+void keepViewport(int width, int height) { glViewport(0, 0, width, height); }
+
+void openWatchWindow(int&, char**) {
+    // The window system sees only this program's name, never the recorded arguments.
+    static char name[] = "kelvoran-replay";
+    static char* args[] = {name, nullptr};
+    int count = 1;
+    glutInit(&count, args);
+    glutInitDisplayMode(GLUT_DOUBLE | GLUT_ALPHA | GLUT_STENCIL);
+    const Vec2f view = viewSize();
+    glutInitWindowSize(static_cast<int>(view.x), static_cast<int>(view.y));
+    glutCreateWindow("Kelvoran v0.1 (replay)");
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+    glutReshapeFunc(keepViewport);
+    glutDisplayFunc(watchTick);
+    glutIdleFunc(watchTick);
+    glutKeyboardFunc(watchKey);
+    glClearColor(0.025f, 0.025f, 0.125f, 1.0f);
+}
+}  // namespace
+
+// The lightmap pass empties the lights queued last frame, the actors and flickers queue new
+// ones, the batches are drawn and emptied.
+void queueOnlyFrame() {
+    for (const auto& texture : allTextures) emptyLightQueue(texture->queues);
+    drawActors();
+    queueFlickerLights();
+    for (const auto& texture : allTextures) emptySpriteQueue(texture->queues);
+}
+
+ReplayResult playRecording(const Recording& recording, const ReplaySettings& settings) {
+    player = Player();
+    player.recording = &recording;
+    player.settings = settings;
+    setWindowActions({[] {}, [] {}, [](int, int) {}});  // the recording holds what followed
+    setClock(recordedClock);
+    setMapReader(recordedMap);
+
+    std::vector<std::string> arguments = recording.arguments;
+    if (arguments.empty()) arguments.push_back("kelvoran");
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(&argument[0]);
+    argv.push_back(nullptr);
+    int argc = static_cast<int>(arguments.size());
+
+    const auto& entries = recording.entries;
+    if (!entries.empty() && entries.front().tag == Entry::Tag::Startup) {
+        feed(entries.front().readings);
+        player.next = 1;
+    } else {
+        feed(kNoReadings);
+    }
+    bool startedIn = false;
+    if (settings.watch) {
+        setImageLoader(nullptr);
+        setFrameFunction(nullptr);
+        startedIn = chdir(settings.imageFolder.c_str()) == 0;
+        startGame(argc, argv.data(), true, openWatchWindow);
+    } else {
+        setImageLoader(noImage);
+        setFrameFunction(queueOnlyFrame);
+        startedIn = chdir(settings.folder.c_str()) == 0;
+        startGame(argc, argv.data(), true, noWindow);
+    }
+    if (!startedIn) std::cerr << "kelvoran-replay: cannot enter a folder for the replay" << std::endl;
+    checkFed("start-up");
+    if (settings.watch) {
+        if (chdir(settings.folder.c_str()) != 0)
+            std::cerr << "kelvoran-replay: cannot enter " << settings.folder << std::endl;
+        player.watchStart = glutGet(GLUT_ELAPSED_TIME) - player.lastReading;
+        glutMainLoop();
+        if (!player.done) {  // the viewer closed the window
+            player.result.outcome = ReplayResult::Outcome::Stopped;
+            player.result.hash = stateHash();
+        }
+    } else {
+        while (playNext()) {
+        }
+    }
+    if (player.result.outcome != ReplayResult::Outcome::Diverged) player.result.hash = stateHash();
+    std::ostringstream summary;
+    describeState(summary);
+    player.result.summary = summary.str();
+    shutdownGame(false);
+    setClock(nullptr);
+    setMapReader(nullptr);
+    setFrameFunction(nullptr);
+    setImageLoader(nullptr);
+    return player.result;
+}

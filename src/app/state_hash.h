@@ -1,0 +1,16 @@
+// state_hash.h: one 64-bit fingerprint of everything the game's future depends on, and a short
+// readable account of the same state.
+#pragma once
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+// FNV-1a over the bytes of every actor (kind, pose, velocities, age, body pose and velocities),
+// every map quad (corners, texture corners, centre, tag, selection, edit mode, body pose), the
+// editor flag, the camera, the held keys and the mouse, the loop's timers, every sheet's effects
+// and queues, and the count of random numbers drawn.
+uint64_t stateHash();
+// The hash as 16 lower-case hex digits.
+std::string formatHash(uint64_t hash);
+// A few lines: actors by kind, quads, camera, effects and random numbers drawn.
+void describeState(std::ostream& out);
