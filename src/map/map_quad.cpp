@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "map/physics_world.h"
+#include "map/quad_index.h"
 #include "render/effects.h"
 #include "render/texture.h"
 
@@ -140,6 +141,7 @@ MapQuad& registerQuad() {
     mapQuads.push_back(std::make_unique<MapQuad>());
     MapQuad& quad = *mapQuads.back();
     quad.texture = findTexture("image.png");
+    indexQuadAppended();
     return quad;
 }
 
@@ -162,6 +164,7 @@ void setGeometry(MapQuad& quad, float x0, float y0, float x1, float y1, float x2
     const Vec2f* v = quad.vertices;
     quad.center.x = (v[0].x + v[1].x + v[2].x + v[3].x) * 0.25f;
     quad.center.y = (v[0].y + v[1].y + v[2].y + v[3].y) * 0.25f;
+    quadCornersChanged(quad);  // the probes below may land in this very quad
     spawnCoveredEdgeBursts(quad);
     rebuildBody(quad);
 }
@@ -177,19 +180,16 @@ bool containsPoint(const MapQuad& quad, Vec2f point) {
 }
 
 int32_t findQuadAt(Vec2f point) {
-    for (size_t i = 0; i < mapQuads.size(); ++i) {
-        if (containsPoint(*mapQuads[i], point)) return static_cast<int32_t>(i);
+    static std::vector<int32_t> candidates;  // reused: no allocation once grown
+    quadsNearPoint(point, candidates);
+    for (int32_t i : candidates) {
+        if (containsPoint(*mapQuads[static_cast<size_t>(i)], point)) return i;
     }
     return -1;
 }
 
-bool anyQuadAt(Vec2f point) {
-    bool found = false;
-    for (const auto& quad : mapQuads) {
-        if (containsPoint(*quad, point)) found = true;
-    }
-    return found;
-}
+// Every quad is free of side effects to test, so the first hit settles the answer.
+bool anyQuadAt(Vec2f point) { return findQuadAt(point) != -1; }
 
 float facingEdgeLength(const MapQuad& quad, Vec2f point) {
     const Vec2f c = quad.center;
@@ -217,7 +217,20 @@ void snapToGrid(MapQuad& quad) {
         v.x = snapCoordinate(v.x);
         v.y = snapCoordinate(v.y);
     }
+    quadCornersChanged(quad);
 }
+
+void setCorners(MapQuad& quad, const Vec2f corners[4]) {
+    for (int k = 0; k < 4; ++k) quad.vertices[k] = corners[k];
+    quadCornersChanged(quad);
+}
+
+void quadCornersChanged(MapQuad& quad) {
+    const int32_t index = indexedPosition(quad);
+    if (index >= 0) indexQuadChanged(index);
+}
+
+void quadListChanged() { rebuildQuadIndex(); }
 
 int32_t getQuadCount() { return static_cast<int32_t>(mapQuads.size()); }
 
@@ -234,4 +247,5 @@ void clearMapQuads(bool destroyBodies) {
         world->DestroyBody(quad->body);
     }
     mapQuads.clear();
+    quadListChanged();
 }
