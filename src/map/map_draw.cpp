@@ -16,6 +16,8 @@ namespace {
 constexpr float kOutlineWidth = 1.5f;  // pixels
 // Room around the window for the outlines' width and the rasteriser's rounding.
 constexpr double kViewSlackPixels = 8.0;
+// How far inside the viewport's edge a corner must lie to be sure GL needs no clipping for it.
+constexpr double kInsidePixels = 2.0;
 
 // Kept across frames: they only grow, so drawing allocates nothing once they hold the view.
 std::vector<int32_t> visibleQuads;
@@ -24,10 +26,17 @@ std::vector<Vec2f> batchTexCoords;
 
 GLuint textureName(const MapQuad& quad) { return quad.texture != nullptr ? quad.texture->glName : 0; }
 
-// The world rectangle the current projection and model-view matrices map onto the viewport,
-// with some slack; false when the matrices are not a plain 2D affine map with an inverse, in
-// which case nothing may be culled.
-bool visibleWorldBox(Vec2f& low, Vec2f& high) {
+// The current projection and model-view matrices as a 2D affine map from world units to
+// normalised device coordinates, with the viewport; valid is false when they are not a plain
+// 2D affine map with an inverse, in which case nothing may be culled or batched.
+struct ViewMap {
+    bool valid = false;
+    double a = 0, b = 0, tx = 0;  // ndc.x = a x + b y + tx
+    double c = 0, d = 0, ty = 0;  // ndc.y = c x + d y + ty
+    double pixelX = 0, pixelY = 0;  // one viewport pixel in ndc
+};
+
+ViewMap currentViewMap() {
     GLfloat projection[16], modelView[16];
     GLint viewport[4];
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
@@ -44,33 +53,59 @@ bool visibleWorldBox(Vec2f& low, Vec2f& high) {
             m[4 * c + r] = sum;
         }
     }
-    // A world point (x, y, 0, 1) must keep w = 1, or the division would bend the picture.
-    if (m[3] != 0.0 || m[7] != 0.0 || m[15] != 1.0) return false;
-    const double a = m[0], b = m[4], tx = m[12];
-    const double c = m[1], d = m[5], ty = m[13];
-    const double det = a * d - b * c;
-    if (!std::isfinite(det) || det == 0.0 || !std::isfinite(tx) || !std::isfinite(ty)) return false;
-    if (viewport[2] <= 0 || viewport[3] <= 0) return false;
-    const double slackX = 1.0 + 2.0 * kViewSlackPixels / viewport[2];
-    const double slackY = 1.0 + 2.0 * kViewSlackPixels / viewport[3];
+    ViewMap map;
+    // A world point (x, y, 0, 1) must keep w = 1 and z = 0.
+    if (m[3] != 0.0 || m[7] != 0.0 || m[15] != 1.0 || m[2] != 0.0 || m[6] != 0.0 || m[14] != 0.0) {
+        return map;
+    }
+    map.a = m[0], map.b = m[4], map.tx = m[12];
+    map.c = m[1], map.d = m[5], map.ty = m[13];
+    const double det = map.a * map.d - map.b * map.c;
+    if (!std::isfinite(det) || det == 0.0 || !std::isfinite(map.tx) || !std::isfinite(map.ty)) {
+        return map;
+    }
+    if (viewport[2] <= 0 || viewport[3] <= 0) return map;
+    map.pixelX = 2.0 / viewport[2];
+    map.pixelY = 2.0 / viewport[3];
+    map.valid = true;
+    return map;
+}
+
+// The world rectangle that maps onto the viewport, with slack for the outlines' width.
+void visibleWorldBox(const ViewMap& view, Vec2f& low, Vec2f& high) {
+    const double det = view.a * view.d - view.b * view.c;
+    const double reachX = 1.0 + kViewSlackPixels * view.pixelX;
+    const double reachY = 1.0 + kViewSlackPixels * view.pixelY;
     double minX = HUGE_VAL, minY = HUGE_VAL, maxX = -HUGE_VAL, maxY = -HUGE_VAL;
     for (int corner = 0; corner < 4; ++corner) {
-        const double nx = (corner & 1 ? slackX : -slackX) - tx;
-        const double ny = (corner & 2 ? slackY : -slackY) - ty;
-        const double x = (d * nx - b * ny) / det;
-        const double y = (a * ny - c * nx) / det;
+        const double nx = (corner & 1 ? reachX : -reachX) - view.tx;
+        const double ny = (corner & 2 ? reachY : -reachY) - view.ty;
+        const double x = (view.d * nx - view.b * ny) / det;
+        const double y = (view.a * ny - view.c * nx) / det;
         minX = std::min(minX, x);
         maxX = std::max(maxX, x);
         minY = std::min(minY, y);
         maxY = std::max(maxY, y);
     }
-    // Rounded outward to float.
+    // Rounded outward to float; a box that overflows float lists every quad.
     low = Vec2f{std::nextafter(static_cast<float>(minX), -HUGE_VALF),
                 std::nextafter(static_cast<float>(minY), -HUGE_VALF)};
     high = Vec2f{std::nextafter(static_cast<float>(maxX), HUGE_VALF),
                  std::nextafter(static_cast<float>(maxY), HUGE_VALF)};
-    return std::isfinite(low.x) && std::isfinite(low.y) && std::isfinite(high.x) &&
-           std::isfinite(high.y);
+}
+
+// Whether every corner lies well inside the viewport. Such quads need no clipping, and only
+// draws that need none are rasterised exactly alike whether they hold one quad or many; a draw
+// that clips any of its quads takes another path through the rasteriser for all of them.
+bool wellInside(const ViewMap& view, const MapQuad& quad) {
+    const double limitX = 1.0 - kInsidePixels * view.pixelX;
+    const double limitY = 1.0 - kInsidePixels * view.pixelY;
+    for (const Vec2f& v : quad.vertices) {
+        const double x = view.a * v.x + view.b * v.y + view.tx;
+        const double y = view.c * v.x + view.d * v.y + view.ty;
+        if (!(std::fabs(x) < limitX && std::fabs(y) < limitY)) return false;
+    }
+    return true;
 }
 
 void drawOutline(const MapQuad& quad) {
@@ -100,16 +135,15 @@ void flushBatch(GLuint texture) {
 
 }  // namespace
 
-// Quads outside the view are skipped and the rest drawn in list order, as runs that share a
-// texture in one array draw each; a selected quad ends its run so that its outline lands between
-// it and the quads after it, exactly where drawing quad by quad puts it.
+// Quads outside the view are skipped and the rest drawn in list order. Runs of quads well inside
+// the view that share a texture go in one array draw; a quad across the view's edge is drawn on
+// its own, and a selected quad ends its run so that its outline lands between it and the quads
+// after it: the pixels are exactly those of drawing every quad with drawQuad.
 void drawMap() {
     if (mapQuads.empty()) return;
-    Vec2f low, high;
-    if (!visibleWorldBox(low, high)) {
-        low = Vec2f{-HUGE_VALF, -HUGE_VALF};  // lists every quad
-        high = Vec2f{HUGE_VALF, HUGE_VALF};
-    }
+    const ViewMap view = currentViewMap();
+    Vec2f low{-HUGE_VALF, -HUGE_VALF}, high{HUGE_VALF, HUGE_VALF};  // lists every quad
+    if (view.valid) visibleWorldBox(view, low, high);
     quadsInBox(low, high, visibleQuads);
     if (visibleQuads.empty()) return;
 
@@ -119,6 +153,11 @@ void drawMap() {
     GLuint batchTexture = 0;
     for (int32_t index : visibleQuads) {
         const MapQuad& quad = getQuad(index);
+        if (!view.valid || !wellInside(view, quad)) {
+            flushBatch(batchTexture);
+            drawQuad(quad);
+            continue;
+        }
         const GLuint texture = textureName(quad);
         if (texture != batchTexture) flushBatch(batchTexture);
         batchTexture = texture;
