@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the engine builds, runs and tests with. Quick when they are all there.
+# Installs the Debian packages the engine builds, runs and tests with; with the argument `bench`
+# also what the benchmarks' plot needs. Quick when they are all there.
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config
@@ -7,6 +8,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
 )
+for group in "$@"; do
+  case "$group" in
+    bench) packages+=(gnuplot-nox) ;;
+    *) echo "install-deps.sh: unknown group $group" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
