@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the engine builds, runs and tests with. Quick when they are all there.
-# Usage: install-deps.sh [fuzz]   (fuzz: also the clang toolchain the libFuzzer targets need)
+# Installs the Debian packages the engine builds, runs and tests with; with the argument `bench`
+# also what the benchmarks' plot needs, with `fuzz` the clang toolchain the libFuzzer targets
+# need. Quick when they are all there.
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config
@@ -9,8 +10,13 @@ packages=(
   nlohmann-json3-dev libcairo2-dev fonts-dejavu-core
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
 )
-fuzz_packages=(clang libclang-rt-14-dev)
-[ "${1:-}" = "fuzz" ] && packages+=("${fuzz_packages[@]}")
+for group in "$@"; do
+  case "$group" in
+    bench) packages+=(gnuplot-nox) ;;
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    *) echo "install-deps.sh: unknown group $group" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

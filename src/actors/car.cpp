@@ -2,8 +2,8 @@
 #include "actors/car.h"
 
 #include <cmath>
+#include <cstdio>
 #include <iostream>
-#include <sstream>
 
 #include <box2d/box2d.h>
 
@@ -48,7 +48,8 @@ void Car::update() {
     }
 
     const b2Vec2 velocity = body->GetLinearVelocityFromLocalPoint(body->GetLocalCenter());
-    std::cout << carDiagnosticLine(velocity.x, velocity.y, theta) << std::endl;
+    static char line[kCarDiagnosticSize];  // reused: printing the line allocates nothing
+    std::cout << writeCarDiagnostic(carDiagnostic(velocity.x, velocity.y, theta), line) << std::endl;
 
     // Runs every step, keys or not, so an unsteered spin dies away.
     double spin = kSteerDecay * body->GetAngularVelocity();
@@ -86,7 +87,7 @@ void Car::draw() {
     }
 }
 
-std::string carDiagnosticLine(float vx, float vy, float theta) {
+CarDiagnostic carDiagnostic(float vx, float vy, float theta) {
     // Direction of motion, reversed. A body at rest reports +0 components, whose negations
     // are -0, and atan2(-0, -0) is -pi: take both as +0 so standing still reads 180, not 360.
     float backX = -vx;
@@ -108,7 +109,19 @@ std::string carDiagnosticLine(float vx, float vy, float theta) {
     const float d = std::fabs(c);
     const float driftFactor = d <= 90.0f ? d / 90.0f : (180.0f - d) / 90.0f;
 
-    std::ostringstream line;
-    line << driftFactor << " / " << theta << " / " << a << " / " << c;
-    return line.str();
+    return CarDiagnostic{driftFactor, theta, a, c};
+}
+
+const char* writeCarDiagnostic(const CarDiagnostic& values, char (&out)[kCarDiagnosticSize]) {
+    // A stream's default notation for a float is the double's "%.6g" in the C locale, which is
+    // the locale the game's streams keep.
+    std::snprintf(out, sizeof out, "%.6g / %.6g / %.6g / %.6g", static_cast<double>(values.drift),
+                  static_cast<double>(values.theta), static_cast<double>(values.a),
+                  static_cast<double>(values.c));
+    return out;
+}
+
+std::string carDiagnosticLine(float vx, float vy, float theta) {
+    char line[kCarDiagnosticSize];
+    return writeCarDiagnostic(carDiagnostic(vx, vy, theta), line);
 }

@@ -16,6 +16,17 @@ public:
     Texture* texture = nullptr;  // borrowed "Car.png"; nullptr when never loaded
 };
 
-// The per-step diagnostic line "drift / angle / A / C" for a centre velocity (vx, vy) in m/s
-// and the car's angle theta in degrees, without the line end.
+// The four numbers of the per-step diagnostic line: drift factor, the car's angle, the heading of
+// the reversed motion and their difference, in degrees.
+struct CarDiagnostic {
+    float drift = 0.0f, theta = 0.0f, a = 0.0f, c = 0.0f;
+};
+// For a centre velocity (vx, vy) in m/s and the car's angle theta in degrees.
+CarDiagnostic carDiagnostic(float vx, float vy, float theta);
+
+constexpr int kCarDiagnosticSize = 96;  // room for the four numbers, separators and the end
+// Writes "drift / angle / A / C" (each number as the standard stream writes it by default) into
+// out, without the line end, allocating nothing; returns out.
+const char* writeCarDiagnostic(const CarDiagnostic& values, char (&out)[kCarDiagnosticSize]);
+// The same line as a new string.
 std::string carDiagnosticLine(float vx, float vy, float theta);

@@ -7,6 +7,7 @@
 
 #include "core/units.h"
 #include "map/map_quad.h"
+#include "map/quad_index.h"
 
 namespace {
 
@@ -76,11 +77,12 @@ bool castsShadow(const MapQuad& quad, Vec2f light) {
 }
 
 void collectCastingQuads(Vec2f light, std::vector<int32_t>& out) {
-    out.clear();
-    const int32_t count = getQuadCount();
-    for (int32_t i = 0; i < count; ++i) {
-        if (castsShadow(getQuad(i), light)) out.push_back(i);
-    }
+    // The box reaches a little beyond the cast radius, for the float rounding of the distance.
+    const float reach = kCastRadius + 2.0f;
+    quadsInBox({light.x - reach, light.y - reach}, {light.x + reach, light.y + reach}, out);
+    out.erase(std::remove_if(out.begin(), out.end(),
+                             [light](int32_t i) { return !castsShadow(getQuad(i), light); }),
+              out.end());
 }
 
 void buildLightVertices(LightVertices& buffer, const int32_t lightQuad[8], Vec2f light) {

@@ -1,16 +1,47 @@
 // map_editor.cpp: selecting, dragging and snapping map quads with the mouse.
 #include "map/map_editor.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "map/map_history.h"
 #include "map/map_quad.h"
+#include "map/quad_index.h"
 
 bool editorEnabled = true;
 
 namespace {
 
 constexpr int32_t kWholeQuad = 4;
+
+// Ascending indices of every quad that is selected or has a drag mode; all other quads are idle,
+// and a press, drag or release leaves an idle quad alone unless the press hits it. Recomputed
+// from the flags whenever the list's indices may have shifted.
+std::vector<int32_t> activeQuads;
+uint32_t activeGeneration = 0;
+bool activeKnown = false;
+std::vector<int32_t> pressHits;     // scratch, reused
+std::vector<int32_t> mergedActive;  // scratch, reused
+
+bool isActive(const MapQuad& quad) { return quad.selected || quad.editMode != -1; }
+
+void syncActiveQuads() {
+    if (activeKnown && activeGeneration == quadListGeneration()) return;
+    activeQuads.clear();
+    for (int32_t i = 0; i < getQuadCount(); ++i) {
+        if (isActive(getQuad(i))) activeQuads.push_back(i);
+    }
+    activeGeneration = quadListGeneration();
+    activeKnown = true;
+}
+
+void dropIdleQuads() {
+    activeQuads.erase(std::remove_if(activeQuads.begin(), activeQuads.end(),
+                                     [](int32_t i) { return !isActive(getQuad(i)); }),
+                      activeQuads.end());
+}
 
 void dragQuad(MapQuad& quad, Vec2f d) {
     Vec2f* v = quad.vertices;
@@ -22,10 +53,9 @@ void dragQuad(MapQuad& quad, Vec2f d) {
                     moved[3].x, moved[3].y);
     } else if (quad.editMode == kWholeQuad) {
         // The body and centre catch up at the first motion after release.
-        for (int k = 0; k < 4; ++k) {
-            v[k].x += d.x;
-            v[k].y += d.y;
-        }
+        Vec2f moved[4];
+        for (int k = 0; k < 4; ++k) moved[k] = Vec2f{v[k].x + d.x, v[k].y + d.y};
+        setCorners(quad, moved);
     } else if (quad.editMode == -1) {
         setGeometry(quad, v[0].x, v[0].y, v[1].x, v[1].y, v[2].x, v[2].y, v[3].x, v[3].y);
     }
@@ -34,20 +64,21 @@ void dragQuad(MapQuad& quad, Vec2f d) {
 // Rounding corners that lie closer than a grid step can fold the quad or put two corners on
 // one grid point; such a release keeps the corners the drag left.
 void snapUnlessItFolds(MapQuad& quad) {
-    Vec2f before[4];
-    for (int k = 0; k < 4; ++k) before[k] = quad.vertices[k];
-    snapToGrid(quad);
-    if (cornersPassValidation(quad.vertices) && isValidBodyPolygon(quad.vertices)) return;
-    for (int k = 0; k < 4; ++k) quad.vertices[k] = before[k];
+    Vec2f snapped[4];
+    for (int k = 0; k < 4; ++k) {
+        snapped[k] = Vec2f{snapCoordinate(quad.vertices[k].x), snapCoordinate(quad.vertices[k].y)};
+    }
+    if (cornersPassValidation(snapped) && isValidBodyPolygon(snapped)) setCorners(quad, snapped);
 }
 
 // What undo calls a drag of the quads grabbed now: "move quad", "move corner", "move 3 quads".
 std::string dragLabel() {
     int32_t grabbed = 0, corners = 0;
-    for (const auto& quad : mapQuads) {
-        if (quad->editMode == -1) continue;
+    for (int32_t i : activeQuads) {
+        const MapQuad& quad = getQuad(i);
+        if (quad.editMode == -1) continue;
         ++grabbed;
-        if (quad->editMode != kWholeQuad) ++corners;
+        if (quad.editMode != kWholeQuad) ++corners;
     }
     if (grabbed == 0) return std::string();
     const bool onlyCorners = corners == grabbed;
@@ -57,23 +88,35 @@ std::string dragLabel() {
 
 }  // namespace
 
+// Every quad under the point is selected or grabbed and every other one deselected; each quad's
+// outcome depends on itself alone, so only the quads hit and the active ones need a visit.
 void editorMouseDown(Vec2f point) {
     if (!editorEnabled) return;
-    for (const auto& quad : mapQuads) {
-        if (containsPoint(*quad, point)) {
-            if (quad->selected) {
-                pickEditMode(*quad, point);
-            } else {
-                quad->selected = true;
-                quad->editMode = -1;
-            }
+    syncActiveQuads();
+    quadsNearPoint(point, pressHits);
+    pressHits.erase(std::remove_if(pressHits.begin(), pressHits.end(),
+                                   [point](int32_t i) { return !containsPoint(getQuad(i), point); }),
+                    pressHits.end());
+    for (int32_t i : activeQuads) {
+        if (!std::binary_search(pressHits.begin(), pressHits.end(), i)) getQuad(i).selected = false;
+    }
+    for (int32_t i : pressHits) {
+        MapQuad& quad = getQuad(i);
+        if (quad.selected) {
+            pickEditMode(quad, point);
         } else {
-            quad->selected = false;
+            quad.selected = true;
+            quad.editMode = -1;
         }
     }
+    mergedActive.clear();
+    std::set_union(activeQuads.begin(), activeQuads.end(), pressHits.begin(), pressHits.end(),
+                   std::back_inserter(mergedActive));
+    activeQuads.swap(mergedActive);
+    dropIdleQuads();
     // The whole drag, up to its snap on release, becomes one undoable edit.
     const std::string label = dragLabel();
-    if (!label.empty()) beginMapEdit(label);
+    if (!label.empty()) beginMapEdit(label, activeQuads);
 }
 
 void pickEditMode(MapQuad& quad, Vec2f point) {
@@ -100,20 +143,31 @@ void pickEditMode(MapQuad& quad, Vec2f point) {
 
 void editorDrag(Vec2f delta) {
     if (!editorEnabled) return;
-    for (const auto& quad : mapQuads) {
-        if (quad->selected) dragQuad(*quad, delta);
+    syncActiveQuads();
+    for (int32_t i : activeQuads) {
+        MapQuad& quad = getQuad(i);
+        if (quad.selected) dragQuad(quad, delta);
     }
 }
 
 void editorMouseUp() {
     if (!editorEnabled) return;
-    for (const auto& quad : mapQuads) {
-        if (quad->editMode != -1) snapUnlessItFolds(*quad);
-        quad->editMode = -1;
+    syncActiveQuads();
+    for (int32_t i : activeQuads) {
+        MapQuad& quad = getQuad(i);
+        if (quad.editMode != -1) snapUnlessItFolds(quad);
+        quad.editMode = -1;
     }
     endMapEdit();
+    dropIdleQuads();
 }
 
 void addDefaultQuad() { createQuad(30.0f, 30.0f, 70.0f, 30.0f, 70.0f, 70.0f, 30.0f, 70.0f); }
 
 void setEditorEnabled(bool enabled) { editorEnabled = enabled; }
+
+const std::vector<int32_t>& activeQuadIndices() {
+    syncActiveQuads();
+    dropIdleQuads();
+    return activeQuads;
+}

@@ -1,5 +1,8 @@
 // map_editor.h: selecting, dragging and snapping map quads with the mouse.
 #pragma once
+#include <cstdint>
+#include <vector>
+
 #include "core/vec2.h"
 
 struct MapQuad;
@@ -14,3 +17,6 @@ void editorDrag(Vec2f delta);  // the cursor moved by delta world units
 void editorMouseUp();          // ends a drag, snapping dragged quads to the 8-unit grid
 void addDefaultQuad();         // the 40 x 40 square at (30, 30)..(70, 70), owned by the list
 void setEditorEnabled(bool enabled);
+// Ascending indices of every quad that is selected or being dragged (borrowed; valid until the
+// next editor operation or list change). Every selected quad is among them.
+const std::vector<int32_t>& activeQuadIndices();

@@ -90,12 +90,12 @@ void recordWholeMap(const std::string& label) {
     pushUndo(std::move(entry));
 }
 
-void beginMapEdit(const std::string& label) {
+void beginMapEdit(const std::string& label, const std::vector<int32_t>& candidates) {
     if (!editOpen) openEdit = Entry{};
     openEdit.label = label;
     editOpen = true;
     std::vector<PlacedShape>& kept = openEdit.put;
-    for (int32_t i = 0; i < getQuadCount(); ++i) {
+    for (int32_t i : candidates) {
         const MapQuad& quad = getQuad(i);
         if (!quad.selected) continue;
         const auto at = std::lower_bound(kept.begin(), kept.end(), i,

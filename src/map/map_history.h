@@ -21,9 +21,10 @@ void eraseQuadsAsEdit(const std::string& label, const std::vector<int32_t>& indi
 // Call just before the whole list is replaced (a reload): undoing brings back every quad as it
 // stands now. Costs a copy of the map.
 void recordWholeMap(const std::string& label);
-// Opens an edit whose effect is known only at its end (a drag): keeps the selected quads as they
-// stand. While one is open, a second call renames it and adds quads selected since.
-void beginMapEdit(const std::string& label);
+// Opens an edit whose effect is known only at its end (a drag): keeps the selected quads among
+// candidates (ascending indices, every selected quad among them) as they stand. While one is
+// open, a second call renames it and adds quads selected since.
+void beginMapEdit(const std::string& label, const std::vector<int32_t>& candidates);
 // Closes the open edit: recorded when a kept quad's corners or tag changed, dropped otherwise.
 // True when it was recorded.
 bool endMapEdit();

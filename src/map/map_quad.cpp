@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "map/physics_world.h"
+#include "map/quad_index.h"
 #include "render/effects.h"
 #include "render/texture.h"
 
@@ -170,6 +171,7 @@ MapQuad& registerQuad() {
     mapQuads.push_back(std::make_unique<MapQuad>());
     MapQuad& quad = *mapQuads.back();
     quad.texture = findTexture("image.png");
+    indexQuadAppended();
     return quad;
 }
 
@@ -190,6 +192,7 @@ void setGeometry(MapQuad& quad, float x0, float y0, float x1, float y1, float x2
         for (int k = 0; k < 4; ++k) quad.vertices[k] = proposed[k];
     }
     updateCenter(quad);
+    quadCornersChanged(quad);  // the probes below may land in this very quad
     spawnCoveredEdgeBursts(quad);
     rebuildBody(quad);
 }
@@ -205,19 +208,16 @@ bool containsPoint(const MapQuad& quad, Vec2f point) {
 }
 
 int32_t findQuadAt(Vec2f point) {
-    for (size_t i = 0; i < mapQuads.size(); ++i) {
-        if (containsPoint(*mapQuads[i], point)) return static_cast<int32_t>(i);
+    static std::vector<int32_t> candidates;  // reused: no allocation once grown
+    quadsNearPoint(point, candidates);
+    for (int32_t i : candidates) {
+        if (containsPoint(*mapQuads[static_cast<size_t>(i)], point)) return i;
     }
     return -1;
 }
 
-bool anyQuadAt(Vec2f point) {
-    bool found = false;
-    for (const auto& quad : mapQuads) {
-        if (containsPoint(*quad, point)) found = true;
-    }
-    return found;
-}
+// Every quad is free of side effects to test, so the first hit settles the answer.
+bool anyQuadAt(Vec2f point) { return findQuadAt(point) != -1; }
 
 float facingEdgeLength(const MapQuad& quad, Vec2f point) {
     const Vec2f c = quad.center;
@@ -245,7 +245,20 @@ void snapToGrid(MapQuad& quad) {
         v.x = snapCoordinate(v.x);
         v.y = snapCoordinate(v.y);
     }
+    quadCornersChanged(quad);
 }
+
+void setCorners(MapQuad& quad, const Vec2f corners[4]) {
+    for (int k = 0; k < 4; ++k) quad.vertices[k] = corners[k];
+    quadCornersChanged(quad);
+}
+
+void quadCornersChanged(MapQuad& quad) {
+    const int32_t index = indexedPosition(quad);
+    if (index >= 0) indexQuadChanged(index);
+}
+
+void quadListChanged() { rebuildQuadIndex(); }
 
 int32_t getQuadCount() { return static_cast<int32_t>(mapQuads.size()); }
 
@@ -262,6 +275,7 @@ void clearMapQuads(bool destroyBodies) {
         world->DestroyBody(quad->body);
     }
     mapQuads.clear();
+    quadListChanged();
 }
 
 QuadShape shapeOf(const MapQuad& quad) {
@@ -318,4 +332,5 @@ void spliceQuads(const std::vector<int32_t>& take, const std::vector<PlacedShape
     }
     assert(nextTake == take.size() && nextPut == put.size() && "splice positions out of order");
     mapQuads = std::move(result);
+    quadListChanged();
 }

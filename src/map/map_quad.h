@@ -12,8 +12,10 @@ struct Texture;
 // One textured convex quad of the map and its static body; world units throughout.
 struct MapQuad {
     Vec2f texCoords[4];
-    Vec2f vertices[4];  // numerically counter-clockwise once accepted by setGeometry
-    Vec2f center;
+    // Numerically counter-clockwise once accepted by setGeometry. Written only by the operations
+    // below (or followed by quadCornersChanged), so the quad index stays exact.
+    Vec2f vertices[4];
+    Vec2f center;  // like vertices
     bool tag = false;
     b2Body* body = nullptr;  // owned, in the current world; none while the corners are no polygon
     Texture* texture = nullptr;  // borrowed; nullptr when "image.png" was never loaded
@@ -21,8 +23,15 @@ struct MapQuad {
     int32_t editMode = -1;  // -1 none, 0..3 a corner, 4 the whole quad
 };
 
-// Owns every quad, in registration order.
+// Owns every quad, in registration order. Changed only by the operations below (or followed by
+// quadListChanged), so the quad index stays exact.
 extern std::vector<std::unique_ptr<MapQuad>> mapQuads;
+
+// Keep the quad index exact: call the first after writing a listed quad's corners or centre by
+// hand, the second after adding, removing or reordering quads in mapQuads by any other means
+// than registerQuad and clearMapQuads (it re-indexes the whole list).
+void quadCornersChanged(MapQuad& quad);
+void quadListChanged();
 
 // Appends a blank quad (zero corners, no body, "image.png") to the list, which owns it.
 MapQuad& registerQuad();
@@ -39,6 +48,8 @@ bool anyQuadAt(Vec2f point);
 // Length of the quad's edge that faces point (seen from the centre), NaN when none does.
 float facingEdgeLength(const MapQuad& quad, Vec2f point);
 void snapToGrid(MapQuad& quad);  // every corner to the nearest multiple of 8 world units
+// Stores the corners (world units) as they are: no check, and centre and body stay as they were.
+void setCorners(MapQuad& quad, const Vec2f corners[4]);
 int32_t getQuadCount();
 MapQuad& getQuad(int32_t index);  // index in [0, getQuadCount())
 // What undo keeps of one quad: its corners exactly as stored, texture coordinates, tag and

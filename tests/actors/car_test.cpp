@@ -1,6 +1,8 @@
 // Car: spawn line, drive, steering, angle convention, diagnostic line and the following camera.
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -90,6 +92,25 @@ TEST_F(CarTest, DiagnosticLineCoversEveryHeadingCase) {
     EXPECT_EQ(carDiagnosticLine(0.0f, 0.0f, 90.0f), "1 / 90 / 180 / -90");
     EXPECT_EQ(carDiagnosticLine(5.0f, 0.0f, 270.0f), "1 / 270 / 0 / -90");
     EXPECT_EQ(carDiagnosticLine(5.0f, 0.0f, -200.0f), "0.222222 / -200 / 0 / 160");
+}
+
+// The reused buffer writes every float exactly as a fresh string stream does: random bit
+// patterns cover signs, zeros, subnormals, huge values, infinities and NaNs.
+TEST_F(CarTest, DiagnosticBufferWritesWhatAStringStreamWrites) {
+    std::mt19937 gen(3);
+    auto anyFloat = [&gen] {
+        const uint32_t bits = static_cast<uint32_t>(gen());
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        return gen() % 2 ? f : std::uniform_real_distribution<float>(-400.0f, 400.0f)(gen);
+    };
+    char line[kCarDiagnosticSize];
+    for (int i = 0; i < 200000; ++i) {
+        const CarDiagnostic v{anyFloat(), anyFloat(), anyFloat(), anyFloat()};
+        std::ostringstream expected;
+        expected << v.drift << " / " << v.theta << " / " << v.a << " / " << v.c;
+        ASSERT_EQ(std::string(writeCarDiagnostic(v, line)), expected.str());
+    }
 }
 
 TEST_F(CarTest, LevelCarIsPushedByWForwardAndBySBackWithWWinning) {

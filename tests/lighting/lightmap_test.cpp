@@ -82,6 +82,7 @@ protected:
         quad->vertices[2] = {left + width, top + height};
         quad->vertices[3] = {left, top + height};
         quad->center = {left + width / 2, top + height / 2};
+        quadCornersChanged(*quad);  // written by hand: the index must hear of it
         return *quad;
     }
 };

@@ -16,6 +16,7 @@ MapQuad& addQuad(float x0, float y0, float x1, float y1, float x2, float y2, flo
     quad->vertices[2] = {x2, y2};
     quad->vertices[3] = {x3, y3};
     quad->center = {(x0 + x1 + x2 + x3) * 0.25f, (y0 + y1 + y2 + y3) * 0.25f};
+    quadCornersChanged(*quad);  // written by hand: the index must hear of it
     return *quad;
 }
 

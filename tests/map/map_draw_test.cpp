@@ -3,7 +3,9 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "map/map_draw.h"
 #include "map/map_editor.h"
@@ -180,4 +182,82 @@ TEST_F(MapDrawTest, SelectedQuadsShowCornerHandlesOnlyWhileTheEditorIsOn) {
     drawCornerHandles();
     EXPECT_LT(worldRegion(27, 27, 2, 2).g, 0.1f);  // background: no handle
     EXPECT_GT(outlineRow().r, 0.9f);               // the outline stays
+}
+
+namespace {
+
+// A sheet with stripes of varied colour and alpha, so order and blending show in every pixel.
+uint32_t stripedImage(const std::string&) {
+    uint8_t texels[16 * 16 * 4];
+    for (int i = 0; i < 16 * 16; ++i) {
+        texels[4 * i] = static_cast<uint8_t>(37 * i);
+        texels[4 * i + 1] = static_cast<uint8_t>(91 * (i / 16));
+        texels[4 * i + 2] = static_cast<uint8_t>(200 - 13 * (i % 16));
+        texels[4 * i + 3] = static_cast<uint8_t>(90 + 11 * (i % 7));
+    }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 16, 16, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    return name;
+}
+
+// How the map was drawn before culling and batching: every quad, one draw each.
+void drawMapQuadByQuad() {
+    for (const auto& quad : mapQuads) {
+        glEnable(GL_TEXTURE_2D);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        drawQuad(*quad);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glDisable(GL_TEXTURE_2D);
+    }
+}
+
+std::vector<uint8_t> framePixels() {
+    std::vector<uint8_t> pixels(static_cast<size_t>(kWidth) * kHeight * 4);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+}  // namespace
+
+TEST_F(MapDrawTest, CulledBatchesDrawTheSamePixelsAsQuadByQuad) {
+    setImageLoader(stripedImage);
+    captureStdout([] { unloadAllTextures(true); loadAllTextures(); });
+    std::mt19937 gen(11);
+    auto uniform = [&gen](float low, float high) {
+        return std::uniform_real_distribution<float>(low, high)(gen);
+    };
+    for (int map = 0; map < 12; ++map) {
+        clearMapQuads(true);
+        const int quads = static_cast<int>(gen() % 400);
+        for (int i = 0; i < quads; ++i) {
+            const float x = uniform(-1500, 1500), y = uniform(-1000, 1000), s = uniform(2, 200);
+            MapQuad& quad = createQuad(x, y, x + s, y + uniform(-s, s) * 0.3f, x + s, y + s, x, y + s);
+            for (Vec2f& t : quad.texCoords) t = {uniform(-1, 2), uniform(-1, 2)};
+            if (gen() % 7 == 0) quad.texture = nullptr;
+            quad.selected = gen() % 9 == 0;
+            quad.editMode = static_cast<int32_t>(gen() % 6) - 1;
+        }
+        // Views turned, zoomed and moved, as the world transform makes them.
+        for (int view = 0; view < 3; ++view) {
+            setUpFrame();
+            glRotatef(uniform(-180, 180), 0, 0, 1);
+            const float zoom = uniform(0.3f, 3.0f);
+            glScalef(zoom, zoom, 1);
+            glTranslatef(uniform(-800, 800), uniform(-500, 500), 0);
+            drawMapQuadByQuad();
+            const std::vector<uint8_t> expected = framePixels();
+            glClear(GL_COLOR_BUFFER_BIT);
+            glColor4f(1, 1, 1, 1);
+            drawMap();
+            ASSERT_TRUE(framePixels() == expected) << "map " << map << " view " << view;
+            expectRestingState();
+        }
+    }
 }

@@ -11,6 +11,7 @@
 #include "map/map_editor.h"
 #include "map/map_history.h"
 #include "map/map_quad.h"
+#include "map/quad_index.h"
 #include "map/physics_world.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
@@ -85,6 +86,19 @@ void randomEdit(std::mt19937& rng) {
     }
 }
 
+// The quad index still answers as the plain list scan after the splices undo and redo make.
+void expectIndexAgreesWithScan(std::mt19937& rng, const char* when) {
+    std::uniform_real_distribution<float> place(-350.0f, 350.0f);
+    for (int i = 0; i < 200; ++i) {
+        const Vec2f point{place(rng), place(rng)};
+        const int32_t indexed = findQuadAt(point);
+        setQuadIndexEnabled(false);
+        const int32_t scanned = findQuadAt(point);
+        setQuadIndexEnabled(true);
+        ASSERT_EQ(indexed, scanned) << when << " at " << point.x << ", " << point.y;
+    }
+}
+
 }  // namespace
 
 TEST_F(MapHistoryTest, UndoingEverythingGivesTheOriginalAndRedoingEverythingTheFinalBitForBit) {
@@ -109,11 +123,13 @@ TEST_F(MapHistoryTest, UndoingEverythingGivesTheOriginalAndRedoingEverythingTheF
         while (undoMapEdit(nullptr)) {}
         EXPECT_TRUE(sameGeometry(snapshotMap(), original));
         expectBodiesMatchCorners("after undoing everything");
+        expectIndexAgreesWithScan(rng, "after undoing everything");
         ASSERT_EQ(redoLevels(), levels + undoneAtTheEnd);
 
         for (size_t i = 0; i < levels; ++i) ASSERT_TRUE(redoMapEdit(nullptr));
         EXPECT_TRUE(sameGeometry(snapshotMap(), final));
         expectBodiesMatchCorners("after redoing everything");
+        expectIndexAgreesWithScan(rng, "after redoing everything");
         getWorld()->Step(0.01f, 5, 6);  // the rebuilt bodies are sound
     }
 }

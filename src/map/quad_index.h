@@ -1,0 +1,32 @@
+// quad_index.h: a bounding-box tree over the map quads, so that point, box and view queries
+// visit only the quads near them and still answer in list order.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "core/vec2.h"
+
+struct MapQuad;
+
+// Upkeep, called by map_quad.cpp's list and corner operations (elsewhere through
+// quadCornersChanged and quadListChanged):
+void indexQuadAppended();               // the last quad of mapQuads is new
+void indexQuadChanged(int32_t index);   // the corners or centre of mapQuads[index] changed
+void rebuildQuadIndex();                // the list changed in some other way (cleared, reordered)
+// Position of quad in mapQuads, or -1 when the index does not know it.
+int32_t indexedPosition(const MapQuad& quad);
+// Bumped whenever existing quads may have moved to other positions (an append does not bump it),
+// so holders of list indices know when to recompute them.
+uint32_t quadListGeneration();
+
+// Candidates, ascending list indices, into out (cleared first; keeps its capacity, so a reused
+// vector stops allocating). Every quad that is not listed is sure to give no hit:
+// containsPoint is false for point ...
+void quadsNearPoint(Vec2f point, std::vector<int32_t>& out);
+// ... and neither its corners nor its centre lie in the box [low, high] (world units).
+void quadsInBox(Vec2f low, Vec2f high, std::vector<int32_t>& out);
+
+// Off, every query lists every quad (the plain scan, kept for comparison in benchmarks and
+// tests); on by default.
+void setQuadIndexEnabled(bool enabled);
+bool quadIndexEnabled();
