@@ -1,0 +1,326 @@
+// Whole game frames against their floor (bench/frame_floor.cpp: the same GL calls from prepared
+// arrays), measured in turn in one run, with the two frames' pixels compared; and the logic
+// steps per second of the real loop while a 100,000-quad map is shown and a quad is dragged.
+// Run under xvfb-run.
+#include <GL/freeglut.h>
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "actors/actor.h"
+#include "actors/box.h"
+#include "actors/car.h"
+#include "app/frame.h"
+#include "app/input.h"
+#include "app/main_loop.h"
+#include "app/text.h"
+#include "core/camera.h"
+#include "frame_floor.h"
+#include "lighting/shadow_quad.h"
+#include "map/map_codec.h"
+#include "map/map_editor.h"
+#include "map/map_file.h"
+#include "map/map_quad.h"
+#include "map/physics_world.h"
+#include "render/effects.h"
+#include "render/texture.h"
+#include "support/gl_window.h"
+
+namespace {
+
+class NullBuffer : public std::streambuf {
+protected:
+    int overflow(int c) override {
+        setp(buffer, buffer + sizeof buffer);
+        return traits_type::not_eof(c);
+    }
+    char buffer[256];
+};
+NullBuffer nullBuffer;
+std::ostream nullOut(&nullBuffer);
+
+template <class F>
+void quietly(F fn) {
+    std::streambuf* console = std::cout.rdbuf(&nullBuffer);
+    fn();
+    std::cout.rdbuf(console);
+}
+
+constexpr float kCell = 48.0f;  // grid step, world units
+constexpr float kSide = 40.0f;  // square side
+constexpr int kViewQuads = 300;
+constexpr float kViewW = 1024.0f, kViewH = 600.0f;
+
+// The map of the scale benchmark: 300 squares around the camera, the rest far to the right.
+std::vector<QuadRecord> mapRecords(int count) {
+    std::vector<QuadRecord> records(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        float left, top;
+        if (i < kViewQuads) {
+            left = -480.0f + kCell * static_cast<float>(i % 20);
+            top = -360.0f + kCell * static_cast<float>(i / 20);
+        } else {
+            const int j = i - kViewQuads;
+            left = 2000.0f + kCell * static_cast<float>(j % 300);
+            top = -7000.0f + kCell * static_cast<float>(j / 300);
+        }
+        const float corners[8] = {left, top, left + kSide, top, left + kSide, top + kSide, left, top + kSide};
+        std::copy(corners, corners + 8, records[static_cast<size_t>(i)].corners);
+    }
+    return records;
+}
+
+void resetMap(int quads) {
+    clearActors();
+    clearMapQuads(true);
+    for (const auto& texture : allTextures) {
+        texture->queues.bursts.clear();
+        emptyLightQueue(texture->queues);
+        emptySpriteQueue(texture->queues);
+    }
+    createWorld();
+    const std::vector<uint8_t> bytes = encodeMap(mapRecords(quads));
+    const MapData map = decodeMap(bytes.data(), bytes.size());
+    printMapRecords(map, nullOut);
+    createMapQuads(map);
+}
+
+uint32_t seed = 1;
+float randomIn(float low, float high) {
+    seed = seed * 1664525u + 1013904223u;
+    return low + (high - low) * static_cast<float>(seed >> 8) / static_cast<float>(1u << 24);
+}
+
+// The scenes: map view only; heavy play; the fullest queues.
+enum Scene { kMapView300, kMapView100k, kHeavyPlay, kWorstCase };
+
+void buildScene(Scene scene) {
+    resetMap(scene == kMapView100k ? 100000 : kViewQuads);
+    setCamera(0, 0, kViewW, kViewH, 1, 1, 0);
+    seed = 1;
+    quietly([scene] {
+        if (scene == kHeavyPlay) {
+            for (int i = 0; i < 110; ++i) spawnActor<Box>(randomIn(-480, 480), randomIn(-280, 280))->lifetime = 0;
+            for (int i = 0; i < 10; ++i) spawnActor<Car>(-400.0f + 90.0f * static_cast<float>(i), -250.0f);
+            for (int i = 0; i < 30; ++i) updateStep();  // the bodies push apart and start to fall
+        } else if (scene == kWorstCase) {
+            // 3,999 boxes fill the sprite queue to its last slot; the first 199 fill the light queue.
+            for (int i = 0; i < 3999; ++i) spawnActor<Box>(randomIn(-500, 500), randomIn(-290, 290))->lifetime = 0;
+        }
+    });
+    setCamera(0, 0, kViewW, kViewH, 1, 1, 0);  // cars move the camera while they settle
+    quietly([] {
+        for (int i = 0; i < 3; ++i) renderFrame();  // light queues hold this frame's lights
+    });
+}
+
+FloorSheet floorSheet(const Texture& t) { return {t.glName, t.vertices.data(), t.texCoords.data()}; }
+
+int32_t firstVertex(const Texture& t, int32_t frame) { return 4 * (frame % t.frameCount); }
+
+// What the next game frame will draw, read from the game's state once, as plain arrays.
+FloorScene prepareFloor() {
+    FloorScene s;
+    const Vec2f camera = cameraPosition();
+    s.cameraX = camera.x, s.cameraY = camera.y;
+    s.lightmapTexture = lightmapTexture;
+
+    LightVertices buffer;
+    for (const auto& texture : allTextures) {
+        if (texture->queues.lightCount <= 0) continue;
+        FloorLightSheet sheet{floorSheet(*texture), {}};
+        for (int32_t i = 0; i < texture->queues.lightCount; ++i) {
+            const LightSprite& l = texture->queues.lights[i];
+            const float dx = l.x - camera.x, dy = l.y - camera.y;
+            if (!(std::sqrt(dx * dx + dy * dy) < 800.0f)) continue;
+            buildLightVertices(buffer, texture->vertices.data(), {l.x, l.y});
+            FloorLight light;
+            light.x = l.x, light.y = l.y, light.angle = l.angle;
+            light.red = l.red, light.green = l.green, light.blue = l.blue;
+            light.coords = buffer.coords;
+            light.half = buffer.half, light.casterCount = buffer.casterCount;
+            sheet.lights.push_back(std::move(light));
+        }
+        s.lightSheets.push_back(std::move(sheet));
+    }
+
+    const Texture* background = findTexture("background.png");
+    s.background = background->glName;
+    const float s0 = camera.x / 512.0f, t0 = camera.y / 512.0f;
+    const float s1 = s0 + kViewW / 512.0f, t1 = t0 + kViewH / 512.0f;
+    const float tex[8] = {s0, t0, s1, t0, s1, t1, s0, t1};
+    const float l = camera.x - kViewW / 2, r = camera.x + kViewW / 2;
+    const float top = camera.y - kViewH / 2, bottom = camera.y + kViewH / 2;
+    const float vertices[8] = {l, top, r, top, r, bottom, l, bottom};
+    std::copy(tex, tex + 8, s.backgroundTexCoords);
+    std::copy(vertices, vertices + 8, s.backgroundVertices);
+
+    // Quads meeting the view (with 8 pixels for outlines) in list order; runs of quads more than
+    // 2 pixels inside the window share one draw, a quad across its edge is drawn alone.
+    FloorMapDraw run;
+    auto flush = [&s, &run] {
+        if (!run.vertices.empty()) s.map.push_back(run);
+        run = FloorMapDraw{};
+    };
+    for (const auto& quad : mapQuads) {
+        float minX = HUGE_VALF, maxX = -HUGE_VALF, minY = HUGE_VALF, maxY = -HUGE_VALF;
+        bool inside = true;
+        for (const Vec2f& v : quad->vertices) {
+            minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
+            minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
+            inside = inside && std::fabs(v.x - camera.x) < kViewW / 2 - 2 &&
+                     std::fabs(v.y - camera.y) < kViewH / 2 - 2;
+        }
+        if (maxX < l - 8 || minX > r + 8 || maxY < top - 8 || minY > bottom + 8) continue;
+        const GLuint name = quad->texture != nullptr ? quad->texture->glName : 0;
+        if (!inside || name != run.glName) flush();
+        run.glName = name;
+        for (int k = 0; k < 4; ++k) {
+            run.vertices.insert(run.vertices.end(), {quad->vertices[k].x, quad->vertices[k].y});
+            run.texCoords.insert(run.texCoords.end(), {quad->texCoords[k].x, quad->texCoords[k].y});
+        }
+        if (!inside) flush();
+    }
+    flush();
+
+    // The sprites the actors queue, read from the queues and then taken out again; the lights
+    // they queue again are the ones already in the queues.
+    std::vector<int32_t> lightCounts;
+    for (const auto& texture : allTextures) lightCounts.push_back(texture->queues.lightCount);
+    drawActors();
+    for (size_t i = 0; i < allTextures.size(); ++i) allTextures[i]->queues.lightCount = lightCounts[i];
+    for (const auto& texture : allTextures) {
+        const SheetQueues& q = texture->queues;
+        if (q.batchCount <= 0) continue;
+        FloorSpriteSheet sheet{floorSheet(*texture), {}};
+        FloorSpritePass first, second;
+        second.additive = true;
+        second.alpha = texture->paired ? 1.0f : 0.65f;
+        for (int32_t i = 0; i < q.batchCount; ++i) {
+            const BatchSprite& b = q.batch[i];
+            const int32_t frame = texture->paired ? 2 * (b.frame / 2) : b.frame;
+            first.sprites.push_back({4 * frame, b.x, b.y, b.angle});
+            second.sprites.push_back({4 * (frame + 1), b.x, b.y, b.angle});
+        }
+        sheet.passes.push_back(first);
+        if (texture->paired) sheet.passes.push_back(second);
+        if (!texture->paired && texture->glow) {
+            for (FloorSprite& sprite : second.sprites) sprite.firstVertex -= 4;
+            sheet.passes.push_back(second);
+        }
+        s.sprites.push_back(std::move(sheet));
+        emptySpriteQueue(texture->queues);
+    }
+
+    s.carImage = carTexture->glName;
+    s.carX = static_cast<float>(static_cast<int32_t>(spawnPoint.x + 18.0f));
+    s.carY = static_cast<float>(static_cast<int32_t>(spawnPoint.y));
+    s.carHalfW = 39, s.carHalfH = 16;
+
+    const Texture& panel = *findTexture("hud0.png");
+    const Texture& lamps = *findTexture("hud2.png");
+    const Texture& needle = *findTexture("hud1.png");
+    s.hud.push_back({floorSheet(panel), firstVertex(panel, 0), 0, 630, 0, 1, true});
+    s.hud.push_back({floorSheet(lamps), firstVertex(lamps, 1), 148, 560, 3, 1, false});
+    s.hud.push_back({floorSheet(needle), firstVertex(needle, 0), 113, 511, -200, 1, false});
+    s.text = formatText("F:%i \n S:%i", scheduler.passesPerSecond, scheduler.stepsPerSecond);
+    return s;
+}
+
+std::vector<uint8_t> shownPixels() {
+    std::vector<uint8_t> pixels(static_cast<size_t>(kViewW * kViewH * 4));
+    glReadBuffer(GL_FRONT);
+    glReadPixels(0, 0, 1024, 600, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glReadBuffer(GL_BACK);
+    return pixels;
+}
+
+double elapsedMs(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Game frame and floor frame in turn (the order flips every iteration); the benchmark's time is
+// the game frame's, the counters hold both means, their ratio and whether the pixels match.
+void BM_FrameAgainstFloor(benchmark::State& state) {
+    const auto scene = static_cast<Scene>(state.range(0));
+    buildScene(scene);
+    const FloorScene floor = prepareFloor();
+    renderFrame();
+    glFinish();
+    const std::vector<uint8_t> gamePixels = shownPixels();
+    drawFloorFrame(floor);
+    glFinish();
+    const bool identical = gamePixels == shownPixels();
+
+    double gameMs = 0, floorMs = 0;
+    bool gameFirst = true;
+    for (auto _ : state) {
+        double game = 0;
+        for (int turn = 0; turn < 2; ++turn) {
+            const auto start = std::chrono::steady_clock::now();
+            if (gameFirst == (turn == 0)) {
+                renderFrame();
+                glFinish();
+                game = elapsedMs(start);
+            } else {
+                drawFloorFrame(floor);
+                glFinish();
+                floorMs += elapsedMs(start);
+            }
+        }
+        gameMs += game;
+        gameFirst = !gameFirst;
+        state.SetIterationTime(game / 1000.0);
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["game_ms"] = gameMs / n;
+    state.counters["floor_ms"] = floorMs / n;
+    state.counters["ratio"] = gameMs / floorMs;
+    state.counters["pixels_identical"] = identical ? 1 : 0;
+    int32_t lights = 0, casters = 0, sprites = 0;
+    for (const FloorLightSheet& sheet : floor.lightSheets) {
+        for (const FloorLight& light : sheet.lights) ++lights, casters += light.casterCount;
+    }
+    for (const FloorSpriteSheet& sheet : floor.sprites) sprites += static_cast<int32_t>(sheet.passes[0].sprites.size());
+    state.counters["lights"] = lights;
+    state.counters["casters"] = casters;
+    state.counters["sprites"] = sprites;
+    const char* names[] = {"map view, 300 quads", "map view, 100000 quads",
+                           "heavy play: 110 boxes, 10 cars, 300 quads", "worst case: 199 lights, 3999 sprites"};
+    state.SetLabel(names[scene]);
+    clearActors();
+}
+BENCHMARK(BM_FrameAgainstFloor)
+    ->Arg(kMapView300)
+    ->Arg(kMapView100k)
+    ->Iterations(150)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+BENCHMARK(BM_FrameAgainstFloor)->Arg(kHeavyPlay)->Iterations(20)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_FrameAgainstFloor)->Arg(kWorstCase)->Iterations(6)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    openTestWindow(1024, 600);
+    if (chdir(KELVORAN_ASSETS) != 0) {
+        std::perror(KELVORAN_ASSETS);
+        return 1;
+    }
+    quietly([] { loadAllTextures(); });
+    createWorld();
+    setWindowSize(1024, 600);
+    setCamera(0, 0, 1024, 600, 1, 1, 0);
+    benchmark::AddCustomContext("GL renderer",
+                                reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
