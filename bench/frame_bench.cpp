@@ -23,6 +23,7 @@
 #include "app/text.h"
 #include "core/camera.h"
 #include "frame_floor.h"
+#include "lighting/lightmap.h"
 #include "lighting/shadow_quad.h"
 #include "map/map_codec.h"
 #include "map/map_editor.h"
@@ -125,6 +126,8 @@ FloorSheet floorSheet(const Texture& t) { return {t.glName, t.vertices.data(), t
 
 int32_t firstVertex(const Texture& t, int32_t frame) { return 4 * (frame % t.frameCount); }
 
+bool lightScissor = true;  // the game's setting, copied into the floor
+
 // What the next game frame will draw, read from the game's state once, as plain arrays.
 FloorScene prepareFloor() {
     FloorScene s;
@@ -146,6 +149,8 @@ FloorScene prepareFloor() {
             light.red = l.red, light.green = l.green, light.blue = l.blue;
             light.coords = buffer.coords;
             light.half = buffer.half, light.casterCount = buffer.casterCount;
+            light.scissor = lightScissor;
+            lightScissorBox(texture->vertices.data(), l.x, l.y, l.angle, light.box);
             sheet.lights.push_back(std::move(light));
         }
         s.lightSheets.push_back(std::move(sheet));
@@ -250,6 +255,8 @@ double elapsedMs(std::chrono::steady_clock::time_point since) {
 // the game frame's, the counters hold both means, their ratio and whether the pixels match.
 void BM_FrameAgainstFloor(benchmark::State& state) {
     const auto scene = static_cast<Scene>(state.range(0));
+    lightScissor = state.range(1) != 0;
+    setLightScissorEnabled(lightScissor);
     buildScene(scene);
     const FloorScene floor = prepareFloor();
     renderFrame();
@@ -294,17 +301,18 @@ void BM_FrameAgainstFloor(benchmark::State& state) {
     state.counters["sprites"] = sprites;
     const char* names[] = {"map view, 300 quads", "map view, 100000 quads",
                            "heavy play: 110 boxes, 10 cars, 300 quads", "worst case: 199 lights, 3999 sprites"};
-    state.SetLabel(names[scene]);
+    state.SetLabel(std::string(names[scene]) + (lightScissor ? "" : ", lights not cut to their boxes"));
+    setLightScissorEnabled(true);
     clearActors();
 }
 BENCHMARK(BM_FrameAgainstFloor)
-    ->Arg(kMapView300)
-    ->Arg(kMapView100k)
+    ->Args({kMapView300, 1})
+    ->Args({kMapView100k, 1})
     ->Iterations(150)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime();
-BENCHMARK(BM_FrameAgainstFloor)->Arg(kHeavyPlay)->Iterations(20)->Unit(benchmark::kMillisecond)->UseManualTime();
-BENCHMARK(BM_FrameAgainstFloor)->Arg(kWorstCase)->Iterations(6)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_FrameAgainstFloor)->Args({kHeavyPlay, 1})->Args({kHeavyPlay, 0})->Iterations(20)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_FrameAgainstFloor)->Args({kWorstCase, 1})->Args({kWorstCase, 0})->Iterations(6)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 double frameMsTotal = 0;
 void timedFrame() {

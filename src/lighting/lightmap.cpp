@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "core/camera.h"
+#include "core/units.h"
 #include "lighting/shadow_quad.h"
 #include "render/texture.h"
 #include "render/view.h"
@@ -18,6 +19,11 @@ namespace {
 constexpr float kLightRange = 800.0f;     // world units from the camera; farther lights are skipped
 constexpr float kFaceLightScale = 0.88f;  // the casters' own faces get a slightly smaller light
 constexpr float kFaceLightAlpha = 0.55f;  // ... and a dimmer one
+
+// Pixels added around a light's box, beyond the rounding outward, for GL's own arithmetic.
+constexpr double kScissorSlack = 2.0;
+
+bool scissorEnabled = true;
 
 // Kept across frames: it only grows, so the pass allocates nothing once it has seen its
 // largest light.
@@ -105,6 +111,13 @@ void drawQueuedLights(Texture& texture, Vec2f camera) {
             buildLightVertices(lightVertices, texture.vertices.data(), {light.x, light.y});
             // The buffer may have grown, so its address is handed over for every light.
             glVertexPointer(2, GL_INT, 0, lightVertices.coords.data());
+            if (scissorEnabled) {
+                // Every colour the light writes lies in its quad, and each light sets the stencil
+                // in its quad before reading it, so shadow fill outside the quad is wasted work.
+                GLint box[4];
+                lightScissorBox(texture.vertices.data(), light.x, light.y, light.angle, box);
+                glScissor(box[0], box[1], box[2], box[3]);
+            }
             drawLight(light);
         }
     }
@@ -132,12 +145,14 @@ void renderLightmap() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);  // lights add up
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    if (scissorEnabled) glEnable(GL_SCISSOR_TEST);
 
     for (const auto& texture : allTextures) {
         if (texture->queues.lightCount <= 0) continue;
         drawQueuedLights(*texture, camera);
     }
 
+    glDisable(GL_SCISSOR_TEST);
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisable(GL_STENCIL_TEST);
@@ -156,6 +171,43 @@ void renderLightmap() {
 
     glViewport(0, 0, static_cast<GLsizei>(window.x), static_cast<GLsizei>(window.y));
 }
+
+void lightScissorBox(const int32_t corners[8], float x, float y, float angle, int32_t box[4]) {
+    const double size = static_cast<GLsizei>(lightmapWidth);
+    const double sizeY = static_cast<GLsizei>(lightmapHeight);
+    box[0] = 0, box[1] = 0, box[2] = static_cast<int32_t>(size), box[3] = static_cast<int32_t>(sizeY);
+    const Vec2f camera = cameraPosition();
+    const Vec2f view = viewSize();
+    const Vec2f scale = zoom();
+    // The world transform (rotate by r, then translate, then scale) and the y-down projection,
+    // as GL applies them to the light quad turned by the light's angle.
+    const double r = rotation() * kPiDouble / 180.0, a = angle * kPiDouble / 180.0;
+    const double cr = std::cos(r), sr = std::sin(r), ca = std::cos(a), sa = std::sin(a);
+    double minX = HUGE_VAL, minY = HUGE_VAL, maxX = -HUGE_VAL, maxY = -HUGE_VAL;
+    for (const double s : {1.0, static_cast<double>(kFaceLightScale)}) {
+        for (int k = 0; k < 4; ++k) {
+            const double vx = s * corners[2 * k], vy = s * corners[2 * k + 1];
+            const double wx = x + ca * vx - sa * vy, wy = y + sa * vx + ca * vy;
+            const double tx = scale.x * (wx - camera.x), ty = scale.y * (wy - camera.y);
+            const double ex = cr * tx - sr * ty, ey = sr * tx + cr * ty;
+            const double px = (ex / (view.x / 2.0) + 1.0) / 2.0 * size;
+            const double py = (-ey / (view.y / 2.0) + 1.0) / 2.0 * sizeY;
+            minX = std::min(minX, px), maxX = std::max(maxX, px);
+            minY = std::min(minY, py), maxY = std::max(maxY, py);
+        }
+    }
+    if (!std::isfinite(minX) || !std::isfinite(maxX) || !std::isfinite(minY) || !std::isfinite(maxY)) return;
+    const double left = std::clamp(std::floor(minX) - kScissorSlack, 0.0, size);
+    const double right = std::clamp(std::ceil(maxX) + kScissorSlack, 0.0, size);
+    const double bottom = std::clamp(std::floor(minY) - kScissorSlack, 0.0, sizeY);
+    const double top = std::clamp(std::ceil(maxY) + kScissorSlack, 0.0, sizeY);
+    box[0] = static_cast<int32_t>(left);
+    box[1] = static_cast<int32_t>(bottom);
+    box[2] = static_cast<int32_t>(right - left);
+    box[3] = static_cast<int32_t>(top - bottom);
+}
+
+void setLightScissorEnabled(bool enabled) { scissorEnabled = enabled; }
 
 void compositeLightmap() {
     const Vec2f camera = cameraPosition();

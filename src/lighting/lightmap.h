@@ -1,7 +1,17 @@
 // lightmap.h: renders the queued lights with stencil shadows and multiplies them over the scene.
 #pragma once
+#include <cstdint>
 
 // Draws and empties every sheet's queued lights, with shadows, into the lightmap texture;
 // GL context required.
 void renderLightmap();
 void compositeLightmap();  // multiplies the lightmap over the view, in world coordinates
+
+// Lightmap pixels (x, y, width, height from the bottom-left corner) that a light quad with these
+// corners (world units, relative to the light) covers at the light's position (world units) and
+// angle (degrees), at full and at face-light size, with pixels to spare; the whole lightmap when
+// the camera or the light is not finite. Reads the camera; no GL.
+void lightScissorBox(const int32_t corners[8], float x, float y, float angle, int32_t box[4]);
+// Whether each light's stencil and shadow draws are cut to its box (on at start); the lightmap's
+// pixels are the same either way.
+void setLightScissorEnabled(bool enabled);

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <vector>
+
 #include "core/camera.h"
 #include "render/view.h"
 #include "lighting/lightmap.h"
@@ -253,4 +256,71 @@ TEST_F(Lightmap, PassRestoresStateAndKeepsLinearFiltering) {
         EXPECT_EQ(magFilter, GL_LINEAR) << "texture " << name;
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// Cutting each light's stencil and shadow draws to its box must leave every lightmap pixel as it
+// was: random maps, lights and cameras (turned and zoomed), each pass drawn with and without
+// the cut over different stencil contents. The stencil outside the boxes shows the cut worked.
+TEST_F(Lightmap, ScissorPerLightChangesNoPixel) {
+    uint32_t seed = 7;
+    auto random = [&seed](float low, float high) {
+        seed = seed * 1664525u + 1013904223u;
+        return low + (high - low) * static_cast<float>(seed >> 8) / static_cast<float>(1u << 24);
+    };
+    Texture* sheets[2] = {findTexture("light1.png"), findTexture("light.png")};
+    ASSERT_NE(sheets[1], nullptr);
+    int scenesCut = 0;
+    constexpr int kScenes = 40;
+    for (int scene = 0; scene < kScenes; ++scene) {
+        clearMapQuads(true);
+        const float cx = random(-300, 300), cy = random(-300, 300);
+        const float turn = scene % 3 == 0 ? 0.0f : random(-180, 180);
+        const float zoomed = scene % 4 == 0 ? 1.0f : random(0.5f, 2.0f);
+        setCamera(cx, cy, 1024, 600, zoomed, zoomed, turn);
+        const int quadCount = static_cast<int>(random(0, 120));
+        for (int i = 0; i < quadCount; ++i) {
+            MapQuad& quad = registerQuad();
+            const Vec2f centre{cx + random(-700, 700), cy + random(-500, 500)};
+            const float half = random(3, 40), a = random(0, 6.3f);
+            for (int k = 0; k < 4; ++k) {
+                const float b = a + 1.5707964f * static_cast<float>(k);
+                quad.vertices[k] = {centre.x + half * std::cos(b), centre.y + half * std::sin(b)};
+            }
+            quad.center = centre;
+            quadCornersChanged(quad);
+        }
+        std::vector<LightSprite> lights(static_cast<size_t>(random(1, 30)));
+        for (LightSprite& l : lights) {
+            l.x = cx + random(-900, 900), l.y = cy + random(-700, 700), l.angle = random(-400, 400);
+            l.red = random(0, 1), l.green = random(0, 1), l.blue = random(0, 1);
+        }
+        std::vector<uint8_t> colour[2], stencil[2];
+        for (int cut = 0; cut < 2; ++cut) {
+            setLightScissorEnabled(cut == 1);
+            for (size_t i = 0; i < lights.size(); ++i) {
+                const LightSprite& l = lights[i];
+                pushLight(*sheets[i % 2], l.x, l.y, l.angle, l.red, l.green, l.blue, 0);
+            }
+            glClearStencil(cut == 0 ? 0x5A : 0xA5);
+            glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+            renderLightmap();
+            colour[cut].resize(512 * 512 * 4);
+            stencil[cut].resize(512 * 512);
+            glReadPixels(0, 0, 512, 512, GL_RGBA, GL_UNSIGNED_BYTE, colour[cut].data());
+            glReadPixels(0, 0, 512, 512, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, stencil[cut].data());
+        }
+        ASSERT_TRUE(colour[0] == colour[1]) << "scene " << scene;
+        // Where a light's shadow reached beyond its box, the uncut pass left a stencil the cut
+        // one never touched.
+        int untouchedOutside = 0;
+        for (size_t i = 0; i < stencil[0].size(); ++i) {
+            untouchedOutside += stencil[1][i] == 0xA5 && stencil[0][i] != 0x5A ? 1 : 0;
+        }
+        scenesCut += untouchedOutside > 0 ? 1 : 0;
+    }
+    setLightScissorEnabled(true);
+    glClearStencil(0);
+    clearMapQuads(true);
+    setCamera(0, 0, 1024, 600, 1, 1, 0);
+    EXPECT_GT(scenesCut, kScenes / 2);
 }
