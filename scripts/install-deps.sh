@@ -2,7 +2,7 @@
 # Installs the Debian packages the engine builds, runs and tests with. Quick when they are all there.
 set -euo pipefail
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang libclang-rt-14-dev
   libbox2d-dev libsoil-dev freeglut3-dev libglu1-mesa-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "actors/actor.h"
@@ -29,9 +30,18 @@ void loadMap() {
     const bool startUp = getWorld() == nullptr;
     if (startUp) createWorld();
     std::vector<uint8_t> bytes;
-    const bool readable = readMapFile(kMapFileName, bytes);
+    std::string problem;
+    const bool readable = readMapFile(kMapFileName, bytes, &problem);
     std::cout << "Loading map.txt" << std::endl;
-    if (!readable) return;
+    if (!readable) {
+        // A missing map is an empty one; anything else that is not a readable map is reported.
+        if (!problem.empty()) {
+            std::cerr << kMapFileName << " not loaded: " << problem
+                      << (startUp ? "; the map starts empty" : "; the current map stays")
+                      << std::endl;
+        }
+        return;
+    }
     if (!startUp) replaceWorld();
     std::cout << "File exist" << std::endl;
     const MapData map = decodeMap(bytes.data(), bytes.size());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -80,6 +82,8 @@ protected:
             fs::copy_file(entry.path(), dir / entry.path().filename());
     }
     void TearDown() override {
+        // The game's own diagnostics, sanitizer reports included, explain a failure.
+        if (HasFailure() && !dir.empty()) std::cerr << readFile(dir / "stderr.txt");
         if (pid > 0) {
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
@@ -96,7 +100,7 @@ protected:
         pid = fork();
         if (pid == 0) {
             if (chdir(dir.c_str()) != 0) _exit(126);
-            if (!freopen("stdout.txt", "w", stdout)) _exit(126);
+            if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(126);
             execl(KELVORAN_BINARY, KELVORAN_BINARY, static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -210,4 +214,22 @@ TEST_F(Game, ALevelBuiltWithTheMouseIsSavedAndComesBackOnTheNextStart) {
                        "End of loading\n"),
               std::string::npos)
         << out.substr(out.find("Loading map.txt"));
+}
+
+TEST_F(Game, ANamedPipeAsTheMapBlocksNeitherStartUpNorAReloadNorTheSave) {
+    fs::remove(dir / "map.txt");
+    ASSERT_EQ(mkfifo((dir / "map.txt").c_str(), 0644), 0);
+    start();  // the window appears: the start-up did not wait for a writer
+    key("7");
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    const std::string out = readFile(dir / "stdout.txt");
+    EXPECT_NE(out.find("Creating Lightmap texture: 512 x 512\nLoading map.txt\nLoading map.txt\n"),
+              std::string::npos);
+    EXPECT_EQ(out.find("File exist"), std::string::npos);
+    EXPECT_EQ(readFile(dir / "stderr.txt"),
+              "map.txt not loaded: it is a named pipe, not a regular file; the map starts empty\n"
+              "map.txt not loaded: it is a named pipe, not a regular file; the current map stays\n"
+              "Map not saved: cannot replace map.txt: not a regular file\n");
+    EXPECT_TRUE(fs::is_fifo(dir / "map.txt"));
 }
