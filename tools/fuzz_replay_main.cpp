@@ -22,10 +22,10 @@ int main(int argc, char** argv) {
         std::error_code error;
         if (fs::is_directory(argv[i], error)) {
             for (const auto& entry : fs::directory_iterator(argv[i], error)) {
-                if (entry.is_regular_file()) inputs.push_back(entry.path());
+                if (entry.is_regular_file()) inputs.push_back(fs::absolute(entry.path()));
             }
         } else if (fs::is_regular_file(argv[i], error)) {
-            inputs.emplace_back(argv[i]);
+            inputs.push_back(fs::absolute(argv[i]));  // a target may change folder
         } else {
             std::cerr << argv[i] << ": not an input file or folder\n";
             return 1;
