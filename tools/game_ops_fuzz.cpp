@@ -105,12 +105,12 @@ void runOperation(Reader& in) {
         }
         case 4: onKeyDown('3', 0, 0); break;  // a square
         case 5: onKeyDown('4', 0, 0); break;  // end the drag
-        case 6: {  // snap one quad to the grid directly
-            if (!mapQuads.empty()) snapToGrid(*mapQuads[in.byte() % mapQuads.size()]);
-            const int x = in.byte() * 4, y = in.byte() * 600 / 256;
-            onMouseMove(x, y);  // lets the body catch up, as the editor's next motion does
+        case 6:  // a double click: selects what is under the cursor, grabs it, snaps it
+            for (int i = 0; i < 2; ++i) {
+                onMouseButton(kLeftButton, 0, 0, 0);
+                onMouseButton(kLeftButton, 1, 0, 0);
+            }
             break;
-        }
         case 7: reloadFrom(in.bytes(in.byte() * kMaxMapBytes / 255)); break;
         case 8: {  // save: the file then holds exactly the current quads
             onKeyDown('9', 0, 0);

@@ -3,8 +3,11 @@
 
 #include <GL/gl.h>
 #include <SOIL/SOIL.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <iostream>
 #include <map>
 
@@ -134,7 +137,13 @@ void loadSheet(Texture& texture, const std::string& fileName, int32_t width, int
     texture.fileName = fileName;
     textureRegistry[fileName] = &texture;  // a reload under the same name wins
     texture.glName = imageLoader(fileName);
-    texture.loaded = texture.glName != 0;  // a missing image is silent: texture 0 is drawn
+    texture.loaded = texture.glName != 0;  // texture 0 is drawn in its place
+    // A file that is not there at all is reported here; what is wrong inside an image file is
+    // the image decoder's to say.
+    if (!texture.loaded && imageLoaderUsesGl() && access(fileName.c_str(), F_OK) != 0) {
+        std::cerr << fileName << " not loaded: " << std::strerror(errno)
+                  << "; its sprites are drawn untextured" << std::endl;
+    }
     layoutSheet(texture, width, height, anchorX, anchorY, columns, rows, std::cout);
     if (imageLoaderUsesGl()) glDisable(GL_TEXTURE_2D);
 }
