@@ -101,6 +101,8 @@ protected:
         if (pid == 0) {
             if (chdir(dir.c_str()) != 0) _exit(126);
             if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(126);
+            // The sanitizer pass keeps the GL driver loaded in the game alone (see CMakeLists).
+            if (const char* driver = getenv("KELVORAN_GAME_PRELOAD")) setenv("LD_PRELOAD", driver, 1);
             execl(KELVORAN_BINARY, KELVORAN_BINARY, static_cast<char*>(nullptr));
             _exit(127);
         }
