@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -148,6 +149,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const char* folder = mkdtemp(inMemory);
     if (folder == nullptr) folder = mkdtemp(onDisk);
     if (folder == nullptr || chdir(folder) != 0) std::abort();
+    static std::string workFolder;
+    workFolder = folder;
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(workFolder, ignored);
+    });
     return 0;
 }
 

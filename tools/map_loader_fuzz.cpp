@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -32,6 +33,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const char* folder = mkdtemp(inMemory);
     if (folder == nullptr) folder = mkdtemp(onDisk);
     if (folder == nullptr || chdir(folder) != 0) std::abort();
+    static std::string workFolder;
+    workFolder = folder;
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(workFolder, ignored);
+    });
     setImageLoader(noImage);
     std::ostringstream quiet;
     std::streambuf* console = std::cout.rdbuf(quiet.rdbuf());
