@@ -1,12 +1,14 @@
 # Two commands on a fresh Debian machine: `make run` and `make test`.
 BUILD ?= build
 RELEASE ?= build-release
-JOBS ?= 2
+SANITIZE_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS ?= $(basename $(notdir $(wildcard tools/*_fuzz.cpp)))
+SOAK_SECONDS ?= 600
+JOBS ?= 2
 
-.PHONY: deps build release run test bench screenshot fuzz clean
+.PHONY: deps build release run test sanitize bench screenshot fuzz soak clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -23,8 +25,17 @@ release: deps
 run: release
 	@bash scripts/run.sh $(RELEASE)
 
+# The whole suite, then the whole suite again built with clang under AddressSanitizer,
+# UndefinedBehaviorSanitizer and LeakSanitizer.
 test: build
 	@bash scripts/test.sh $(BUILD)
+	@$(MAKE) --no-print-directory sanitize
+
+sanitize: deps
+	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+	  -DKELVORAN_WERROR=ON -DKELVORAN_SANITIZE=ON -DKELVORAN_BENCH=OFF >/dev/null
+	@cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	@bash scripts/test.sh $(SANITIZE_BUILD)
 
 bench:
 	@bash scripts/install-deps.sh bench
@@ -39,5 +50,10 @@ fuzz:
 	@bash scripts/install-deps.sh fuzz
 	@bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
+# The real game under Xvfb for SOAK_SECONDS with scripted X input, sampling its memory.
+soak: build
+	@bash scripts/install-deps.sh soak
+	@bash scripts/soak.sh $(BUILD) $(SOAK_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(RELEASE)
+	rm -rf $(BUILD) $(RELEASE) $(SANITIZE_BUILD) $(FUZZ_BUILD)

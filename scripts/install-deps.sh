@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the engine builds, runs and tests with; with the argument `bench`
-# also what the benchmarks' plot needs, with `fuzz` the clang toolchain the libFuzzer targets
-# need. Quick when they are all there.
+# Installs the Debian packages the engine builds, runs and tests with (clang for the sanitizer
+# pass and the fuzz targets included); with the argument `bench` or `soak` also gnuplot for their
+# plots. Quick when they are all there.
 set -euo pipefail
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang libclang-rt-14-dev
   libbox2d-dev libsoil-dev freeglut3-dev libglu1-mesa-dev libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcairo2-dev fonts-dejavu-core
@@ -12,8 +12,8 @@ packages=(
 )
 for group in "$@"; do
   case "$group" in
-    bench) packages+=(gnuplot-nox) ;;
-    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    bench | soak) packages+=(gnuplot-nox) ;;
+    fuzz) ;;
     *) echo "install-deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
 done

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "actors/actor.h"
@@ -28,7 +29,9 @@ MapReader mapReader = readMapFromDisk;
 
 }  // namespace
 
-bool readMapFromDisk(std::vector<uint8_t>& bytes) { return readMapFile(kMapFileName, bytes); }
+bool readMapFromDisk(std::vector<uint8_t>& bytes, std::string* problem) {
+    return readMapFile(kMapFileName, bytes, problem);
+}
 
 void setMapReader(MapReader reader) { mapReader = reader ? reader : readMapFromDisk; }
 
@@ -36,9 +39,18 @@ bool loadMap() {
     const bool startUp = getWorld() == nullptr;
     if (startUp) createWorld();
     std::vector<uint8_t> bytes;
-    const bool readable = mapReader(bytes);
+    std::string problem;
+    const bool readable = mapReader(bytes, &problem);
     std::cout << "Loading map.txt" << std::endl;
-    if (!readable) return false;
+    if (!readable) {
+        // A missing map is an empty one; anything else that is not a readable map is reported.
+        if (!problem.empty()) {
+            std::cerr << kMapFileName << " not loaded: " << problem
+                      << (startUp ? "; the map starts empty" : "; the current map stays")
+                      << std::endl;
+        }
+        return false;
+    }
     if (!startUp) {
         recordWholeMap("reload map.txt");
         replaceWorld();

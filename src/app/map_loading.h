@@ -1,6 +1,7 @@
 // map_loading.h: loading map.txt into the running game, at start-up and on keys 7 and 8.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // At start-up (no world yet) creates the physics world, then reads map.txt. On a reload, once
@@ -11,8 +12,9 @@
 bool loadMap();
 
 // Where loadMap gets the bytes of map.txt: fills bytes and returns true, or returns false (bytes
-// empty) when there is no readable file. The default reads map.txt in the working folder; the
+// empty) when there is no readable file, with the reason in problem (may be null; left empty for
+// a missing file, which is simply an empty map). The default reads map.txt in the working folder; the
 // recorder wraps it and the replay hands back the recorded bytes. nullptr restores the default.
-using MapReader = bool (*)(std::vector<uint8_t>& bytes);
+using MapReader = bool (*)(std::vector<uint8_t>& bytes, std::string* problem);
 void setMapReader(MapReader reader);
-bool readMapFromDisk(std::vector<uint8_t>& bytes);  // the default reader
+bool readMapFromDisk(std::vector<uint8_t>& bytes, std::string* problem);  // the default

@@ -188,8 +188,8 @@ int32_t recordReading(int32_t ms) {
     return ms;
 }
 
-bool readAndRecordMap(std::vector<uint8_t>& bytes) {
-    const bool readable = readMapFromDisk(bytes);
+bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string* problem) {
+    const bool readable = readMapFromDisk(bytes, problem);
     if (rec.fd < 0) return readable;
     flush();
     MapLoadKind kind = MapLoadKind::Unreadable;

@@ -22,7 +22,7 @@ std::string recordingPath();  // empty when not recording
 // The clock seam passes every reading (ms) through here; returns it unchanged.
 int32_t recordReading(int32_t ms);
 // A map reader (see setMapReader): reads map.txt from disk and records what it found.
-bool readAndRecordMap(std::vector<uint8_t>& bytes);
+bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string* problem);
 // Closes the start-up: the clock readings taken since beginRecording.
 void recordStartupDone();
 

@@ -1,6 +1,8 @@
 // sandbox_keys.cpp: the sandbox and editing keys, and the words they show when done.
 #include "app/sandbox_keys.h"
 
+#include <unistd.h>
+
 #include <string>
 
 #include "app/input.h"
@@ -69,7 +71,7 @@ void saveKey() {
         showMessage("Saved " + std::string(kMapFileName) + " (" +
                     counted(getQuadCount(), "quad", "quads") + ")");
     } else {
-        showFailure("Save failed: " + result.failure);
+        showMessage("Save failed: " + result.failure);  // saveMap has said so on standard error
     }
 }
 
@@ -77,8 +79,11 @@ void reloadKey() {
     if (loadMap()) {
         showMessage("Reloaded " + std::string(kMapFileName) + " (" +
                     counted(getQuadCount(), "quad", "quads") + ")");
+    } else if (access(kMapFileName, F_OK) != 0) {
+        showFailure("Reload failed: " + std::string(kMapFileName) + " is missing");
     } else {
-        showFailure("Reload failed: cannot read " + std::string(kMapFileName));
+        // The loader has said on standard error what is wrong with the file.
+        showMessage("Reload failed: cannot read " + std::string(kMapFileName));
     }
 }
 

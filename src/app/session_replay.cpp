@@ -57,7 +57,7 @@ void note(const std::string& text) {
 
 // Writes the recorded bytes where the game found them, so saves keep map.txt.bak as the game
 // did, and hands them to the load.
-bool recordedMap(std::vector<uint8_t>& bytes) {
+bool recordedMap(std::vector<uint8_t>& bytes, std::string* /*problem*/) {
     bytes.clear();
     const std::string path = player.settings.folder + "/map.txt";
     if (player.nextMap >= player.recording->maps.size()) {

@@ -14,6 +14,8 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/map_loading.h"
@@ -387,4 +389,73 @@ TEST_F(MapFileTest, SaveOverADirectoryFailsOnceAndLeavesItAlone) {
     ASSERT_EQ(stat("map.txt", &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
     EXPECT_FALSE(exists("map.txt.tmp"));
+}
+
+namespace {
+// Loads with both streams captured; the alarm turns a load blocked in open into a failure.
+std::pair<std::string, std::string> loadCapturingBoth() {
+    testing::internal::CaptureStderr();
+    alarm(10);
+    const std::string out = captureStdout(loadMap);
+    alarm(0);
+    return {out, testing::internal::GetCapturedStderr()};
+}
+
+void expectOneLineNaming(const std::string& err, const std::string& reason) {
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+    EXPECT_EQ(err.rfind("map.txt not loaded: ", 0), 0u) << err;
+    EXPECT_NE(err.find(reason), std::string::npos) << err;
+}
+}  // namespace
+
+// A pipe, a folder or a socket named map.txt is no map: it never blocks the game, at start-up or
+// on a reload, and each says so in one line on standard error while the console stays as it was.
+TEST_F(MapFileTest, AnythingButARegularFileIsReportedAndNeverBlocks) {
+    struct Case {
+        const char* reason;
+        int (*make)();
+    };
+    const Case cases[] = {
+        {"named pipe", [] { return mkfifo("map.txt", 0644); }},
+        {"directory", [] { return mkdir("map.txt", 0755); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        ASSERT_EQ(c.make(), 0);
+        auto [out, err] = loadCapturingBoth();  // start-up
+        EXPECT_EQ(out, "Loading map.txt\n");
+        expectOneLineNaming(err, c.reason);
+        EXPECT_NE(err.find("starts empty"), std::string::npos) << err;
+        ASSERT_NE(getWorld(), nullptr);
+        EXPECT_EQ(getQuadCount(), 0);
+
+        ASSERT_EQ(std::system("rm -rf map.txt"), 0);
+        Bytes file;
+        appendFloat(file, 1.0f);
+        appendRecord(file, kSquare);
+        writeFile("map.txt", file);
+        loadCapturingBoth();
+        b2World* world = getWorld();
+        ASSERT_EQ(std::system("rm -rf map.txt"), 0);
+        ASSERT_EQ(c.make(), 0);
+        std::tie(out, err) = loadCapturingBoth();  // reload
+        EXPECT_EQ(out, "Loading map.txt\n");
+        expectOneLineNaming(err, c.reason);
+        EXPECT_NE(err.find("current map stays"), std::string::npos) << err;
+        EXPECT_EQ(getWorld(), world);
+        EXPECT_EQ(getQuadCount(), 1);
+
+        // Saving never replaces it either, and says so.
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(saveMap().saved);
+        err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err.rfind("Map not saved: ", 0), 0u) << err;
+        EXPECT_NE(err.find("map.txt"), std::string::npos) << err;
+        EXPECT_FALSE(exists("map.txt.tmp"));
+        EXPECT_FALSE(exists("map.txt.bak.tmp"));
+
+        clearMapQuads(true);
+        destroyWorld();
+        ASSERT_EQ(std::system("rm -rf map.txt"), 0);
+    }
 }

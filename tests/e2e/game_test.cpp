@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,8 +16,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <iostream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <vector>
 #include <string>
@@ -86,6 +88,8 @@ protected:
             fs::copy_file(entry.path(), dir / entry.path().filename());
     }
     void TearDown() override {
+        // The game's own diagnostics, sanitizer reports included, explain a failure.
+        if (HasFailure() && !dir.empty()) std::cerr << readFile(dir / "stderr.txt");
         if (pid > 0) {
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
@@ -102,7 +106,9 @@ protected:
         pid = fork();
         if (pid == 0) {
             if (chdir(dir.c_str()) != 0) _exit(126);
-            if (!freopen("stdout.txt", "w", stdout)) _exit(126);
+            if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(126);
+            // The sanitizer pass keeps the GL driver loaded in the game alone (see CMakeLists).
+            if (const char* driver = getenv("KELVORAN_GAME_PRELOAD")) setenv("LD_PRELOAD", driver, 1);
             execl(KELVORAN_BINARY, KELVORAN_BINARY, static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -411,4 +417,22 @@ TEST_F(Game, AKilledGameLeavesARecordingThatReplaysUpToItsLastSecond) {
     // About three seconds were played; all but the last second reached the file.
     EXPECT_GE(std::stoi(out.substr(last + 18)), 100) << out.substr(last);
     EXPECT_NE(out.find("  Box - POS:100/-100/"), std::string::npos);
+}
+
+TEST_F(Game, ANamedPipeAsTheMapBlocksNeitherStartUpNorAReloadNorTheSave) {
+    fs::remove(dir / "map.txt");
+    ASSERT_EQ(mkfifo((dir / "map.txt").c_str(), 0644), 0);
+    start();  // the window appears: the start-up did not wait for a writer
+    key("7");
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    const std::string out = readFile(dir / "stdout.txt");
+    EXPECT_NE(out.find("Creating Lightmap texture: 512 x 512\nLoading map.txt\nLoading map.txt\n"),
+              std::string::npos);
+    EXPECT_EQ(out.find("File exist"), std::string::npos);
+    EXPECT_EQ(readFile(dir / "stderr.txt"),
+              "map.txt not loaded: it is a named pipe, not a regular file; the map starts empty\n"
+              "map.txt not loaded: it is a named pipe, not a regular file; the current map stays\n"
+              "Map not saved: cannot replace map.txt: not a regular file\n");
+    EXPECT_TRUE(fs::is_fifo(dir / "map.txt"));
 }

@@ -203,8 +203,11 @@ TEST(TextureLoadingGl, MissingImageGivesNameZeroAndStillPrintsItsGrid) {
     ASSERT_EQ(chdir(folder), 0);
     ASSERT_TRUE(imageLoaderUsesGl());
     Texture& t = createTexture();
+    testing::internal::CaptureStderr();
     const std::string out =
         captureStdout([&] { loadSheet(t, "hud2.png", 25, 45, 11, 21, 4, 2); });
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "hud2.png: cannot open: No such file or directory\n");
     EXPECT_EQ(t.glName, 0u);
     EXPECT_FALSE(t.loaded);
     EXPECT_EQ(t.frameCount, 8);
@@ -220,7 +223,9 @@ TEST(TextureLoadingGl, RealSheetLoadsAndTheLightmapIsMadeOnce) {
     openTestWindow(64, 64);
     ASSERT_EQ(chdir(KELVORAN_ASSETS), 0);
     Texture& t = createTexture();
+    testing::internal::CaptureStderr();
     captureStdout([&] { loadSheet(t, "hud2.png", 25, 45, 11, 21, 4, 2); });
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_NE(t.glName, 0u);
     EXPECT_TRUE(t.loaded);
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));  // the loader's enable is undone
