@@ -30,8 +30,14 @@ void* operator new(size_t size) {
     if (void* p = std::malloc(size > 0 ? size : 1)) return p;
     throw std::bad_alloc();
 }
+// The nothrow forms too, so that every plain delete frees what one of these allocated.
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    largestRequest = std::max(largestRequest, size);
+    return std::malloc(size > 0 ? size : 1);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 const PngLimits kGameLimits{16384, kMaxDecodedImageBytes};
@@ -234,7 +240,7 @@ TEST(PngSheetsGl, StarterSheetsGiveTheSameTexturesAsTheImageLibraryLoadingThemIt
         SCOPED_TRACE(s.fileName);
         const GLuint old = SOIL_load_OGL_texture(s.fileName, SOIL_LOAD_AUTO, SOIL_CREATE_NEW_ID,
                                                  SOIL_FLAG_POWER_OF_TWO);
-        Texture& sheet = *new Texture();
+        Texture& sheet = createTexture();
         captureStdout([&] {
             loadSheet(sheet, s.fileName, s.width, s.height, s.anchorX, s.anchorY, s.columns, s.rows);
         });
@@ -255,7 +261,7 @@ TEST(PngSheetsGl, BadSheetsSayWhyOnStandardErrorAndLoadAsTextureZero) {
     std::string expectedOut;
     for (const SheetSpec& s : startupSheets) {
         std::ostringstream grid;
-        layoutSheet(*new Texture(), s.width, s.height, s.anchorX, s.anchorY, s.columns, s.rows, grid);
+        layoutSheet(createTexture(), s.width, s.height, s.anchorX, s.anchorY, s.columns, s.rows, grid);
         expectedOut += grid.str();
         const std::string name = s.fileName;
         std::vector<uint8_t> bytes = readFile(std::string(KELVORAN_ASSETS) + "/" + name);

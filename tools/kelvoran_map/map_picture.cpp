@@ -3,6 +3,7 @@
 // Everything is placed in pixels, so lines and text keep their size at any zoom.
 #include "kelvoran_map/map_picture.h"
 
+#include <fontconfig/fontconfig.h>
 #include <cairo-svg.h>
 #include <cairo.h>
 
@@ -300,6 +301,10 @@ bool drawMapPicture(const MapReport& report, const std::string& path, const Pict
         }
     }
     cairo_surface_destroy(surface);
+    // Hand back the font caches cairo and fontconfig keep for the process; a later picture
+    // builds them again.
+    cairo_debug_reset_static_data();
+    FcFini();
     if (status != CAIRO_STATUS_SUCCESS) {
         error = path + ": cannot write the picture (" + cairo_status_to_string(status) + ")";
         return false;
