@@ -137,7 +137,9 @@ void playEntry(const Entry& entry) {
             if (player.settings.watch) onReshape(a, b);
             else setWindowSize(static_cast<float>(a), static_cast<float>(b));
             break;
-        case Entry::Tag::Close: unloadAllTextures(player.settings.watch); break;
+        case Entry::Tag::Close:
+            if (player.settings.watch) releaseGlTextures();
+            break;
         case Entry::Tag::Checkpoint: checkHash(entry); return;
         case Entry::Tag::End:
             checkHash(entry);

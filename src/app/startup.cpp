@@ -31,10 +31,11 @@ constexpr Vec2f kSpawnPoint = {10.0f, 20.0f};
 constexpr unsigned kDisplayMode = GLUT_DOUBLE | GLUT_ALPHA | GLUT_STENCIL;
 static_assert(kDisplayMode == 42, "the display mode the lighting relies on");
 
-// Runs while the window and its context still exist, so the GL textures can be deleted.
+// Runs while the window and its context still exist, so the GL textures can be deleted; the
+// sheet records stay until shutdownGame, after the actors and quads that point at them.
 void releaseGlResources() {
     recordClose();
-    unloadAllTextures(true);
+    releaseGlTextures();
 }
 
 // The window system's clock, each reading written to the session recording on its way.

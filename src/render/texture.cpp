@@ -71,8 +71,8 @@ Texture& createTexture() {
     return *allTextures.back();
 }
 
-void unloadAllTextures(bool deleteGlTextures) {
-    if (deleteGlTextures && imageLoaderUsesGl()) {
+void releaseGlTextures() {
+    if (imageLoaderUsesGl()) {
         for (const auto& texture : allTextures) {
             const GLuint name = texture->glName;
             if (name != 0) glDeleteTextures(1, &name);
@@ -80,6 +80,12 @@ void unloadAllTextures(bool deleteGlTextures) {
         const GLuint lightmap = lightmapTexture;
         if (lightmap != 0) glDeleteTextures(1, &lightmap);
     }
+    for (const auto& texture : allTextures) texture->glName = 0;
+    lightmapTexture = 0;
+}
+
+void unloadAllTextures(bool deleteGlTextures) {
+    if (deleteGlTextures) releaseGlTextures();
     lightmapTexture = 0;
     textureRegistry.clear();
     frontLayerSheets.clear();

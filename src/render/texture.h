@@ -36,8 +36,11 @@ extern Texture* carTexture;                     // nullptr until loaded
 
 // Creates an empty record at the end of allTextures, which owns it.
 Texture& createTexture();
+// Deletes the sheets' and the lightmap's GL textures (the context must be current); the records
+// stay, with GL name 0, for actors and quads that still point at them.
+void releaseGlTextures();
 // Deletes every record and empties the registry and lists; with deleteGlTextures (the context
-// must be current) the sheets' and the lightmap's GL textures are deleted as well.
+// must be current) the GL textures go first.
 void unloadAllTextures(bool deleteGlTextures);
 
 extern uint32_t lightmapTexture;               // GL name owned here; 0 until created
