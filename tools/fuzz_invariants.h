@@ -2,11 +2,14 @@
 // current world, and finite, in-range shadow geometry. A broken invariant aborts (a finding).
 #pragma once
 #include <box2d/box2d.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <set>
 #include <vector>
 
@@ -17,6 +20,24 @@
 #include "map/physics_world.h"
 
 namespace fuzz {
+
+// Makes a fresh working folder named after prefix, in memory where there is one (the disk would
+// make every input wait for it), removed when the process exits; returns its path. With enter,
+// the process moves into it.
+inline std::string makeWorkFolder(const std::string& prefix, bool enter) {
+    std::string inMemory = "/dev/shm/" + prefix + "-XXXXXX";
+    std::string onDisk = "/tmp/" + prefix + "-XXXXXX";
+    const char* folder = mkdtemp(inMemory.data());
+    if (folder == nullptr) folder = mkdtemp(onDisk.data());
+    if (folder == nullptr || (enter && chdir(folder) != 0)) std::abort();
+    static std::string made;
+    made = folder;
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(made, ignored);
+    });
+    return made;
+}
 
 [[noreturn]] inline void fail(const char* what) {
     std::fprintf(stderr, "invariant broken: %s\n", what);

@@ -143,18 +143,7 @@ void runOperation(Reader& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // A folder in memory where there is one: the disk would make every input wait for it.
-    char inMemory[] = "/dev/shm/kelvoran-ops-fuzz-XXXXXX";
-    char onDisk[] = "/tmp/kelvoran-ops-fuzz-XXXXXX";
-    const char* folder = mkdtemp(inMemory);
-    if (folder == nullptr) folder = mkdtemp(onDisk);
-    if (folder == nullptr || chdir(folder) != 0) std::abort();
-    static std::string workFolder;
-    workFolder = folder;
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(workFolder, ignored);
-    });
+    fuzz::makeWorkFolder("kelvoran-ops-fuzz", true);
     return 0;
 }
 

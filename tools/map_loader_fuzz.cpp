@@ -27,18 +27,7 @@ uint32_t noImage(const std::string&) { return 0; }
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // A folder in memory where there is one: the disk would make every input wait for it.
-    char inMemory[] = "/dev/shm/kelvoran-fuzz-XXXXXX";
-    char onDisk[] = "/tmp/kelvoran-fuzz-XXXXXX";
-    const char* folder = mkdtemp(inMemory);
-    if (folder == nullptr) folder = mkdtemp(onDisk);
-    if (folder == nullptr || chdir(folder) != 0) std::abort();
-    static std::string workFolder;
-    workFolder = folder;
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(workFolder, ignored);
-    });
+    fuzz::makeWorkFolder("kelvoran-fuzz", true);
     setImageLoader(noImage);
     std::ostringstream quiet;
     std::streambuf* console = std::cout.rdbuf(quiet.rdbuf());

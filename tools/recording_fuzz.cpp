@@ -25,7 +25,7 @@ namespace {
 constexpr size_t kMaxEntriesPlayed = 4000;
 constexpr int64_t kMaxPassesPlayed = 20000;
 
-std::string workFolder;  // made at start, removed at exit
+std::string workFolder;  // where each replay runs; made at start, removed at exit
 
 void checkDecoded(const Recording& recording, size_t size) {
     if (recording.goodBytes > size) fuzz::fail("a recording read past its end");
@@ -54,13 +54,7 @@ std::vector<uint8_t> wellFormedFile(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char pattern[] = "/tmp/kelvoran-recording-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    workFolder = pattern;
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(workFolder, ignored);
-    });
+    workFolder = fuzz::makeWorkFolder("kelvoran-recording-fuzz", false);
     return 0;
 }
 
