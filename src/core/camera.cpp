@@ -39,6 +39,9 @@ Vec2f zoom() { return {camera.zoomX, camera.zoomY}; }
 float rotation() { return camera.rotation; }
 
 Vec2f screenToWorld(float px, float py) {
+    // A window reshaped to nothing (minimised, say) has no pixels to map; its every point is the
+    // view's centre rather than the NaN a division by zero would make.
+    if (!(camera.windowWidth > 0.0f && camera.windowHeight > 0.0f)) return {camera.x, camera.y};
     const float vx = (px - camera.windowWidth / 2) / camera.windowWidth * camera.viewWidth;
     const float vy = (py - camera.windowHeight / 2) / camera.windowHeight * camera.viewHeight;
     const double r = toRadians(static_cast<double>(camera.rotation));

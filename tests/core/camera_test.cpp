@@ -50,3 +50,13 @@ TEST(Camera, RotationTurnsTheScreenOffsetIntoTheWorld) {
     EXPECT_NEAR(right.x, 0.0f, 1e-3f);
     EXPECT_NEAR(right.y, -100.0f, 1e-3f);
 }
+
+TEST(Camera, AWindowWithNoAreaMapsEveryPixelToTheViewCentre) {
+    setCamera(12, -7, 1024, 600, 1, 1, 0);
+    for (const Vec2f size : {Vec2f{0, 0}, Vec2f{0, 600}, Vec2f{1024, 0}}) {
+        setWindowSize(size.x, size.y);
+        expectPoint(screenToWorld(300, 200), 12, -7);
+        expectPoint(screenToWorld(0, 0), 12, -7);
+    }
+    setWindowSize(1024, 600);
+}
