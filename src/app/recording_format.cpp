@@ -146,9 +146,13 @@ bool decodeEntry(Reader& in, int32_t& lastReading, Entry& entry) {
     if (in.failed() || readings > in.left()) return false;
     entry.readings.reserve(readings);
     for (uint64_t i = 0; i < readings; ++i) {
-        const int64_t value = static_cast<int64_t>(lastReading) + in.signedVarint();
-        if (in.failed() || value < INT32_MIN || value > INT32_MAX) return false;
-        lastReading = static_cast<int32_t>(value);
+        // Checked before adding: a damaged delta may be anywhere in the 64-bit range.
+        const int64_t delta = in.signedVarint();
+        if (in.failed() || delta < int64_t{INT32_MIN} - lastReading ||
+            delta > int64_t{INT32_MAX} - lastReading) {
+            return false;
+        }
+        lastReading = static_cast<int32_t>(lastReading + delta);
         entry.readings.push_back(lastReading);
     }
     // Values the handlers take as int or unsigned char.
