@@ -32,27 +32,13 @@
 #include "map/physics_world.h"
 #include "render/effects.h"
 #include "render/texture.h"
+#include "bench_support.h"
 #include "support/gl_window.h"
 
 namespace {
 
-class NullBuffer : public std::streambuf {
-protected:
-    int overflow(int c) override {
-        setp(buffer, buffer + sizeof buffer);
-        return traits_type::not_eof(c);
-    }
-    char buffer[256];
-};
-NullBuffer nullBuffer;
-std::ostream nullOut(&nullBuffer);
-
-template <class F>
-void quietly(F fn) {
-    std::streambuf* console = std::cout.rdbuf(&nullBuffer);
-    fn();
-    std::cout.rdbuf(console);
-}
+using bench::nullOut;
+using bench::quietly;
 
 constexpr float kCell = 48.0f;  // grid step, world units
 constexpr float kSide = 40.0f;  // square side
@@ -392,12 +378,7 @@ BENCHMARK(BM_StepsWhileEditingLargeMap)->Arg(1)->Arg(0)->Iterations(1)->Unit(ben
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    openTestWindow(1024, 600);
-    if (chdir(KELVORAN_ASSETS) != 0) {
-        std::perror(KELVORAN_ASSETS);
-        return 1;
-    }
-    quietly([] { loadAllTextures(); });
+    if (!bench::openWindowWithSheets()) return 1;
     createWorld();
     setWindowSize(1024, 600);
     setCamera(0, 0, 1024, 600, 1, 1, 0);

@@ -31,6 +31,7 @@
 #include "map/quad_index.h"
 #include "render/effects.h"
 #include "render/texture.h"
+#include "bench_support.h"
 #include "support/gl_window.h"
 
 // Every heap allocation of the program, counted. The replacements pair malloc with free by
@@ -52,25 +53,9 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-// Accepts and forgets everything written to it, formatting included.
-class NullBuffer : public std::streambuf {
-protected:
-    int overflow(int c) override {
-        setp(buffer, buffer + sizeof buffer);
-        return traits_type::not_eof(c);
-    }
-    char buffer[256];
-};
-NullBuffer nullBuffer;
-std::ostream nullOut(&nullBuffer);
-
-// Runs fn with std::cout sent to the null stream.
-template <class F>
-void quietly(F fn) {
-    std::streambuf* console = std::cout.rdbuf(&nullBuffer);
-    fn();
-    std::cout.rdbuf(console);
-}
+using bench::nullOut;
+using bench::nullBuffer;
+using bench::quietly;
 
 constexpr float kCell = 48.0f;  // grid step, world units
 constexpr float kSide = 40.0f;  // square side: 8-unit gaps, so no edge is covered
@@ -364,12 +349,7 @@ BENCHMARK(BM_StartUpToFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    openTestWindow(1024, 600);
-    if (chdir(KELVORAN_ASSETS) != 0) {
-        std::perror(KELVORAN_ASSETS);
-        return 1;
-    }
-    quietly([] { loadAllTextures(); });
+    if (!bench::openWindowWithSheets()) return 1;
     createWorld();
     setWindowSize(1024, 600);
     setCamera(0, 0, 1024, 600, 1, 1, 0);

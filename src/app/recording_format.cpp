@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/build_id.h"
@@ -275,8 +276,10 @@ std::vector<uint8_t> encodeArguments(const std::vector<std::string>& arguments) 
 }
 
 std::vector<uint8_t> encodeMapLoad(MapLoadKind kind, const std::vector<uint8_t>& bytes) {
-    std::vector<uint8_t> out{static_cast<uint8_t>(kind)};
-    if (kind == MapLoadKind::Bytes) out.insert(out.end(), bytes.begin(), bytes.end());
+    const bool withBytes = kind == MapLoadKind::Bytes;
+    std::vector<uint8_t> out(withBytes ? 1 + bytes.size() : 1);
+    out[0] = static_cast<uint8_t>(kind);
+    if (withBytes) std::copy(bytes.begin(), bytes.end(), out.begin() + 1);
     return out;
 }
 
