@@ -18,9 +18,10 @@
 #include "actors/box.h"
 #include "actors/car.h"
 #include "app/frame.h"
-#include "app/input.h"
-#include "app/main_loop.h"
+#include "game/input.h"
+#include "game/main_loop.h"
 #include "app/text.h"
+#include "app/window.h"
 #include "core/camera.h"
 #include "frame_floor.h"
 #include "lighting/lightmap.h"
@@ -29,7 +30,7 @@
 #include "map/map_editor.h"
 #include "map/map_file.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/effects.h"
 #include "render/texture.h"
 #include "bench_support.h"
@@ -67,7 +68,7 @@ std::vector<QuadRecord> mapRecords(int count) {
 void resetMap(int quads) {
     clearActors();
     clearMapQuads(true);
-    for (const auto& texture : allTextures) {
+    for (const auto& texture : allTextures()) {
         texture->queues.bursts.clear();
         emptyLightQueue(texture->queues);
         emptySpriteQueue(texture->queues);
@@ -119,10 +120,10 @@ FloorScene prepareFloor() {
     FloorScene s;
     const Vec2f camera = cameraPosition();
     s.cameraX = camera.x, s.cameraY = camera.y;
-    s.lightmapTexture = lightmapTexture;
+    s.lightmapTexture = lightmapTexture();
 
     LightVertices buffer;
-    for (const auto& texture : allTextures) {
+    for (const auto& texture : allTextures()) {
         if (texture->queues.lightCount <= 0) continue;
         FloorLightSheet sheet{floorSheet(*texture), {}};
         for (int32_t i = 0; i < texture->queues.lightCount; ++i) {
@@ -160,7 +161,7 @@ FloorScene prepareFloor() {
         if (!run.vertices.empty()) s.map.push_back(run);
         run = FloorMapDraw{};
     };
-    for (const auto& quad : mapQuads) {
+    for (const auto& quad : mapQuads()) {
         float minX = HUGE_VALF, maxX = -HUGE_VALF, minY = HUGE_VALF, maxY = -HUGE_VALF;
         bool inside = true;
         for (const Vec2f& v : quad->vertices) {
@@ -184,10 +185,10 @@ FloorScene prepareFloor() {
     // The sprites the actors queue, read from the queues and then taken out again; the lights
     // they queue again are the ones already in the queues.
     std::vector<int32_t> lightCounts;
-    for (const auto& texture : allTextures) lightCounts.push_back(texture->queues.lightCount);
+    for (const auto& texture : allTextures()) lightCounts.push_back(texture->queues.lightCount);
     drawActors();
-    for (size_t i = 0; i < allTextures.size(); ++i) allTextures[i]->queues.lightCount = lightCounts[i];
-    for (const auto& texture : allTextures) {
+    for (size_t i = 0; i < allTextures().size(); ++i) allTextures()[i]->queues.lightCount = lightCounts[i];
+    for (const auto& texture : allTextures()) {
         const SheetQueues& q = texture->queues;
         if (q.batchCount <= 0) continue;
         FloorSpriteSheet sheet{floorSheet(*texture), {}};
@@ -210,9 +211,9 @@ FloorScene prepareFloor() {
         emptySpriteQueue(texture->queues);
     }
 
-    s.carImage = carTexture->glName;
-    s.carX = static_cast<float>(static_cast<int32_t>(spawnPoint.x + 18.0f));
-    s.carY = static_cast<float>(static_cast<int32_t>(spawnPoint.y));
+    s.carImage = carTexture()->glName;
+    s.carX = static_cast<float>(static_cast<int32_t>(spawnPoint().x + 18.0f));
+    s.carY = static_cast<float>(static_cast<int32_t>(spawnPoint().y));
     s.carHalfW = 39, s.carHalfH = 16;
 
     const Texture& panel = *findTexture("hud0.png");
@@ -221,7 +222,7 @@ FloorScene prepareFloor() {
     s.hud.push_back({floorSheet(panel), firstVertex(panel, 0), 0, 630, 0, 1, true});
     s.hud.push_back({floorSheet(lamps), firstVertex(lamps, 1), 148, 560, 3, 1, false});
     s.hud.push_back({floorSheet(needle), firstVertex(needle, 0), 113, 511, -200, 1, false});
-    s.text = formatText("F:%i \n S:%i", scheduler.passesPerSecond, scheduler.stepsPerSecond);
+    s.text = formatText("F:%i \n S:%i", frameScheduler().passesPerSecond, frameScheduler().stepsPerSecond);
     return s;
 }
 
@@ -319,36 +320,39 @@ void BM_StepsWhileEditingLargeMap(benchmark::State& state) {
     const auto rawStart = std::chrono::steady_clock::now();
     for (int i = 0; i < 100; ++i) getWorld()->Step(0.01f, 5, 6);
     state.counters["raw_box2d_step_ms"] = elapsedMs(rawStart) / 100;
-    setClock(nullptr);
-    setFrameFunction(timedFrame);
+    Host timed = windowHost();
+    timed.frame = timedFrame;
+    const ScopedHost host(timed);
     frameMsTotal = 0;
     int32_t allFrames = 0, allSteps = 0;
     double passMs = 0, moveMs = 0;
     const int quadX = 52, quadY = 56;  // window pixels inside the square at (-480, -264)
     int32_t slowest = 1 << 30, fastest = 0, seconds = 0, frames = 0, drags = 0;
     for (auto _ : state) {
-        scheduler = FrameScheduler{};
+        resetScheduler();
         primeLoop();
-        scheduler.nextSecond = readClock() + 1000;
+        FrameScheduler schedule = frameScheduler();
+        schedule.nextSecond = readClock() + 1000;
+        setFrameScheduler(schedule);
         onMouseMove(quadX, quadY);
         onMouseButton(0, 0, quadX, quadY);  // select
         onMouseButton(0, 1, quadX, quadY);
         onMouseButton(0, 0, quadX, quadY);  // grab
         const int32_t start = readClock();
-        int32_t lastMotion = start, published = scheduler.nextSecond;
+        int32_t lastMotion = start, published = frameScheduler().nextSecond;
         while (readClock() - start < 5000) {
-            const int32_t framesBefore = scheduler.frames, stepsBefore = scheduler.steps;
+            const int32_t framesBefore = frameScheduler().frames, stepsBefore = frameScheduler().steps;
             const auto passStart = std::chrono::steady_clock::now();
             runPass();
             passMs += elapsedMs(passStart);
-            allFrames += scheduler.frames > framesBefore ? 1 : 0;
-            allSteps += scheduler.steps > stepsBefore ? scheduler.steps - stepsBefore : 0;
-            if (scheduler.nextSecond != published) {
-                published = scheduler.nextSecond;
+            allFrames += frameScheduler().frames > framesBefore ? 1 : 0;
+            allSteps += frameScheduler().steps > stepsBefore ? frameScheduler().steps - stepsBefore : 0;
+            if (frameScheduler().nextSecond != published) {
+                published = frameScheduler().nextSecond;
                 if (published - start > 1500) {  // the first second holds the start-up
-                    slowest = std::min(slowest, scheduler.stepsPerSecond);
-                    fastest = std::max(fastest, scheduler.stepsPerSecond);
-                    frames += scheduler.framesPerSecond;
+                    slowest = std::min(slowest, frameScheduler().stepsPerSecond);
+                    fastest = std::max(fastest, frameScheduler().stepsPerSecond);
+                    frames += frameScheduler().framesPerSecond;
                     ++seconds;
                 }
             }
@@ -361,7 +365,6 @@ void BM_StepsWhileEditingLargeMap(benchmark::State& state) {
         }
         onMouseButton(0, 1, quadX, quadY);  // snap on release
     }
-    setFrameFunction(nullptr);
     state.counters["frame_ms"] = frameMsTotal / std::max(allFrames, 1);
     state.counters["steps_in_5_s"] = allSteps;
     state.counters["step_ms"] = (passMs - frameMsTotal) / std::max(allSteps, 1);

@@ -12,7 +12,7 @@
 #include "app/frame.h"
 #include "lighting/shadow_quad.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/effects.h"
 #include "render/texture.h"
 #include "support/gl_window.h"

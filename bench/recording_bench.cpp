@@ -9,27 +9,27 @@
 
 #include "actors/actor.h"
 #include "actors/box.h"
-#include "app/main_loop.h"
-#include "app/recording.h"
-#include "app/session_replay.h"
-#include "app/startup.h"
-#include "app/state_hash.h"
+#include "game/main_loop.h"
+#include "session/recording.h"
+#include "session/session_replay.h"
+#include "game/game.h"
+#include "game/host.h"
+#include "game/state_hash.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
 namespace {
 int32_t now = 0;
 int32_t clockReading() { return recordReading(now); }
-uint32_t noImage(const std::string&) { return 0; }
 
 // The game without a window, with 100 crates on the starter map's start position.
 void startQuietGame() {
     static bool started = false;
     if (started) return;
     started = true;
-    setClock(clockReading);
-    setFrameFunction(queueOnlyFrame);
-    setImageLoader(noImage);
+    Host recorded = headlessHost();
+    recorded.clock = clockReading;
+    installHost(recorded);  // for the whole benchmark run
     captureStdout([] {
         int argc = 0;
         startGame(argc, nullptr, false, [](int&, char**) {});
@@ -41,8 +41,12 @@ void idlePasses(benchmark::State& state, bool recorded) {
     startQuietGame();
     const std::string path = "/tmp/kelvoran-bench-" + std::to_string(getpid()) + ".krec";
     if (recorded) beginRecording(path, 0, nullptr);
-    now = scheduler.nextStep - 1;  // before the next step and frame: every pass is idle
-    if (scheduler.nextFrame <= now) scheduler.nextFrame = now + 1;
+    now = frameScheduler().nextStep - 1;  // before the next step and frame: every pass is idle
+    if (frameScheduler().nextFrame <= now) {
+        FrameScheduler schedule = frameScheduler();
+        schedule.nextFrame = now + 1;
+        setFrameScheduler(schedule);
+    }
     for (auto _ : state) {
         if (recorded) recordedPass();
         else runPass();
@@ -56,7 +60,7 @@ void steppingPasses(benchmark::State& state, bool recorded) {
     const std::string path = "/tmp/kelvoran-bench-" + std::to_string(getpid()) + ".krec";
     if (recorded) beginRecording(path, 0, nullptr);
     for (auto _ : state) {
-        now = scheduler.nextStep;  // exactly one step due, and a frame every other pass
+        now = frameScheduler().nextStep;  // exactly one step due, and a frame every other pass
         captureStdout([recorded] {
             if (recorded) recordedPass();
             else runPass();

@@ -19,15 +19,15 @@
 #include "actors/box.h"
 #include "actors/car.h"
 #include "app/frame.h"
-#include "app/main_loop.h"
-#include "app/startup.h"
+#include "game/main_loop.h"
+#include "game/game.h"
 #include "core/camera.h"
 #include "map/map_codec.h"
 #include "map/map_draw.h"
 #include "map/map_editor.h"
 #include "map/map_file.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "map/quad_index.h"
 #include "render/effects.h"
 #include "render/texture.h"
@@ -83,7 +83,7 @@ std::vector<QuadRecord> mapRecords(int count) {
 }
 
 void clearBursts() {
-    for (const auto& texture : allTextures) texture->queues.bursts.clear();
+    for (const auto& texture : allTextures()) texture->queues.bursts.clear();
 }
 
 // What loadMap does with a file's bytes: a new world, the echoed records, the quads.
@@ -276,7 +276,7 @@ void BM_MapDrawFloor(benchmark::State& state) {
     resetMap(kViewQuads);
     worldView();
     std::vector<Vec2f> vertices, texCoords;
-    for (const auto& quad : mapQuads) {
+    for (const auto& quad : mapQuads()) {
         vertices.insert(vertices.end(), quad->vertices, quad->vertices + 4);
         texCoords.insert(texCoords.end(), quad->texCoords, quad->texCoords + 4);
     }

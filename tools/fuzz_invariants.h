@@ -17,7 +17,7 @@
 #include "actors/body_actor.h"
 #include "lighting/shadow_quad.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 
 namespace fuzz {
 
@@ -51,13 +51,13 @@ inline void checkBodies() {
     b2World* world = getWorld();
     if (world == nullptr) fail("no current world");
     std::set<const b2Body*> owned = {getGroundBody()};
-    for (const auto& quad : mapQuads) {
+    for (const auto& quad : mapQuads()) {
         if (quad->body == nullptr) continue;
         if (quad->editMode != 4 && !isValidBodyPolygon(quad->vertices)) fail("quad body on unsound corners");
         if (quad->body->GetWorld() != world) fail("quad body in another world");
         if (!owned.insert(quad->body).second) fail("two quads share a body");
     }
-    for (const auto& actor : actors) {
+    for (const auto& actor : allActors()) {
         const auto* physical = dynamic_cast<const BodyActor*>(actor.get());
         if (physical == nullptr) continue;
         if (physical->body == nullptr) fail("actor without its body");
@@ -102,8 +102,8 @@ inline void checkAll() {
     checkBodies();
     static LightVertices buffer;
     std::vector<Vec2f> lights = {{0, 0}, {1e30f, -1e30f}, {-1e30f, 1e30f}};
-    for (size_t i = 0; i < mapQuads.size() && i < 6; ++i) {
-        const MapQuad& quad = *mapQuads[i];
+    for (size_t i = 0; i < mapQuads().size() && i < 6; ++i) {
+        const MapQuad& quad = *mapQuads()[i];
         lights.push_back(quad.center);
         lights.push_back({quad.vertices[0].x - 5, quad.vertices[0].y - 5});
         lights.push_back({quad.vertices[2].x + 5, quad.vertices[2].y + 5});
@@ -111,7 +111,7 @@ inline void checkAll() {
     }
     const int32_t lightQuad[8] = {-300, -300, 300, -300, 300, 300, -300, 300};
     for (const Vec2f& light : lights) {
-        for (const auto& quad : mapQuads) checkShadow(*quad, buildShadowQuad(*quad, light));
+        for (const auto& quad : mapQuads()) checkShadow(*quad, buildShadowQuad(*quad, light));
         buildLightVertices(buffer, lightQuad, light);
         if (buffer.casterCount < 0 || buffer.casterCount > getQuadCount()) fail("caster count out of range");
         if (4 * (buffer.casterCount + 1) > buffer.half) fail("light buffer too small for its casters");

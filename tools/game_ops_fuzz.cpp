@@ -17,13 +17,13 @@
 
 #include "actors/actor.h"
 #include "actors/rocket.h"
-#include "app/headless.h"
-#include "app/input.h"
+#include "session/headless.h"
+#include "game/input.h"
 #include "fuzz_invariants.h"
 #include "map/map_codec.h"
 #include "map/map_file.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 
 namespace {
 
@@ -77,10 +77,10 @@ void reloadFrom(const std::vector<uint8_t>& bytes) {
     onKeyDown('7', 0, 0);
     onKeyUp('7', 0, 0);
     const size_t complete = bytes.size() < kMapHeaderSize ? 0 : (bytes.size() - kMapHeaderSize) / kMapRecordSize;
-    if (mapQuads.size() > complete) fuzz::fail("more quads than records");
-    if (mapQuads.size() != decodeMap(bytes.data(), bytes.size()).records.size()) fuzz::fail("quad count");
-    for (size_t i = 0; i < mapQuads.size(); ++i) {
-        const Vec2f* v = mapQuads[i]->vertices;
+    if (mapQuads().size() > complete) fuzz::fail("more quads than records");
+    if (mapQuads().size() != decodeMap(bytes.data(), bytes.size()).records.size()) fuzz::fail("quad count");
+    for (size_t i = 0; i < mapQuads().size(); ++i) {
+        const Vec2f* v = mapQuads()[i]->vertices;
         const bool fromFile = std::memcmp(v, bytes.data() + kMapHeaderSize + i * kMapRecordSize, 32) == 0;
         const bool zero = std::all_of(v, v + 4, [](Vec2f p) { return p.x == 0.0f && p.y == 0.0f; });
         if (!fromFile && !zero) fuzz::fail("quad corners from bytes that were not read");
@@ -162,6 +162,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::checkAll();
     stopHeadless();
     std::cout.rdbuf(console);
-    if (getWorld() != nullptr || !mapQuads.empty() || !actors.empty()) fuzz::fail("shutdown left state");
+    if (getWorld() != nullptr || !mapQuads().empty() || !allActors().empty()) fuzz::fail("shutdown left state");
     return 0;
 }

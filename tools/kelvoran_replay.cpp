@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "app/recording_format.h"
-#include "app/session_replay.h"
-#include "app/state_hash.h"
+#include "app/watch_window.h"
+#include "session/recording_format.h"
+#include "session/session_replay.h"
+#include "game/state_hash.h"
 
 namespace fs = std::filesystem;
 
@@ -116,7 +117,8 @@ int main(int argc, char** argv) {
     settings.folder = fs::absolute(dir).lexically_normal().string();
     settings.imageFolder = fs::absolute(assets.empty() ? home : fs::path(assets)).string();
 
-    const ReplayResult result = playRecording(recording, settings);
+    const ReplayResult result =
+        settings.watch ? watchRecording(recording, settings) : playRecording(recording, settings);
     fs::current_path(home, error);
     if (temporary) fs::remove_all(settings.folder, error);
 

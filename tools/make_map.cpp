@@ -7,7 +7,7 @@
 
 #include "map/map_file.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 
 namespace {
 

@@ -15,23 +15,21 @@
 #include <sstream>
 #include <string>
 
-#include "app/map_loading.h"
+#include "game/map_loading.h"
 #include "fuzz_invariants.h"
 #include "map/map_codec.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/texture.h"
 
 namespace {
-uint32_t noImage(const std::string&) { return 0; }
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::makeWorkFolder("kelvoran-fuzz", true);
-    setImageLoader(noImage);
     std::ostringstream quiet;
     std::streambuf* console = std::cout.rdbuf(quiet.rdbuf());
-    loadAllTextures();
+    loadAllTextures(loadNoImage);
     std::cout.rdbuf(console);
     return 0;
 }
@@ -53,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const MapData map = decodeMap(data, size);
     if (static_cast<size_t>(getQuadCount()) > complete) fuzz::fail("more quads than records");
     if (getQuadCount() != static_cast<int32_t>(map.records.size())) fuzz::fail("quad count");
-    for (size_t i = 0; i < mapQuads.size(); ++i) {
-        const Vec2f* v = mapQuads[i]->vertices;
+    for (size_t i = 0; i < mapQuads().size(); ++i) {
+        const Vec2f* v = mapQuads()[i]->vertices;
         const uint8_t* record = data + kMapHeaderSize + i * kMapRecordSize;  // little-endian floats
         const bool fromFile = std::memcmp(v, record, 8 * sizeof(float)) == 0;
         const bool zero = std::all_of(v, v + 4, [](Vec2f p) { return p.x == 0.0f && p.y == 0.0f; });

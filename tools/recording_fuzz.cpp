@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/recording_format.h"
-#include "app/session_replay.h"
+#include "session/recording_format.h"
+#include "session/session_replay.h"
 #include "fuzz_invariants.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 
 namespace {
 
@@ -85,6 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::cerr.rdbuf(notes);
     if (result.steps < 0) fuzz::fail("a negative step count");
     if (getWorld() != nullptr) fuzz::fail("the replay left a world behind");
-    if (!actors.empty() || getQuadCount() != 0) fuzz::fail("the replay left actors or quads behind");
+    if (!allActors().empty() || getQuadCount() != 0) fuzz::fail("the replay left actors or quads behind");
     return 0;
 }

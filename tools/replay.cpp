@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "app/headless.h"
+#include "session/headless.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

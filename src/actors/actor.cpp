@@ -1,18 +1,81 @@
 // actor.cpp: the actor list and its update, post-step and draw passes.
 #include "actors/actor.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <iostream>
 #include <limits>
 
-std::vector<std::unique_ptr<Actor>> actors;
-int32_t nextActorId = 0;
+#include "physics/physics_world.h"
 
-Actor::Actor() : id(nextActorId), self(this) { ++nextActorId; }
+namespace {
+struct ActorList {
+    std::vector<std::unique_ptr<Actor>> actors;
+    int32_t nextActorId = 0;
+};
+ActorList list;
+auto& actors = list.actors;
+
+// A function's own static, so registrations from other files' static objects find it built.
+std::vector<const ActorKind*>& kindRegistry() {
+    static std::vector<const ActorKind*> kinds;
+    return kinds;
+}
+
+const ActorKind kPlainActor = {"actor", "actors", 0, false};
+}  // namespace
+
+const std::vector<const ActorKind*>& actorKinds() { return kindRegistry(); }
+
+ActorKindRegistration::ActorKindRegistration(const ActorKind& kind) {
+    auto& kinds = kindRegistry();
+    const auto before = [](const ActorKind* a, const ActorKind* b) {
+        return a->hashTag != b->hashTag ? a->hashTag < b->hashTag : std::strcmp(a->name, b->name) < 0;
+    };
+    kinds.insert(std::upper_bound(kinds.begin(), kinds.end(), &kind, before), &kind);
+}
+
+Actor::Actor() : id(list.nextActorId), self(this) { ++list.nextActorId; }
+
+const ActorKind& Actor::kind() const { return kPlainActor; }
+
+void Actor::hashCommonFields(StateHasher& h) const {
+    h.add(id);
+    h.add(age);
+    h.add(lifetime);
+    h.add(x);
+    h.add(y);
+    h.add(vx);
+    h.add(vy);
+    h.add(angle);
+    h.add(dead);
+}
+
+void Actor::hashState(StateHasher& h) const {
+    hashCommonFields(h);
+    hashBody(h, nullptr);
+}
+
+const std::vector<std::unique_ptr<Actor>>& allActors() { return actors; }
+int32_t nextActorId() { return list.nextActorId; }
+
+void adoptActor(std::unique_ptr<Actor> actor) { actors.push_back(std::move(actor)); }
 
 void clearActors() {
     // One at a time, so the list is consistent while each destructor runs.
     while (!actors.empty()) actors.pop_back();
+}
+
+void resetActors() {
+    clearActors();
+    list.nextActorId = 0;
+}
+
+int32_t countActors(const ActorKind& kind) {
+    int32_t count = 0;
+    for (const auto& actor : actors) count += &actor->kind() == &kind ? 1 : 0;
+    return count;
 }
 
 void printSpawnLine(const char* name, const Actor& actor) {

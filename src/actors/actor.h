@@ -5,7 +5,27 @@
 #include <utility>
 #include <vector>
 
+#include "core/state_hasher.h"
+
 class b2World;
+
+// What kind of actor something is, as the sandbox counts it, clears it and the state hash tells
+// it apart. Each actor class owns one, registered once with ActorKindRegistration.
+struct ActorKind {
+    const char* name = "";    // "box": the one word for one of them
+    const char* plural = "";  // "boxes"
+    // The first byte of the actor in the state hash. Kinds that share a tag are told apart by
+    // their name, which the hash then adds.
+    uint8_t hashTag = 0;
+    bool alwaysCounted = false;  // named in counts even when there are none
+};
+// Every registered kind, by hash tag and then name.
+const std::vector<const ActorKind*>& actorKinds();
+struct ActorKindRegistration {
+    explicit ActorKindRegistration(const ActorKind& kind);
+};
+// The tag kinds without a tag of their own share.
+constexpr uint8_t kSharedBodyKindTag = 4;
 
 class Actor {
 public:
@@ -19,6 +39,11 @@ public:
     // Runs when a map reload retires the physics world: an actor with a body recreates it in
     // newWorld and destroys the old one in its own world (see BodyActor).
     virtual void moveBodyTo(b2World& /*newWorld*/) {}
+    // What this actor is; a plain actor is of no registered kind.
+    virtual const ActorKind& kind() const;
+    // Adds every field the actor's future depends on; an actor with more state adds it after
+    // these.
+    virtual void hashState(StateHasher& h) const;
 
     int32_t id = 0;
     int32_t age = 0;       // steps lived
@@ -28,23 +53,33 @@ public:
     float vx = 0.0f, vy = 0.0f;  // world units per step
     float angle = 0.0f;          // degrees
     bool dead = false;           // set by anyone; the next update pass deletes the actor
+
+protected:
+    void hashCommonFields(StateHasher& h) const;  // the fields above, from id to dead
 };
 
-// Owns every live actor, in creation order; only updateActors and clearActors remove them.
-extern std::vector<std::unique_ptr<Actor>> actors;
-extern int32_t nextActorId;  // the id the next actor takes
+// Every live actor, in creation order, owned by the list; only updateActors and clearActors
+// remove them.
+const std::vector<std::unique_ptr<Actor>>& allActors();
+int32_t nextActorId();  // the id the next actor takes
 
+// Puts actor at the end of the list, which owns it from now on.
+void adoptActor(std::unique_ptr<Actor> actor);
 // Creates an actor of type T at the end of the list, which owns it; returns it borrowed.
 template <class T, class... Args>
 T* spawnActor(Args&&... args) {
     auto actor = std::make_unique<T>(std::forward<Args>(args)...);
     T* borrowed = actor.get();
-    actors.push_back(std::move(actor));
+    adoptActor(std::move(actor));
     return borrowed;
 }
 
 // Deletes every actor (and so every actor body) at once; the world must not be stepping.
 void clearActors();
+// clearActors, and the next actor takes id 0 again: a new game.
+void resetActors();
+// How many live actors (dead ones waiting for removal included) are of kind.
+int32_t countActors(const ActorKind& kind);
 
 // "  <name> - POS:x/y/ - <self> / <this>", the line every body-owning actor prints when made.
 void printSpawnLine(const char* name, const Actor& actor);

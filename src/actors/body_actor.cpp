@@ -5,7 +5,7 @@
 
 #include <cassert>
 
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 
 BodyActor::BodyActor(float startX, float startY, float halfWidth, float halfHeight,
                      float friction) {
@@ -24,3 +24,8 @@ BodyActor::~BodyActor() {
 }
 
 void BodyActor::moveBodyTo(b2World& newWorld) { body = transferBody(body, newWorld); }
+
+void BodyActor::hashState(StateHasher& h) const {
+    hashCommonFields(h);
+    hashBody(h, body);
+}

@@ -14,6 +14,7 @@ public:
     BodyActor(float startX, float startY, float halfWidth, float halfHeight, float friction);
     ~BodyActor() override;  // destroys the body in the world that holds it
     void moveBodyTo(b2World& newWorld) final;
+    void hashState(StateHasher& h) const override;  // the common fields, then the body
 
     b2Body* body = nullptr;  // owned; never null after construction
 };

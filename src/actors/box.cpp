@@ -5,9 +5,16 @@
 
 #include <box2d/box2d.h>
 
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/effects.h"
 #include "render/texture.h"
+
+namespace {
+const ActorKind kBoxKind = {"box", "boxes", 1, true};
+const ActorKindRegistration kBoxRegistered(kBoxKind);
+}  // namespace
+
+const ActorKind& Box::kind() const { return kBoxKind; }
 
 namespace {
 

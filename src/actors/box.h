@@ -9,6 +9,7 @@ struct Texture;
 class Box final : public BodyActor {
 public:
     Box(float startX, float startY);  // world units; prints the spawn line
+    const ActorKind& kind() const override;
     void postStep() override;
     void draw() override;
 

@@ -9,9 +9,16 @@
 
 #include "core/camera.h"
 #include "core/keyboard.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/effects.h"
 #include "render/texture.h"
+
+namespace {
+const ActorKind kCarKind = {"car", "cars", 2, true};
+const ActorKindRegistration kCarRegistered(kCarKind);
+}  // namespace
+
+const ActorKind& Car::kind() const { return kCarKind; }
 
 namespace {
 

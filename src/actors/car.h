@@ -9,6 +9,7 @@ struct Texture;
 class Car final : public BodyActor {
 public:
     Car(float startX, float startY);  // world units; prints the spawn line
+    const ActorKind& kind() const override;
     void update() override;    // reads the held keys w/s/a/d, prints the drift line
     void postStep() override;  // moves the camera to look ahead of the car
     void draw() override;

@@ -9,6 +9,13 @@
 #include "render/texture.h"
 
 namespace {
+const ActorKind kRocketKind = {"rocket", "rockets", 3, false};
+const ActorKindRegistration kRocketRegistered(kRocketKind);
+}  // namespace
+
+const ActorKind& Rocket::kind() const { return kRocketKind; }
+
+namespace {
 
 constexpr int32_t kLifetime = 550;  // steps: 5.5 seconds
 constexpr double kFullTurn = 360.0;

@@ -8,6 +8,7 @@ struct Texture;
 class Rocket final : public Actor {
 public:
     // Position in world units, velocity in world units per step.
+    const ActorKind& kind() const override;
     Rocket(float startX, float startY, float stepX, float stepY);
     void update() override;
     void draw() override;

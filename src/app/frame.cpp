@@ -4,12 +4,14 @@
 
 #include <GL/freeglut.h>
 
+#include <cassert>
 #include <cmath>
+#include <iostream>
 
 #include "actors/actor.h"
 #include "app/help_panel.h"
-#include "app/input.h"
-#include "app/main_loop.h"
+#include "game/input.h"
+#include "game/main_loop.h"
 #include "app/text.h"
 #include "core/camera.h"
 #include "core/units.h"
@@ -33,8 +35,8 @@ constexpr int32_t kCarHalfHeight = 16;
 
 void drawCarImageAtSpawn() {
     const double a = carImageAngle * kPi / 180.0;  // the product in float, as the image turns
-    const auto x = static_cast<int32_t>(spawnPoint.x + kCarImageOffset * std::cos(a));
-    const auto y = static_cast<int32_t>(spawnPoint.y - kCarImageOffset * std::sin(a));
+    const auto x = static_cast<int32_t>(spawnPoint().x + kCarImageOffset * std::cos(a));
+    const auto y = static_cast<int32_t>(spawnPoint().y - kCarImageOffset * std::sin(a));
     drawCarImage(x, y, kCarHalfWidth, kCarHalfHeight, carImageAngle);
 }
 
@@ -45,13 +47,22 @@ void drawHud() {
     if (const Texture* needle = findTexture("hud1.png"))
         drawSprite(*needle, 0, 113.0f, 511.0f, 1.0f, 1.0f, 210.0f * gaugeValue - 200.0f);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    drawText(10, 10, "F:%i \n S:%i", scheduler.passesPerSecond, scheduler.stepsPerSecond);
+    drawText(10, 10, "F:%i \n S:%i", frameScheduler().passesPerSecond, frameScheduler().stepsPerSecond);
 }
 }  // namespace
 
-void onReshape(int width, int height) {
-    setWindowSize(static_cast<float>(width), static_cast<float>(height));
-    glViewport(0, 0, width, height);
+std::string glRestProblem() {
+    std::string problem;
+    GLint mode = 0, modelView = 0, projection = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &modelView);
+    glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &projection);
+    if (mode != GL_MODELVIEW) problem += " matrix mode is not model-view;";
+    if (modelView != 1) problem += " model-view stack depth " + std::to_string(modelView) + ";";
+    if (projection != 1) problem += " projection stack depth " + std::to_string(projection) + ";";
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
+        problem += " GL error " + std::to_string(error) + ";";
+    return problem;
 }
 
 void renderFrame() {
@@ -92,4 +103,12 @@ void renderFrame() {
 
     glDisable(GL_BLEND);
     glutSwapBuffers();
+#ifndef NDEBUG
+    // A frame that leaves GL otherwise moves the next frame's HUD, or worse, without a word.
+    const std::string problem = glRestProblem();
+    if (!problem.empty()) {
+        std::cerr << "GL not at rest after a frame:" << problem << std::endl;
+        assert(false && "GL not at rest after a frame");
+    }
+#endif
 }

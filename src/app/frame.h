@@ -1,7 +1,9 @@
 // frame.h: draws one complete frame in its fixed layer order and presents it.
 #pragma once
+#include <string>
 
 // Draws the whole frame into the back buffer and swaps; needs the game's GL context.
 void renderFrame();
-// Reshape callback: stores the window size (pixels) and sets the viewport to the whole window.
-void onReshape(int width, int height);
+// Whether GL is at rest between frames: model-view matrix mode, both matrix stacks at depth 1,
+// no GL error pending. Empty when so; otherwise what is wrong. Needs the game's GL context.
+std::string glRestProblem();

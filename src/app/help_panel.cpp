@@ -9,12 +9,13 @@
 #include <cstddef>
 
 #include "app/text.h"
+#include "game/help.h"
+#include "game/key_table.h"
+#include "game/sandbox.h"
 #include "core/camera.h"
 #include "map/map_editor.h"
 
 namespace {
-bool shown = false;
-
 constexpr float kCharWidth = 9.0f;  // GLUT_BITMAP_9_BY_15, pixels
 constexpr float kLineHeight = 18.0f;
 constexpr float kAscent = 12.0f;     // baseline below a line's top
@@ -24,36 +25,13 @@ constexpr size_t kKeyChars = 13;     // key column width
 constexpr size_t kColumnChars = 40;  // key and description
 constexpr size_t kGapChars = 3;
 
-struct Row {
-    const char* key;
-    const char* action;
-};
-constexpr Row kPlayRows[] = {
-    {"w a s d", "scroll, or drive the car"},
-    {"space", "hold: crates at the mouse"},
-    {"1", "drop a car"},
-    {"z / p", "bloom bursts / a flicker"},
-    {"0", "pause or resume"},
-    {".", "one step while paused"},
-    {"c", "clear crates, cars, rockets"},
-    {"f", "full screen"},
-    {"h", "this help on / off"},
-    {"Esc", "save the map and quit"},
-};
-constexpr Row kEditRows[] = {
-    {"click", "select the quads under it"},
-    {"click again", "grab a corner or the quad"},
-    {"drag", "move what you grabbed"},
-    {"release / 4", "snap to the 8-unit grid"},
-    {"3 / n", "add a square / at the mouse"},
-    {"Del Bksp", "delete the selected quads"},
-    {"Ctrl+Z / Y", "undo / redo map edits"},
-    {"5 / 6", "editor on / off"},
-    {"7 / 8", "reload map.txt"},
-    {"9", "save map.txt"},
-};
-constexpr size_t kRows = sizeof kPlayRows / sizeof kPlayRows[0];
-static_assert(kRows == sizeof kEditRows / sizeof kEditRows[0], "the columns pair up row by row");
+// The key table's rows of one column, in order.
+std::vector<const KeyRow*> column(HelpColumn which) {
+    std::vector<const KeyRow*> rows;
+    for (const KeyRow& row : keyRows())
+        if (row.column == which) rows.push_back(&row);
+    return rows;
+}
 
 void text(float x, float lineTop, const std::string& s) {
     drawText(static_cast<int>(x), static_cast<int>(lineTop + kAscent), "%s", s.c_str());
@@ -66,9 +44,12 @@ void box(float left, float top, float right, float bottom, float alpha) {
 
 void drawPanel(const Vec2f window) {
     const std::vector<std::string> status =
-        helpStatusLines(countSandbox(), editorEnabled, simulationPaused());
+        helpStatusLines(countSandbox(), editorEnabled(), simulationPaused());
+    const std::vector<const KeyRow*> play = column(HelpColumn::Play);
+    const std::vector<const KeyRow*> edit = column(HelpColumn::Edit);
+    const size_t rows = std::max(play.size(), edit.size());
     const float width = static_cast<float>(2 * kColumnChars + kGapChars) * kCharWidth + 2 * kPadding;
-    const float height = static_cast<float>(kRows + 2 + status.size()) * kLineHeight + 2 * kPadding;
+    const float height = static_cast<float>(rows + 2 + status.size()) * kLineHeight + 2 * kPadding;
     const float left = std::max(0.0f, std::floor((window.x - width) * 0.5f));
     const float top = std::max(0.0f, std::floor((window.y - height) * 0.5f));
     box(left, top, left + width, top + height, 0.88f);
@@ -86,15 +67,15 @@ void drawPanel(const Vec2f window) {
     float y = top + kPadding;
     glColor4f(1.0f, 0.85f, 0.4f, 1.0f);
     text(x0, y, "PLAY");
-    text(x1, y, editorEnabled ? "MAP EDITOR (on)" : "MAP EDITOR (off: 5 turns it on)");
+    text(x1, y, editorEnabled() ? "MAP EDITOR (on)" : "MAP EDITOR (off: 5 turns it on)");
     y += kLineHeight;
-    for (size_t i = 0; i < kRows; ++i) {
+    for (size_t i = 0; i < rows; ++i) {
         glColor4f(0.55f, 0.85f, 1.0f, 1.0f);
-        text(x0, y, kPlayRows[i].key);
-        text(x1, y, kEditRows[i].key);
+        if (i < play.size()) text(x0, y, play[i]->keys);
+        if (i < edit.size()) text(x1, y, edit[i]->keys);
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        text(x0 + keyWidth, y, kPlayRows[i].action);
-        text(x1 + keyWidth, y, kEditRows[i].action);
+        if (i < play.size()) text(x0 + keyWidth, y, play[i]->label);
+        if (i < edit.size()) text(x1 + keyWidth, y, edit[i]->label);
         y += kLineHeight;
     }
     y += kLineHeight;
@@ -117,24 +98,13 @@ void drawMessages(const Vec2f window, const std::vector<std::string>& messages) 
 }
 }  // namespace
 
-bool helpPanelShown() { return shown; }
-void toggleHelpPanel() { shown = !shown; }
-
-std::vector<std::string> helpStatusLines(const SandboxCounts& counts, bool editorOn, bool paused) {
-    return {
-        formatText("Editor: %s    Simulation: %s", editorOn ? "on" : "off",
-                   paused ? "PAUSED (0 resumes, . steps)" : "running"),
-        formatText("Quads: %d (%d selected)    Boxes: %d    Cars: %d", counts.quads,
-                   counts.selectedQuads, counts.boxes, counts.cars),
-        "Top left: F = main-loop passes per second, S = logic steps per second",
-    };
-}
-
 void drawHelpOverlay() {
     const std::vector<std::string> messages = visibleMessages();
-    if (!shown && messages.empty()) return;
+    if (!helpPanelShown() && messages.empty()) return;
     const Vec2f window = windowSize();
     if (window.x <= 0.0f || window.y <= 0.0f) return;
+    GLint callerMode = GL_MODELVIEW;
+    glGetIntegerv(GL_MATRIX_MODE, &callerMode);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
@@ -144,11 +114,12 @@ void drawHelpOverlay() {
     glLoadIdentity();
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    if (shown) drawPanel(window);
+    if (helpPanelShown()) drawPanel(window);
     drawMessages(window, messages);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
+    // Back in the mode the caller drew in, so the caller's own pops undo its own pushes.
+    glMatrixMode(static_cast<GLenum>(callerMode));
 }

@@ -1,4 +1,4 @@
 // main.cpp: the process entry; everything happens in runApplication and the window callbacks.
-#include "app/startup.h"
+#include "app/window.h"
 
 int main(int argc, char** argv) { return runApplication(argc, argv); }

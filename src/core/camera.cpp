@@ -16,6 +16,8 @@ struct Camera {
 Camera camera;
 }  // namespace
 
+void resetCamera() { camera = Camera(); }
+
 void setWindowSize(float width, float height) {
     camera.windowWidth = width;
     camera.windowHeight = height;

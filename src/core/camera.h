@@ -4,6 +4,8 @@
 
 #include "core/vec2.h"
 
+// Everything back to zero, as before the first setCamera and reshape.
+void resetCamera();
 // Window size in pixels, as the last reshape reported it.
 void setWindowSize(float width, float height);
 // Position in world units, view size in world units (0 keeps the current one), zoom factors and

@@ -129,8 +129,8 @@ void drawQueuedLights(Texture& texture, Vec2f camera) {
 void renderLightmap() {
     const Vec2f window = windowSize();
     const Vec2f camera = cameraPosition();
-    const auto mapWidth = static_cast<GLsizei>(lightmapWidth);
-    const auto mapHeight = static_cast<GLsizei>(lightmapHeight);
+    const auto mapWidth = static_cast<GLsizei>(lightmapWidth());
+    const auto mapHeight = static_cast<GLsizei>(lightmapHeight());
 
     // The whole view, squeezed into the lightmap's corner of the back buffer.
     glViewport(0, 0, mapWidth, mapHeight);
@@ -147,7 +147,7 @@ void renderLightmap() {
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     if (scissorEnabled) glEnable(GL_SCISSOR_TEST);
 
-    for (const auto& texture : allTextures) {
+    for (const auto& texture : allTextures()) {
         if (texture->queues.lightCount <= 0) continue;
         drawQueuedLights(*texture, camera);
     }
@@ -164,7 +164,7 @@ void renderLightmap() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glPopMatrix();
 
-    glBindTexture(GL_TEXTURE_2D, lightmapTexture);
+    glBindTexture(GL_TEXTURE_2D, lightmapTexture());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, mapWidth, mapHeight);
@@ -173,8 +173,8 @@ void renderLightmap() {
 }
 
 void lightScissorBox(const int32_t corners[8], float x, float y, float angle, int32_t box[4]) {
-    const double size = static_cast<GLsizei>(lightmapWidth);
-    const double sizeY = static_cast<GLsizei>(lightmapHeight);
+    const double size = static_cast<GLsizei>(lightmapWidth());
+    const double sizeY = static_cast<GLsizei>(lightmapHeight());
     box[0] = 0, box[1] = 0, box[2] = static_cast<int32_t>(size), box[3] = static_cast<int32_t>(sizeY);
     const Vec2f camera = cameraPosition();
     const Vec2f view = viewSize();
@@ -223,7 +223,7 @@ void compositeLightmap() {
     // scene * lightmap twice over: a lightmap of 0.5 leaves the scene unchanged.
     glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glBindTexture(GL_TEXTURE_2D, lightmapTexture);
+    glBindTexture(GL_TEXTURE_2D, lightmapTexture());
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, corners);

@@ -21,7 +21,7 @@ bool shadowGeometryInRange(const Vec2f corners[4]);
 
 // A quad casts for a light when its centre is less than 700 world units from it.
 bool castsShadow(const MapQuad& quad, Vec2f light);
-// Indices into mapQuads of the quads that cast for the light, in list order. out is cleared
+// Indices into mapQuads() of the quads that cast for the light, in list order. out is cleared
 // first and keeps its capacity, so a reused vector stops allocating.
 void collectCastingQuads(Vec2f light, std::vector<int32_t>& out);
 

@@ -36,7 +36,7 @@ bool addSquareAt(Vec2f centre) {
 
 int32_t countSelectedQuads() {
     int32_t count = 0;
-    for (const auto& quad : mapQuads) count += quad->selected ? 1 : 0;
+    for (const auto& quad : mapQuads()) count += quad->selected ? 1 : 0;
     return count;
 }
 

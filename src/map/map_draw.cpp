@@ -143,7 +143,7 @@ void flushBatch(GLuint texture) {
 // its own, and a selected quad ends its run so that its outline lands between it and the quads
 // after it: the pixels are exactly those of drawing every quad with drawQuad.
 void drawMap() {
-    if (mapQuads.empty()) return;
+    if (mapQuads().empty()) return;
     const ViewMap view = currentViewMap();
     Vec2f low{-HUGE_VALF, -HUGE_VALF}, high{HUGE_VALF, HUGE_VALF};  // lists every quad
     if (view.valid) visibleWorldBox(view, low, high);
@@ -187,7 +187,7 @@ void drawQuad(const MapQuad& quad) {
 }
 
 void drawCornerHandles() {
-    if (!editorEnabled) return;
+    if (!editorEnabled()) return;
     const std::vector<int32_t>& active = activeQuadIndices();
     const bool any = std::any_of(active.begin(), active.end(),
                                  [](int32_t i) { return getQuad(i).selected; });

@@ -10,18 +10,23 @@
 #include "map/map_quad.h"
 #include "map/quad_index.h"
 
-bool editorEnabled = true;
-
 namespace {
 
 constexpr int32_t kWholeQuad = 4;
 
-// Ascending indices of every quad that is selected or has a drag mode; all other quads are idle,
-// and a press, drag or release leaves an idle quad alone unless the press hits it. Recomputed
-// from the flags whenever the list's indices may have shifted.
-std::vector<int32_t> activeQuads;
-uint32_t activeGeneration = 0;
-bool activeKnown = false;
+struct EditorState {
+    bool enabled = true;  // on at start
+    // Ascending indices of every quad that is selected or has a drag mode; all other quads are
+    // idle, and a press, drag or release leaves an idle quad alone unless the press hits it.
+    // Recomputed from the flags whenever the list's indices may have shifted.
+    std::vector<int32_t> activeQuads;
+    uint32_t activeGeneration = 0;
+    bool activeKnown = false;
+};
+EditorState editor;
+auto& activeQuads = editor.activeQuads;
+auto& activeGeneration = editor.activeGeneration;
+auto& activeKnown = editor.activeKnown;
 std::vector<int32_t> pressHits;     // scratch, reused
 std::vector<int32_t> mergedActive;  // scratch, reused
 
@@ -91,7 +96,7 @@ std::string dragLabel() {
 // Every quad under the point is selected or grabbed and every other one deselected; each quad's
 // outcome depends on itself alone, so only the quads hit and the active ones need a visit.
 void editorMouseDown(Vec2f point) {
-    if (!editorEnabled) return;
+    if (!editor.enabled) return;
     syncActiveQuads();
     quadsNearPoint(point, pressHits);
     pressHits.erase(std::remove_if(pressHits.begin(), pressHits.end(),
@@ -142,7 +147,7 @@ void pickEditMode(MapQuad& quad, Vec2f point) {
 }
 
 void editorDrag(Vec2f delta) {
-    if (!editorEnabled) return;
+    if (!editor.enabled) return;
     syncActiveQuads();
     for (int32_t i : activeQuads) {
         MapQuad& quad = getQuad(i);
@@ -151,7 +156,7 @@ void editorDrag(Vec2f delta) {
 }
 
 void editorMouseUp() {
-    if (!editorEnabled) return;
+    if (!editor.enabled) return;
     syncActiveQuads();
     for (int32_t i : activeQuads) {
         MapQuad& quad = getQuad(i);
@@ -164,7 +169,9 @@ void editorMouseUp() {
 
 void addDefaultQuad() { createQuad(30.0f, 30.0f, 70.0f, 30.0f, 70.0f, 70.0f, 30.0f, 70.0f); }
 
-void setEditorEnabled(bool enabled) { editorEnabled = enabled; }
+void setEditorEnabled(bool enabled) { editor.enabled = enabled; }
+bool editorEnabled() { return editor.enabled; }
+void resetEditor() { editor = EditorState(); }
 
 const std::vector<int32_t>& activeQuadIndices() {
     syncActiveQuads();

@@ -67,8 +67,8 @@ bool sameCornersAndTag(const QuadShape& a, const MapQuad& b) {
 
 MapSnapshot snapshotMap() {
     MapSnapshot map;
-    map.reserve(mapQuads.size());
-    for (const auto& quad : mapQuads) map.push_back(shapeOf(*quad));
+    map.reserve(mapQuads().size());
+    for (const auto& quad : mapQuads()) map.push_back(shapeOf(*quad));
     return map;
 }
 
@@ -85,7 +85,7 @@ void eraseQuadsAsEdit(const std::string& label, const std::vector<int32_t>& indi
 void recordWholeMap(const std::string& label) {
     endMapEdit();
     Entry entry{label, true, {}, {}};
-    entry.put.reserve(mapQuads.size());
+    entry.put.reserve(mapQuads().size());
     for (int32_t i = 0; i < getQuadCount(); ++i) entry.put.push_back({i, shapeOf(getQuad(i))});
     pushUndo(std::move(entry));
 }

@@ -9,12 +9,17 @@
 #include <cstring>
 #include <limits>
 
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "map/quad_index.h"
 #include "render/effects.h"
 #include "render/texture.h"
 
-std::vector<std::unique_ptr<MapQuad>> mapQuads;
+namespace {
+std::vector<std::unique_ptr<MapQuad>> quadList;
+}  // namespace
+
+const std::vector<std::unique_ptr<MapQuad>>& mapQuads() { return quadList; }
+std::vector<std::unique_ptr<MapQuad>>& mapQuadsForEdit() { return quadList; }
 
 namespace {
 
@@ -168,8 +173,8 @@ bool isValidBodyPolygon(const Vec2f corners[4]) {
 }
 
 MapQuad& registerQuad() {
-    mapQuads.push_back(std::make_unique<MapQuad>());
-    MapQuad& quad = *mapQuads.back();
+    quadList.push_back(std::make_unique<MapQuad>());
+    MapQuad& quad = *quadList.back();
     quad.texture = findTexture("image.png");
     indexQuadAppended();
     return quad;
@@ -211,7 +216,7 @@ int32_t findQuadAt(Vec2f point) {
     static std::vector<int32_t> candidates;  // reused: no allocation once grown
     quadsNearPoint(point, candidates);
     for (int32_t i : candidates) {
-        if (containsPoint(*mapQuads[static_cast<size_t>(i)], point)) return i;
+        if (containsPoint(*quadList[static_cast<size_t>(i)], point)) return i;
     }
     return -1;
 }
@@ -260,21 +265,21 @@ void quadCornersChanged(MapQuad& quad) {
 
 void quadListChanged() { rebuildQuadIndex(); }
 
-int32_t getQuadCount() { return static_cast<int32_t>(mapQuads.size()); }
+int32_t getQuadCount() { return static_cast<int32_t>(quadList.size()); }
 
 MapQuad& getQuad(int32_t index) {
     assert(index >= 0 && index < getQuadCount() && "quad index out of range");
-    return *mapQuads[static_cast<size_t>(index)];
+    return *quadList[static_cast<size_t>(index)];
 }
 
 void clearMapQuads(bool destroyBodies) {
-    for (const auto& quad : mapQuads) {
+    for (const auto& quad : quadList) {
         if (!destroyBodies || quad->body == nullptr) continue;
         b2World* world = quad->body->GetWorld();
         assert(!world->IsLocked() && "a body must not die inside the physics step");
         world->DestroyBody(quad->body);
     }
-    mapQuads.clear();
+    quadList.clear();
     quadListChanged();
 }
 
@@ -302,13 +307,13 @@ bool sameGeometry(const std::vector<QuadShape>& a, const std::vector<QuadShape>&
 void spliceQuads(const std::vector<int32_t>& take, const std::vector<PlacedShape>& put) {
     for (int32_t index : take) destroyBody(getQuad(index));
     std::vector<std::unique_ptr<MapQuad>> result;
-    result.reserve(mapQuads.size() - take.size() + put.size());
+    result.reserve(quadList.size() - take.size() + put.size());
     size_t nextTake = 0;
     size_t nextPut = 0;
     const auto putDue = [&] {
         return nextPut < put.size() && put[nextPut].position <= static_cast<int32_t>(result.size());
     };
-    for (size_t i = 0; i <= mapQuads.size(); ++i) {
+    for (size_t i = 0; i <= quadList.size(); ++i) {
         for (; putDue(); ++nextPut) {
             const QuadShape& shape = put[nextPut].shape;
             auto quad = std::make_unique<MapQuad>();
@@ -323,14 +328,14 @@ void spliceQuads(const std::vector<int32_t>& take, const std::vector<PlacedShape
             rebuildBody(*quad);
             result.push_back(std::move(quad));
         }
-        if (i == mapQuads.size()) break;
+        if (i == quadList.size()) break;
         if (nextTake < take.size() && take[nextTake] == static_cast<int32_t>(i)) {
             ++nextTake;
             continue;
         }
-        result.push_back(std::move(mapQuads[i]));
+        result.push_back(std::move(quadList[i]));
     }
     assert(nextTake == take.size() && nextPut == put.size() && "splice positions out of order");
-    mapQuads = std::move(result);
+    quadList = std::move(result);
     quadListChanged();
 }

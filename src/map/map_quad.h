@@ -23,9 +23,11 @@ struct MapQuad {
     int32_t editMode = -1;  // -1 none, 0..3 a corner, 4 the whole quad
 };
 
-// Owns every quad, in registration order. Changed only by the operations below (or followed by
-// quadListChanged), so the quad index stays exact.
-extern std::vector<std::unique_ptr<MapQuad>> mapQuads;
+// Every quad, in registration order, owned by the list. Changed only by the operations below,
+// so the quad index stays exact.
+const std::vector<std::unique_ptr<MapQuad>>& mapQuads();
+// The list itself, for an edit the operations below do not make; quadListChanged must follow.
+std::vector<std::unique_ptr<MapQuad>>& mapQuadsForEdit();
 
 // Keep the quad index exact: call the first after writing a listed quad's corners or centre by
 // hand, the second after adding, removing or reordering quads in mapQuads by any other means

@@ -31,7 +31,7 @@ struct Entry {
 
 struct QuadIndex {
     std::unique_ptr<b2DynamicTree> tree = std::make_unique<b2DynamicTree>();
-    std::vector<Entry> entries;  // parallel to mapQuads
+    std::vector<Entry> entries;  // parallel to mapQuads()
     std::unordered_map<const MapQuad*, int32_t> positions;
     std::vector<int32_t> unbounded;  // ascending
     uint32_t generation = 0;
@@ -102,7 +102,7 @@ void placeQuad(int32_t index) {
 
 // A list changed behind the hooks' back (only its length can tell) is indexed afresh.
 void ensureCurrent() {
-    if (quadIndex.entries.size() != mapQuads.size()) rebuildQuadIndex();
+    if (quadIndex.entries.size() != mapQuads().size()) rebuildQuadIndex();
 }
 
 void listEveryQuad(std::vector<int32_t>& out) {
@@ -132,11 +132,11 @@ void collect(const b2AABB& box, std::vector<int32_t>& out) {
 void indexQuadAppended() {
     if (!quadIndex.enabled) return;
     const size_t index = quadIndex.entries.size();
-    if (mapQuads.size() != index + 1) {
+    if (mapQuads().size() != index + 1) {
         rebuildQuadIndex();
         return;
     }
-    const MapQuad* quad = mapQuads.back().get();
+    const MapQuad* quad = mapQuads().back().get();
     quadIndex.entries.push_back(Entry{quad, -1});
     quadIndex.positions[quad] = static_cast<int32_t>(index);
     placeQuad(static_cast<int32_t>(index));
@@ -156,11 +156,11 @@ void rebuildQuadIndex() {
     quadIndex.positions.clear();
     quadIndex.unbounded.clear();
     if (!quadIndex.enabled) return;
-    quadIndex.entries.reserve(mapQuads.size());
-    quadIndex.positions.reserve(mapQuads.size());
-    for (size_t i = 0; i < mapQuads.size(); ++i) {
-        quadIndex.entries.push_back(Entry{mapQuads[i].get(), -1});
-        quadIndex.positions[mapQuads[i].get()] = static_cast<int32_t>(i);
+    quadIndex.entries.reserve(mapQuads().size());
+    quadIndex.positions.reserve(mapQuads().size());
+    for (size_t i = 0; i < mapQuads().size(); ++i) {
+        quadIndex.entries.push_back(Entry{mapQuads()[i].get(), -1});
+        quadIndex.positions[mapQuads()[i].get()] = static_cast<int32_t>(i);
         placeQuad(static_cast<int32_t>(i));
     }
 }

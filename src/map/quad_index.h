@@ -10,10 +10,10 @@ struct MapQuad;
 
 // Upkeep, called by map_quad.cpp's list and corner operations (elsewhere through
 // quadCornersChanged and quadListChanged):
-void indexQuadAppended();               // the last quad of mapQuads is new
-void indexQuadChanged(int32_t index);   // the corners or centre of mapQuads[index] changed
+void indexQuadAppended();               // the last quad of mapQuads() is new
+void indexQuadChanged(int32_t index);   // the corners or centre of mapQuads()[index] changed
 void rebuildQuadIndex();                // the list changed in some other way (cleared, reordered)
-// Position of quad in mapQuads, or -1 when the index does not know it.
+// Position of quad in mapQuads(), or -1 when the index does not know it.
 int32_t indexedPosition(const MapQuad& quad);
 // Bumped whenever existing quads may have moved to other positions (an append does not bump it),
 // so holders of list indices know when to recompute them.

@@ -105,15 +105,15 @@ void drawBatch(const Texture& texture) {
 }
 }  // namespace
 
-void drawBackLayer() { drawBurstLayer(backLayerSheets); }
+void drawBackLayer() { drawBurstLayer(backLayerSheets()); }
 
-void drawFrontLayer() { drawBurstLayer(frontLayerSheets); }
+void drawFrontLayer() { drawBurstLayer(frontLayerSheets()); }
 
 void drawSpriteBatches() {
     glEnable(GL_TEXTURE_2D);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    for (const auto& texture : allTextures) {
+    for (const auto& texture : allTextures()) {
         if (texture->queues.batchCount <= 0) continue;  // an empty batch does not even bind
         glBindTexture(GL_TEXTURE_2D, texture->glName);
         pointAt(*texture);

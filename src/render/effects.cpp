@@ -121,7 +121,7 @@ void walkEffects(std::vector<Effect>& effects, IsGone isGone, Step step) {
 }
 
 void updateEffects() {
-    for (const auto& texture : allTextures) {
+    for (const auto& texture : allTextures()) {
         walkEffects(texture->queues.bursts, [](const Burst& b) { return b.finished; }, stepBurst);
         walkEffects(texture->queues.flickers, [](const Flicker& f) { return f.dead; }, stepFlicker);
     }

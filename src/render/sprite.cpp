@@ -59,7 +59,7 @@ void drawSpriteFrame(const Texture& texture, int32_t frame, float x, float y) {
 
 void drawCarImage(int32_t x, int32_t y, int32_t halfWidth, int32_t halfHeight, float angle) {
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, carTexture != nullptr ? carTexture->glName : 0);
+    glBindTexture(GL_TEXTURE_2D, carTexture() != nullptr ? carTexture()->glName : 0);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, kUnitQuad);

@@ -10,13 +10,28 @@
 
 #include "render/png_image.h"
 
-std::vector<std::unique_ptr<Texture>> allTextures;
-std::vector<Texture*> frontLayerSheets;
-std::vector<Texture*> backLayerSheets;
-Texture* carTexture = nullptr;
+namespace {
+struct Sheets {
+    std::vector<std::unique_ptr<Texture>> all;  // owns every record, in creation order
+    std::vector<Texture*> frontLayer;
+    std::vector<Texture*> backLayer;
+    Texture* car = nullptr;
+    uint32_t lightmap = 0;
+    float lightmapWidth = 0.0f, lightmapHeight = 0.0f;
+};
+Sheets sheets;
+}  // namespace
 
-uint32_t lightmapTexture = 0;
-float lightmapWidth = 0.0f, lightmapHeight = 0.0f;
+const std::vector<std::unique_ptr<Texture>>& allTextures() { return sheets.all; }
+const std::vector<Texture*>& frontLayerSheets() { return sheets.frontLayer; }
+const std::vector<Texture*>& backLayerSheets() { return sheets.backLayer; }
+Texture* carTexture() { return sheets.car; }
+void setCarTexture(Texture* texture) { sheets.car = texture; }
+void addToFrontLayer(Texture& texture) { sheets.frontLayer.push_back(&texture); }
+void addToBackLayer(Texture& texture) { sheets.backLayer.push_back(&texture); }
+uint32_t lightmapTexture() { return sheets.lightmap; }
+float lightmapWidth() { return sheets.lightmapWidth; }
+float lightmapHeight() { return sheets.lightmapHeight; }
 
 const SheetSpec startupSheets[kStartupSheetCount] = {
     {"Car.png", 75, 32, 35, 16, 1, 1},
@@ -38,10 +53,12 @@ constexpr float kImage9GlowFactor = 3.0f;      // image9's glow frames are three
 constexpr float kBloomtestGlowFactor = 1.85f;  // bloomtest's glow frames
 constexpr int32_t kLightmapSize = 512;         // pixels, square
 
-// File name -> the record loaded last under it; borrowed from allTextures.
+// File name -> the record loaded last under it; borrowed from sheets.all.
 std::map<std::string, Texture*> textureRegistry;
 
-uint32_t loadWithSoil(const std::string& fileName) {
+}  // namespace
+
+uint32_t loadImageWithGl(const std::string& fileName) {
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     DecodedImage image;
@@ -63,40 +80,43 @@ uint32_t loadWithSoil(const std::string& fileName) {
     return name;
 }
 
-ImageLoader imageLoader = loadWithSoil;
+uint32_t loadNoImage(const std::string&) { return 0; }
+
+namespace {
+// Whether the sheets' names came from GL, so that releasing them must call GL.
+bool sheetsUseGl = true;
 }  // namespace
 
 Texture& createTexture() {
-    allTextures.push_back(std::make_unique<Texture>());
-    return *allTextures.back();
+    sheets.all.push_back(std::make_unique<Texture>());
+    return *sheets.all.back();
 }
 
 void releaseGlTextures() {
     if (imageLoaderUsesGl()) {
-        for (const auto& texture : allTextures) {
+        for (const auto& texture : sheets.all) {
             const GLuint name = texture->glName;
             if (name != 0) glDeleteTextures(1, &name);
         }
-        const GLuint lightmap = lightmapTexture;
+        const GLuint lightmap = sheets.lightmap;
         if (lightmap != 0) glDeleteTextures(1, &lightmap);
     }
-    for (const auto& texture : allTextures) texture->glName = 0;
-    lightmapTexture = 0;
+    for (const auto& texture : sheets.all) texture->glName = 0;
+    sheets.lightmap = 0;
 }
 
 void unloadAllTextures(bool deleteGlTextures) {
     if (deleteGlTextures) releaseGlTextures();
-    lightmapTexture = 0;
+    sheets.lightmap = 0;
     textureRegistry.clear();
-    frontLayerSheets.clear();
-    backLayerSheets.clear();
-    carTexture = nullptr;
-    allTextures.clear();
+    sheets.frontLayer.clear();
+    sheets.backLayer.clear();
+    sheets.car = nullptr;
+    sheets.all.clear();
+    sheetsUseGl = true;
 }
 
-void setImageLoader(ImageLoader loader) { imageLoader = loader != nullptr ? loader : loadWithSoil; }
-
-bool imageLoaderUsesGl() { return imageLoader == loadWithSoil; }
+bool imageLoaderUsesGl() { return sheetsUseGl; }
 
 void layoutSheet(Texture& texture, int32_t width, int32_t height, int32_t anchorX,
                  int32_t anchorY, int32_t columns, int32_t rows, std::ostream& log) {
@@ -149,10 +169,12 @@ void layoutSheet(Texture& texture, int32_t width, int32_t height, int32_t anchor
 }
 
 void loadSheet(Texture& texture, const std::string& fileName, int32_t width, int32_t height,
-               int32_t anchorX, int32_t anchorY, int32_t columns, int32_t rows) {
+               int32_t anchorX, int32_t anchorY, int32_t columns, int32_t rows,
+               ImageLoader loader) {
+    sheetsUseGl = loader == loadImageWithGl;
     texture.fileName = fileName;
     textureRegistry[fileName] = &texture;  // a reload under the same name wins
-    texture.glName = imageLoader(fileName);
+    texture.glName = loader(fileName);
     texture.loaded = texture.glName != 0;  // a missing image is silent: texture 0 is drawn
     layoutSheet(texture, width, height, anchorX, anchorY, columns, rows, std::cout);
     if (imageLoaderUsesGl()) glDisable(GL_TEXTURE_2D);
@@ -174,44 +196,44 @@ Texture* findTexture(const std::string& fileName) {
     return found != textureRegistry.end() ? found->second : nullptr;
 }
 
-void loadAllTextures() {
+void loadAllTextures(ImageLoader loader) {
     for (const SheetSpec& sheet : startupSheets) {
         Texture* texture = &createTexture();
         loadSheet(*texture, sheet.fileName, sheet.width, sheet.height, sheet.anchorX,
-                  sheet.anchorY, sheet.columns, sheet.rows);
+                  sheet.anchorY, sheet.columns, sheet.rows, loader);
         const std::string name = sheet.fileName;
         if (name == "Car.png") {
-            carTexture = texture;
+            sheets.car = texture;
         } else if (name == "animation.png") {
-            backLayerSheets.push_back(texture);
+            sheets.backLayer.push_back(texture);
         } else if (name == "explosion.png") {
             texture->glow = true;
-            frontLayerSheets.push_back(texture);
+            sheets.frontLayer.push_back(texture);
         } else if (name == "image9.png") {
             makePaired(*texture, kImage9GlowFactor);
-            frontLayerSheets.push_back(texture);
+            sheets.frontLayer.push_back(texture);
         } else if (name == "bloomtest.png") {
             makePaired(*texture, kBloomtestGlowFactor);
-            frontLayerSheets.push_back(texture);
+            sheets.frontLayer.push_back(texture);
         }
     }
-    createLightmapTexture();
+    createLightmapTexture(loader == loadImageWithGl);
 }
 
-void createLightmapTexture() {
-    const bool useGl = imageLoaderUsesGl();
-    if (useGl && glIsTexture(lightmapTexture)) return;
-    lightmapWidth = static_cast<float>(kLightmapSize);
-    lightmapHeight = static_cast<float>(kLightmapSize);
-    std::cout << "Creating Lightmap texture: " << lightmapWidth << " x " << lightmapHeight
+void createLightmapTexture(bool useGl) {
+    sheetsUseGl = useGl;
+    if (useGl && glIsTexture(sheets.lightmap)) return;
+    sheets.lightmapWidth = static_cast<float>(kLightmapSize);
+    sheets.lightmapHeight = static_cast<float>(kLightmapSize);
+    std::cout << "Creating Lightmap texture: " << sheets.lightmapWidth << " x " << sheets.lightmapHeight
               << std::endl;
     if (!useGl) return;  // headless: the numbers are set, no texture exists
     GLuint name = 0;
     glGenTextures(1, &name);
-    lightmapTexture = name;
-    glBindTexture(GL_TEXTURE_2D, lightmapTexture);
+    sheets.lightmap = name;
+    glBindTexture(GL_TEXTURE_2D, sheets.lightmap);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, static_cast<GLsizei>(lightmapWidth),
-                 static_cast<GLsizei>(lightmapHeight), 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, static_cast<GLsizei>(sheets.lightmapWidth),
+                 static_cast<GLsizei>(sheets.lightmapHeight), 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
 }

@@ -27,12 +27,15 @@ struct Texture {
     SheetQueues queues;
 };
 
-// Owns every record, in creation order; records live until unloadAllTextures.
-extern std::vector<std::unique_ptr<Texture>> allTextures;
+// Every record, in creation order, owned here; records live until unloadAllTextures.
+const std::vector<std::unique_ptr<Texture>>& allTextures();
 // Borrowed views of records in allTextures.
-extern std::vector<Texture*> frontLayerSheets;  // explosion, image9, bloomtest
-extern std::vector<Texture*> backLayerSheets;   // animation
-extern Texture* carTexture;                     // nullptr until loaded
+const std::vector<Texture*>& frontLayerSheets();  // explosion, image9, bloomtest
+const std::vector<Texture*>& backLayerSheets();   // animation
+Texture* carTexture();                            // nullptr until loaded
+void setCarTexture(Texture* texture);
+void addToFrontLayer(Texture& texture);
+void addToBackLayer(Texture& texture);
 
 // Creates an empty record at the end of allTextures, which owns it.
 Texture& createTexture();
@@ -43,27 +46,30 @@ void releaseGlTextures();
 // must be current) the GL textures go first.
 void unloadAllTextures(bool deleteGlTextures);
 
-extern uint32_t lightmapTexture;               // GL name owned here; 0 until created
-extern float lightmapWidth, lightmapHeight;     // pixels; 512 each once created
+uint32_t lightmapTexture();  // GL name owned here; 0 until created
+float lightmapWidth();       // pixels; 512 each once created
+float lightmapHeight();
 
-// Turns an image file into a GL texture name (0 on failure). The default decodes PNG with
-// libpng, makes the texture with SOIL, says why on standard error when it fails, and needs a GL
-// context; headless runs install one that returns 0 without touching GL.
+// Turns an image file into a GL texture name (0 on failure).
 using ImageLoader = uint32_t (*)(const std::string& fileName);
-void setImageLoader(ImageLoader loader);  // nullptr restores the default
-bool imageLoaderUsesGl();                 // true for the default loader
+// Decodes PNG with libpng, makes the texture with SOIL, says why on standard error when it
+// fails; needs a GL context.
+uint32_t loadImageWithGl(const std::string& fileName);
+uint32_t loadNoImage(const std::string& fileName);  // 0 without touching GL: runs with no window
+bool imageLoaderUsesGl();  // whether the sheets loaded last came from loadImageWithGl
 
 // Loads fileName into texture's GL name and lays out its frames (sizes and anchor in pixels),
 // entering the record in the registry under fileName; prints the grid lines.
 void loadSheet(Texture& texture, const std::string& fileName, int32_t width, int32_t height,
-               int32_t anchorX, int32_t anchorY, int32_t columns, int32_t rows);
+               int32_t anchorX, int32_t anchorY, int32_t columns, int32_t rows,
+               ImageLoader loader = loadImageWithGl);
 // Scales every odd (glow) frame's quad by factor, truncating toward zero.
 void makePaired(Texture& texture, float factor);
 Texture* findTexture(const std::string& fileName);  // borrowed; nullptr for a name never loaded
 // Creates and loads the twelve start-up sheets in table order, then the lightmap texture.
-void loadAllTextures();
-// The empty 512 x 512 RGB lightmap texture (once); headless, only its size is set.
-void createLightmapTexture();
+void loadAllTextures(ImageLoader loader = loadImageWithGl);
+// The empty 512 x 512 RGB lightmap texture (once); without useGl only its size is set.
+void createLightmapTexture(bool useGl = true);
 
 // One row of the start-up table: frame size in pixels, anchor in pixels from the frame's first
 // corner, and the frame grid laid over the image.

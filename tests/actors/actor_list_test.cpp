@@ -40,7 +40,7 @@ public:
 
 std::vector<Actor*> listed() {
     std::vector<Actor*> pointers;
-    for (const auto& actor : actors) pointers.push_back(actor.get());
+    for (const auto& actor : allActors()) pointers.push_back(actor.get());
     return pointers;
 }
 
@@ -53,7 +53,7 @@ protected:
 };
 
 TEST_F(ActorList, ConstructionAppendsWithConsecutiveIds) {
-    const int32_t first = nextActorId;
+    const int32_t first = nextActorId();
     auto* a = spawnActor<Probe>("a");
     auto* b = spawnActor<Probe>("b");
     auto* c = spawnActor<Probe>("c");
@@ -61,7 +61,7 @@ TEST_F(ActorList, ConstructionAppendsWithConsecutiveIds) {
     EXPECT_EQ(a->id, first);
     EXPECT_EQ(b->id, first + 1);
     EXPECT_EQ(c->id, first + 2);
-    EXPECT_EQ(nextActorId, first + 3);
+    EXPECT_EQ(nextActorId(), first + 3);
     EXPECT_EQ(a->self, a);
 }
 
@@ -101,7 +101,7 @@ TEST_F(ActorList, ActorsCreatedDuringAPassAreVisitedByThatPass) {
     drawActors();
     ASSERT_NE(drawer->spawned, nullptr);
     EXPECT_EQ(drawer->spawned->draws, 1);
-    EXPECT_EQ(actors.back().get(), drawer->spawned);
+    EXPECT_EQ(allActors().back().get(), drawer->spawned);
 }
 
 TEST_F(ActorList, LifetimeLMeansLPlusOneUpdatesThenRemovalInTheNextPass) {
@@ -116,7 +116,7 @@ TEST_F(ActorList, LifetimeLMeansLPlusOneUpdatesThenRemovalInTheNextPass) {
     updateActors();  // pass L + 1: marked dead and still updated
     EXPECT_TRUE(mortal->dead);
     EXPECT_EQ(mortal->updates, kLifetime + 1);
-    EXPECT_EQ(actors.size(), 2u);
+    EXPECT_EQ(allActors().size(), 2u);
     events.clear();
     updateActors();  // pass L + 2: removed and deleted, not updated again
     EXPECT_EQ(events, (std::vector<std::string>{"delete m", "update i"}));

@@ -8,20 +8,18 @@
 #include <gtest/gtest.h>
 
 #include "actors/box.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
 namespace {
 
-uint32_t noImage(const std::string&) { return 0; }
 
 void loadTexturesHeadless() {
     if (findTexture("image.png") == nullptr) {
-        setImageLoader(noImage);
-        captureStdout([] { loadAllTextures(); });
+        captureStdout([] { loadAllTextures(loadNoImage); });
     }
-    for (const auto& texture : allTextures) {
+    for (const auto& texture : allTextures()) {
         texture->queues.batchCount = 0;
         texture->queues.lightCount = 0;
     }
@@ -100,10 +98,10 @@ TEST_F(BoxTest, DiesInPass2401AndGoesWithItsBodyInPass2402) {
     EXPECT_FALSE(box->dead);
     updateActors();
     EXPECT_TRUE(box->dead);
-    EXPECT_EQ(actors.size(), 1u);
+    EXPECT_EQ(allActors().size(), 1u);
     EXPECT_EQ(getWorld()->GetBodyCount(), 2);
     updateActors();
-    EXPECT_TRUE(actors.empty());
+    EXPECT_TRUE(allActors().empty());
     EXPECT_EQ(getWorld()->GetBodyCount(), 1);  // the ground
 }
 
@@ -112,7 +110,7 @@ TEST_F(BoxTest, DestructorDestroysTheBodyInTheWorldThatMadeIt) {
     WorldPtr old = createWorld();  // the box was not moved along
     box->dead = true;
     updateActors();
-    EXPECT_TRUE(actors.empty());
+    EXPECT_TRUE(allActors().empty());
     EXPECT_EQ(old->GetBodyCount(), 1);
     EXPECT_EQ(getWorld()->GetBodyCount(), 1);
     old.reset();
@@ -146,7 +144,7 @@ TEST_F(BoxTest, DrawQueuesOneSpriteAndOneWarmLight) {
     EXPECT_EQ(glow.green, 0.35f);
     EXPECT_EQ(glow.blue, 0.25f);
     EXPECT_EQ(glow.flag, 0);
-    for (const auto& texture : allTextures) {
+    for (const auto& texture : allTextures()) {
         if (texture.get() != image) {
             EXPECT_EQ(texture->queues.batchCount, 0) << texture->fileName;
         }
@@ -167,11 +165,11 @@ TEST_F(BoxTest, QueueLimitsBoundWhatManyBoxesShow) {
     EXPECT_EQ(findTexture("light1.png")->queues.lightCount, 199);
     // The last queued entries belong to the earliest boxes: later ones were dropped.
     const LightSprite& lastLight = findTexture("light1.png")->queues.lights[198];
-    EXPECT_EQ(lastLight.x, actors[198]->x);
-    EXPECT_EQ(lastLight.y, actors[198]->y);
+    EXPECT_EQ(lastLight.x, allActors()[198]->x);
+    EXPECT_EQ(lastLight.y, allActors()[198]->y);
     const BatchSprite& lastSprite = findTexture("image.png")->queues.batch[3998];
-    EXPECT_EQ(lastSprite.x, actors[3998]->x);
-    EXPECT_EQ(lastSprite.y, actors[3998]->y);
+    EXPECT_EQ(lastSprite.x, allActors()[3998]->x);
+    EXPECT_EQ(lastSprite.y, allActors()[3998]->y);
 }
 
 TEST_F(BoxTest, WithoutLoadedSheetsDrawingQueuesNothingAndDoesNotCrash) {

@@ -12,22 +12,20 @@
 #include "core/keyboard.h"
 #include "actors/car.h"
 #include "core/camera.h"
-#include "app/input.h"
-#include "app/main_loop.h"
-#include "map/physics_world.h"
+#include "game/input.h"
+#include "game/main_loop.h"
+#include "physics/physics_world.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
 namespace {
 
-uint32_t noImage(const std::string&) { return 0; }
 
 void loadTexturesHeadless() {
     if (findTexture("Car.png") == nullptr) {
-        setImageLoader(noImage);
-        captureStdout([] { loadAllTextures(); });
+        captureStdout([] { loadAllTextures(loadNoImage); });
     }
-    for (const auto& texture : allTextures) {
+    for (const auto& texture : allTextures()) {
         texture->queues.batchCount = 0;
         texture->queues.lightCount = 0;
     }
@@ -208,7 +206,7 @@ TEST_F(CarTest, DrawQueuesOnlyItsSprite) {
     EXPECT_EQ(sheet->queues.batch[0].extra1, 1.0f);
     EXPECT_EQ(sheet->queues.batch[0].extra2, 1.0f);
     EXPECT_FLOAT_EQ(sheet->queues.batch[0].angle, 270.0f);
-    for (const auto& texture : allTextures) {
+    for (const auto& texture : allTextures()) {
         EXPECT_EQ(texture->queues.lightCount, 0) << texture->fileName;
     }
 }

@@ -7,13 +7,12 @@
 
 #include "actors/rocket.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
 namespace {
 
-uint32_t noImage(const std::string&) { return 0; }
 
 class RocketTest : public ::testing::Test {
 protected:
@@ -22,14 +21,13 @@ protected:
         clearMapQuads(true);
         createWorld();
         if (findTexture("bloomtest.png") == nullptr) {
-            setImageLoader(noImage);
-            captureStdout([] { loadAllTextures(); });
+            captureStdout([] { loadAllTextures(loadNoImage); });
         }
         // The square 100..200 x 100..200 in world units.
         auto* quad = &registerQuad();
         setGeometry(*quad, 100.0f, 100.0f, 200.0f, 100.0f, 200.0f, 200.0f, 100.0f, 200.0f);
         sheet = findTexture("bloomtest.png");
-        for (const auto& texture : allTextures) {
+        for (const auto& texture : allTextures()) {
             texture->queues.bursts.clear();
             texture->queues.batchCount = 0;
         }
@@ -83,7 +81,7 @@ TEST_F(RocketTest, BurstsOnceWhereItEntersWithARandomAngle) {
     EXPECT_EQ(sheet->queues.batch[0].extra2, 0.0f);
     EXPECT_EQ(sheet->queues.batch[0].angle, 0.0f);
     updateActors();
-    EXPECT_TRUE(actors.empty());
+    EXPECT_TRUE(allActors().empty());
     EXPECT_EQ(sheet->queues.bursts.size(), 1u);
 }
 
@@ -95,7 +93,7 @@ TEST_F(RocketTest, StillRocketOutsideTheMapExpiresWithoutABurst) {
     EXPECT_TRUE(rocket->dead);
     EXPECT_EQ(rocket->x, -500.0f);
     updateActors();
-    EXPECT_TRUE(actors.empty());
+    EXPECT_TRUE(allActors().empty());
     EXPECT_TRUE(sheet->queues.bursts.empty());
 }
 
@@ -113,8 +111,8 @@ TEST_F(RocketTest, EnteringTheMapInItsLastUpdateStillBursts) {
 
 TEST_F(RocketTest, SpawnedRocketFliesDownRightFromTheOrigin) {
     spawnRocket();
-    ASSERT_EQ(actors.size(), 1u);
-    Actor* rocket = actors[0].get();
+    ASSERT_EQ(allActors().size(), 1u);
+    Actor* rocket = allActors()[0].get();
     updateActors();
     updateActors();
     EXPECT_EQ(rocket->x, 2.0f);

@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "core/keyboard.h"
-#include "app/map_loading.h"
+#include "game/map_loading.h"
 #include "actors/box.h"
 #include "actors/car.h"
 #include "actors/rocket.h"
-#include "app/input.h"
-#include "map/physics_world.h"
+#include "game/input.h"
+#include "physics/physics_world.h"
 #include "support/gl_window.h"
 
 namespace {
@@ -140,7 +140,7 @@ TEST_F(WorldMove, DeadActorsAreMovedTooAndDeletedSafelyAfterwards) {
     replaceWorld();
     EXPECT_EQ(getWorld()->GetBodyCount(), 2);
     updateActors();  // deletes the box: its body goes from the world that now holds it
-    EXPECT_TRUE(actors.empty());
+    EXPECT_TRUE(allActors().empty());
     EXPECT_EQ(getWorld()->GetBodyCount(), 1);
 }
 

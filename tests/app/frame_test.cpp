@@ -11,7 +11,7 @@
 
 #include "core/camera.h"
 #include "app/frame.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 

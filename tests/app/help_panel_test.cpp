@@ -7,11 +7,13 @@
 
 #include "app/frame.h"
 #include "app/help_panel.h"
-#include "app/input.h"
-#include "app/main_loop.h"
+#include "game/help.h"
+#include "game/host.h"
+#include "game/input.h"
+#include "game/main_loop.h"
 #include "core/camera.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
@@ -19,7 +21,18 @@ namespace {
 constexpr int kWidth = 1024, kHeight = 600;
 int32_t fakeNow = 5000;
 int32_t fakeClock() { return fakeNow; }
-uint32_t noImage(const std::string&) { return 0; }
+
+void advanceMessageClock(int32_t ms) {
+    FrameScheduler later = frameScheduler();
+    later.now += ms;
+    setFrameScheduler(later);
+}
+
+Host fakeClockHost() {
+    Host h = headlessHost();
+    h.clock = fakeClock;
+    return h;
+}
 
 std::vector<unsigned char> frame() {
     renderFrame();
@@ -47,9 +60,11 @@ int changedIn(const std::vector<unsigned char>& a, const std::vector<unsigned ch
 TEST(HelpPanel, PressedTwiceGivesBackThePictureAndAMessageFadesAfterTwoSeconds) {
     openTestWindow(kWidth, kHeight);
     setCamera(0, 0, kWidth, kHeight, 1, 1, 0);
-    setClock(fakeClock);
-    setImageLoader(noImage);
-    captureStdout([] { loadAllTextures(); });
+    const ScopedHost host(fakeClockHost());
+    captureStdout([] {
+        loadAllTextures(loadNoImage);
+        createLightmapTexture(true);  // a real one, so the lightmap pass has somewhere to copy
+    });
     createWorld();
     createQuad(-100, 100, 100, 100, 100, 140, -100, 140);
     const auto before = frame();
@@ -65,9 +80,13 @@ TEST(HelpPanel, PressedTwiceGivesBackThePictureAndAMessageFadesAfterTwoSeconds) 
     const auto message = frame();
     EXPECT_GT(changedIn(before, message, 824, 0, kWidth, 40), 500);
     EXPECT_EQ(changedIn(before, message, 0, 40, kWidth, kHeight), 0);
-    scheduler.now += 1999;  // messages are timed by the passes' clock readings
+    // The frame after: the HUD numbers and needle stay where they were, and GL is at rest.
+    const auto next = frame();
+    EXPECT_EQ(changedIn(before, next, 0, 40, kWidth, kHeight), 0);
+    EXPECT_EQ(changedIn(before, next, 0, 0, 824, 40), 0);
+    EXPECT_EQ(glRestProblem(), "");
+    advanceMessageClock(1999);  // messages are timed by the passes' clock readings
     EXPECT_FALSE(before == frame());
-    scheduler.now += 1;
+    advanceMessageClock(1);
     EXPECT_TRUE(before == frame());
-    setClock(nullptr);
 }

@@ -247,7 +247,7 @@ TEST_F(Lightmap, PassRestoresStateAndKeepsLinearFiltering) {
     glGetBooleanv(GL_COLOR_WRITEMASK, mask);
     EXPECT_TRUE(mask[0] && mask[1] && mask[2] && mask[3]);
 
-    for (const uint32_t name : {hud.glName, findTexture("light1.png")->glName, lightmapTexture}) {
+    for (const uint32_t name : {hud.glName, findTexture("light1.png")->glName, lightmapTexture()}) {
         glBindTexture(GL_TEXTURE_2D, name);
         GLint minFilter = 0, magFilter = 0;
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);

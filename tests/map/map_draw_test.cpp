@@ -10,7 +10,7 @@
 #include "map/map_draw.h"
 #include "map/map_editor.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
@@ -19,7 +19,6 @@ namespace {
 constexpr int kWidth = 1024;
 constexpr int kHeight = 600;
 
-uint32_t noImage(const std::string&) { return 0; }
 
 // The frame's world view at camera (0, 0): world (0, 0) is the window centre, y down.
 void setUpFrame() {
@@ -71,8 +70,7 @@ class MapDrawTest : public testing::Test {
 protected:
     void SetUp() override {
         openTestWindow(kWidth, kHeight);
-        setImageLoader(noImage);  // texture 0: quads fill with the current colour
-        captureStdout([] { loadAllTextures(); });
+        captureStdout([] { loadAllTextures(loadNoImage); });
         createWorld();
         setUpFrame();
     }
@@ -150,7 +148,7 @@ TEST_F(MapDrawTest, LaterQuadsCoverEarlierOnes) {
     auto* top = &registerQuad();
     setGeometry(*top, 50, 50, 90, 50, 90, 90, 50, 90);
     top->texture = nullptr;  // still drawn, with no texture bound
-    mapQuads[0]->selected = true;
+    mapQuads()[0]->selected = true;
     drawMap();
     // The red outline of the first quad's right edge is hidden where the second quad covers it.
     EXPECT_TRUE(redColumnBetween(66, 74, 35, 10));
@@ -206,7 +204,7 @@ uint32_t stripedImage(const std::string&) {
 
 // How the map was drawn before culling and batching: every quad, one draw each.
 void drawMapQuadByQuad() {
-    for (const auto& quad : mapQuads) {
+    for (const auto& quad : mapQuads()) {
         glEnable(GL_TEXTURE_2D);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -227,8 +225,7 @@ std::vector<uint8_t> framePixels() {
 }  // namespace
 
 TEST_F(MapDrawTest, CulledBatchesDrawTheSamePixelsAsQuadByQuad) {
-    setImageLoader(stripedImage);
-    captureStdout([] { unloadAllTextures(true); loadAllTextures(); });
+    captureStdout([] { unloadAllTextures(true); loadAllTextures(stripedImage); });
     std::mt19937 gen(11);
     auto uniform = [&gen](float low, float high) {
         return std::uniform_real_distribution<float>(low, high)(gen);

@@ -6,25 +6,23 @@
 
 #include "map/map_editor.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
 namespace {
 
-uint32_t noImage(const std::string&) { return 0; }
 
 class MapEditorTest : public testing::Test {
 protected:
     void SetUp() override {
-        setImageLoader(noImage);
-        captureStdout([] { loadAllTextures(); });
+        captureStdout([] { loadAllTextures(loadNoImage); });
         createWorld();
     }
     // Selects the default square with a first press and grabs it with a second.
     MapQuad& grabSquareAt(Vec2f point) {
         addDefaultQuad();
-        MapQuad& quad = *mapQuads.back();
+        MapQuad& quad = *mapQuads().back();
         editorMouseDown({50, 50});
         editorMouseDown(point);
         return quad;
@@ -43,7 +41,7 @@ void expectCorners(const MapQuad& quad, std::initializer_list<float> c) {
 
 TEST_F(MapEditorTest, SecondPressPicksCornerOrWholeQuadByRegion) {
     addDefaultQuad();
-    MapQuad& quad = *mapQuads.back();
+    MapQuad& quad = *mapQuads().back();
     const struct {
         Vec2f press;
         int32_t mode;
@@ -57,7 +55,7 @@ TEST_F(MapEditorTest, SecondPressPicksCornerOrWholeQuadByRegion) {
 
 TEST_F(MapEditorTest, FirstPressSelectsWithoutReshapingAndPressOutsideDeselects) {
     addDefaultQuad();
-    MapQuad& quad = *mapQuads.back();
+    MapQuad& quad = *mapQuads().back();
     EXPECT_FALSE(quad.selected);
     editorMouseDown({50, 50});
     EXPECT_TRUE(quad.selected);
@@ -127,8 +125,8 @@ TEST_F(MapEditorTest, WholeQuadDragMovesCornersOnlyUntilTheNextMotionAfterReleas
 TEST_F(MapEditorTest, StackedSquaresAreSelectedGrabbedAndMovedTogether) {
     addDefaultQuad();
     addDefaultQuad();
-    MapQuad& first = *mapQuads[0];
-    MapQuad& second = *mapQuads[1];
+    MapQuad& first = *mapQuads()[0];
+    MapQuad& second = *mapQuads()[1];
     editorMouseDown({50, 50});
     EXPECT_TRUE(first.selected && second.selected);
     editorMouseDown({32, 68});
@@ -141,7 +139,7 @@ TEST_F(MapEditorTest, StackedSquaresAreSelectedGrabbedAndMovedTogether) {
 
 TEST_F(MapEditorTest, DisabledEditorIgnoresTheMouseButStillAddsQuads) {
     addDefaultQuad();
-    MapQuad& quad = *mapQuads[0];
+    MapQuad& quad = *mapQuads()[0];
     setEditorEnabled(false);
     editorMouseDown({50, 50});
     editorMouseDown({50, 50});
@@ -171,13 +169,13 @@ TEST_F(MapEditorTest, DisablingKeepsSelectionAndModes) {
 TEST_F(MapEditorTest, SelectedQuadIsRebuiltOnEveryMotion) {
     addDefaultQuad();
     // Box2D may reuse the old body's memory, so mark the old fixture instead of its address.
-    mapQuads[0]->body->GetFixtureList()->SetFriction(0.7f);
+    mapQuads()[0]->body->GetFixtureList()->SetFriction(0.7f);
     Texture* bloom = findTexture("bloomtest.png");
     addDefaultQuad();  // exactly on top: no edge of it is covered, the probes lie outside
     editorMouseDown({50, 50});
     const size_t bursts = bloom->queues.bursts.size();
     editorDrag({0, 0});
-    EXPECT_FLOAT_EQ(mapQuads[0]->body->GetFixtureList()->GetFriction(), 0.2f);
+    EXPECT_FLOAT_EQ(mapQuads()[0]->body->GetFixtureList()->GetFriction(), 0.2f);
     EXPECT_EQ(getWorld()->GetBodyCount(), 3);
     EXPECT_EQ(bloom->queues.bursts.size(), bursts);
 }

@@ -12,19 +12,17 @@
 #include "map/map_history.h"
 #include "map/map_quad.h"
 #include "map/quad_index.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
 namespace {
 
-uint32_t noImage(const std::string&) { return 0; }
 
 class MapHistoryTest : public testing::Test {
 protected:
     void SetUp() override {
-        setImageLoader(noImage);
-        captureStdout([] { loadAllTextures(); });
+        captureStdout([] { loadAllTextures(loadNoImage); });
         createWorld();
         setEditorEnabled(true);
     }
@@ -36,7 +34,7 @@ bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 // corners in metres; no other static body is left behind.
 void expectBodiesMatchCorners(const char* when) {
     int32_t bodies = 0;
-    for (const auto& quad : mapQuads) {
+    for (const auto& quad : mapQuads()) {
         if (!isValidBodyPolygon(quad->vertices)) {
             EXPECT_EQ(quad->body, nullptr) << when;
             continue;
@@ -67,11 +65,11 @@ void randomEdit(std::mt19937& rng) {
     } else if (kind == 1) {
         addSquareAt({place(rng), place(rng)});
     } else if (kind == 2) {
-        for (const auto& quad : mapQuads) quad->selected = rng() % 3 == 0;
+        for (const auto& quad : mapQuads()) quad->selected = rng() % 3 == 0;
         deleteSelectedQuads();
     } else {
         // Select a quad, grab it near a corner or in the middle, drag, release.
-        const MapQuad& target = getQuad(static_cast<int32_t>(rng() % mapQuads.size()));
+        const MapQuad& target = getQuad(static_cast<int32_t>(rng() % mapQuads().size()));
         const int corner = static_cast<int>(rng() % 5);
         Vec2f at = target.center;
         if (corner < 4) {

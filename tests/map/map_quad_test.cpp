@@ -8,19 +8,17 @@
 #include <string>
 
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
 namespace {
 
-uint32_t noImage(const std::string&) { return 0; }
 
 class MapQuadTest : public testing::Test {
 protected:
     void SetUp() override {
-        setImageLoader(noImage);
-        captureStdout([] { loadAllTextures(); });
+        captureStdout([] { loadAllTextures(loadNoImage); });
         createWorld();
         bloom = findTexture("bloomtest.png");
         ASSERT_NE(bloom, nullptr);
@@ -116,7 +114,7 @@ TEST_F(MapQuadTest, FindQuadAtReturnsLowestIndexAndAnyQuadAtSeesLaterQuads) {
     EXPECT_TRUE(anyQuadAt({60, 60}));
     EXPECT_FALSE(anyQuadAt({30, 30}));
     EXPECT_EQ(getQuadCount(), 3);
-    EXPECT_EQ(&getQuad(2), mapQuads[2].get());
+    EXPECT_EQ(&getQuad(2), mapQuads()[2].get());
 }
 
 TEST_F(MapQuadTest, HeadingsOfTheAxesAndOfAZeroVector) {

@@ -41,13 +41,13 @@ std::vector<QuadRecord> generationRecords(int quads, int generation) {
 
 // What saveMap writes for those records (it saves the quads' corners and tags, no bodies needed).
 void showMap(const std::vector<QuadRecord>& records) {
-    if (mapQuads.size() != records.size()) {
+    if (mapQuads().size() != records.size()) {
         clearMapQuads(false);
         for (size_t i = 0; i < records.size(); ++i) registerQuad();
     }
     for (size_t i = 0; i < records.size(); ++i) {
         const float* c = records[i].corners;
-        for (int k = 0; k < 4; ++k) mapQuads[i]->vertices[k] = {c[2 * k], c[2 * k + 1]};
+        for (int k = 0; k < 4; ++k) mapQuadsForEdit()[i]->vertices[k] = {c[2 * k], c[2 * k + 1]};
     }
 }
 

@@ -15,7 +15,7 @@
 #include "map/map_editor.h"
 #include "map/map_file.h"
 #include "map/map_quad.h"
-#include "map/physics_world.h"
+#include "physics/physics_world.h"
 #include "map/quad_index.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
@@ -25,7 +25,6 @@ namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-uint32_t noImage(const std::string&) { return 0; }
 
 struct Random {
     std::mt19937 gen;
@@ -137,14 +136,14 @@ struct Flags {
 };
 std::vector<Flags> currentFlags() {
     std::vector<Flags> flags;
-    for (const auto& quad : mapQuads) flags.push_back({quad->selected, quad->editMode});
+    for (const auto& quad : mapQuads()) flags.push_back({quad->selected, quad->editMode});
     return flags;
 }
 void expectFlags(const std::vector<Flags>& expected, const std::string& where) {
-    ASSERT_EQ(expected.size(), mapQuads.size()) << where;
+    ASSERT_EQ(expected.size(), mapQuads().size()) << where;
     for (size_t i = 0; i < expected.size(); ++i) {
-        ASSERT_EQ(mapQuads[i]->selected, expected[i].selected) << where << " quad " << i;
-        ASSERT_EQ(mapQuads[i]->editMode, expected[i].editMode) << where << " quad " << i;
+        ASSERT_EQ(mapQuads()[i]->selected, expected[i].selected) << where << " quad " << i;
+        ASSERT_EQ(mapQuads()[i]->editMode, expected[i].editMode) << where << " quad " << i;
     }
 }
 
@@ -164,8 +163,8 @@ std::vector<float> playScenario(uint32_t seed) {
         const int op = r.below(10);
         if (op < 3) {  // press, often on a quad
             const Vec2f p = r.chance(0.7) ? probePoint(r) : Vec2f{r.uniform(-300, 300), 0};
-            for (size_t i = 0; i < mapQuads.size(); ++i) {
-                MapQuad copy = *mapQuads[i];
+            for (size_t i = 0; i < mapQuads().size(); ++i) {
+                MapQuad copy = *mapQuads()[i];
                 if (!containsPoint(copy, p)) {
                     expected[i].selected = false;
                 } else if (copy.selected) {
@@ -179,10 +178,10 @@ std::vector<float> playScenario(uint32_t seed) {
         } else if (op < 5) {  // drag: only selected quads move, a whole quad exactly by d
             const Vec2f d{r.uniform(-20, 20), r.uniform(-20, 20)};
             std::vector<MapQuad> before;
-            for (const auto& quad : mapQuads) before.push_back(*quad);
+            for (const auto& quad : mapQuads()) before.push_back(*quad);
             editorDrag(d);
-            for (size_t i = 0; i < mapQuads.size(); ++i) {
-                const MapQuad& now = *mapQuads[i];
+            for (size_t i = 0; i < mapQuads().size(); ++i) {
+                const MapQuad& now = *mapQuads()[i];
                 for (int k = 0; k < 4; ++k) {
                     Vec2f want = before[i].vertices[k];
                     if (before[i].selected && before[i].editMode == 4) want = {want.x + d.x, want.y + d.y};
@@ -214,14 +213,14 @@ std::vector<float> playScenario(uint32_t seed) {
             const std::vector<uint8_t> bytes = encodeMap(currentMapRecords());
             clearMapQuads(true);
             createMapQuads(decodeMap(bytes.data(), bytes.size()));
-            expected.assign(mapQuads.size(), Flags{false, -1});
+            expected.assign(mapQuads().size(), Flags{false, -1});
         } else if (getQuadCount() > 1) {  // a list edit made elsewhere, announced by the hook
             const size_t i = static_cast<size_t>(r.below(getQuadCount()));
             const size_t j = static_cast<size_t>(r.below(getQuadCount()));
-            std::swap(mapQuads[i], mapQuads[j]);
+            std::swap(mapQuadsForEdit()[i], mapQuadsForEdit()[j]);
             std::swap(expected[i], expected[j]);
             if (r.chance(0.5)) {
-                mapQuads.erase(mapQuads.begin() + static_cast<long>(i));
+                mapQuadsForEdit().erase(mapQuadsForEdit().begin() + static_cast<long>(i));
                 expected.erase(expected.begin() + static_cast<long>(i));
             }
             quadListChanged();
@@ -231,7 +230,7 @@ std::vector<float> playScenario(uint32_t seed) {
         if (testing::Test::HasFatalFailure()) return {};
     }
     std::vector<float> trace;
-    for (const auto& quad : mapQuads) {
+    for (const auto& quad : mapQuads()) {
         for (const Vec2f& v : quad->vertices) trace.insert(trace.end(), {v.x, v.y});
         trace.insert(trace.end(), {quad->center.x, quad->center.y,
                                    static_cast<float>(quad->selected),
@@ -249,8 +248,7 @@ bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
 class QuadIndexTest : public testing::Test {
 protected:
     void SetUp() override {
-        setImageLoader(noImage);
-        captureStdout([] { loadAllTextures(); });
+        captureStdout([] { loadAllTextures(loadNoImage); });
         createWorld();
     }
     void TearDown() override { setQuadIndexEnabled(true); }

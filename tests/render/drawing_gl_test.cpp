@@ -162,7 +162,7 @@ TEST(SpriteDrawing, PositiveAngleTurnsPlusXTowardPlusY) {
 TEST(SpriteDrawing, CarImageTurnsTheOtherWay) {
     openWorldView();
     Texture& sheet = quadrantSheet();
-    carTexture = &sheet;
+    setCarTexture(&sheet);
     drawCarImage(0, 0, 32, 32, 90);
     expectColour(around(-16, 16), kRed, "red moved to the bottom-left");
     expectColour(around(-16, -16), kGreen, "green (the +x side) moved up");
@@ -174,7 +174,7 @@ TEST(SpriteDrawing, CarImageTurnsTheOtherWay) {
 TEST(SpriteDrawing, CarImageCoversTwiceItsHalfSizes) {
     openWorldView();
     Texture& sheet = quadrantSheet();
-    carTexture = &sheet;
+    setCarTexture(&sheet);
     drawCarImage(10, 5, 39, 16, 0);
     int wide = 0, tall = 0;
     for (int x = -100; x < 100; ++x)
@@ -278,7 +278,7 @@ TEST(EffectLayers, GlowSheetBurstsGetAnAdditivePassUntilFinished) {
     openWorldView();
     Texture& sheet = greySheet();
     sheet.glow = true;
-    frontLayerSheets.push_back(&sheet);
+    addToFrontLayer(sheet);
     spawnBurst(sheet, -40, 0, 0);
     spawnBurst(sheet, 40, 0, 0);
     sheet.queues.bursts[1].finished = true;
@@ -292,7 +292,7 @@ TEST(EffectLayers, GlowSheetBurstsGetAnAdditivePassUntilFinished) {
 TEST(EffectLayers, PlainBackLayerBurstIsDrawnOnce) {
     openWorldView();
     Texture& sheet = greySheet();
-    backLayerSheets.push_back(&sheet);
+    addToBackLayer(sheet);
     spawnBurst(sheet, 0, 0, 0);
     drawBackLayer();
     drawFrontLayer();  // not on the front list: adds nothing
@@ -304,7 +304,7 @@ TEST(EffectLayers, PairedBurstAddsItsEnlargedGlowFrame) {
     openWorldView();
     Texture& sheet = twoFrameSheet("pair.png", true);
     makePaired(sheet, 2.0f);
-    frontLayerSheets.push_back(&sheet);
+    addToFrontLayer(sheet);
     spawnBurst(sheet, 0, 0, 0);
     drawFrontLayer();
     expectColour(around(0, 0), {2 * kGrey, 2 * kGrey, 2 * kGrey}, "base plus glow");

@@ -21,7 +21,6 @@ void update(int times) {
     for (int i = 0; i < times; ++i) updateEffects();
 }
 
-uint32_t noImage(const std::string&) { return 0; }
 }  // namespace
 
 TEST(Bursts, PlayEveryFrameOnceFinishAfter101StepsAndGoAt102) {
@@ -203,10 +202,9 @@ TEST(Queues, LightQueueTakes199AndDropsThe200th) {
 }
 
 TEST(Queues, LiveFlickersOfLight1BecomeLightsOfTheirColour) {
-    setImageLoader(noImage);
     Texture& light = createTexture();
     testing::internal::CaptureStdout();
-    loadSheet(light, "light1.png", 600, 600, 300, 300, 1, 1);
+    loadSheet(light, "light1.png", 600, 600, 300, 300, 1, 1, loadNoImage);
     testing::internal::GetCapturedStdout();
     spawnFlicker(light, 10, 20, 15, true, 0);
     spawnFlicker(light, 30, 40, 0, false, 0);

@@ -274,18 +274,18 @@ TEST(PngSheetsGl, BadSheetsSayWhyOnStandardErrorAndLoadAsTextureZero) {
     }
     expectedOut += "Creating Lightmap texture: 512 x 512\n";
     ASSERT_EQ(chdir(folder), 0);
-    const size_t before = allTextures.size();
+    const size_t before = allTextures().size();
     testing::internal::CaptureStderr();
     const std::string out = captureStdout([] { loadAllTextures(); });
     const std::vector<std::string> errors = splitLines(testing::internal::GetCapturedStderr());
 
     EXPECT_EQ(out, expectedOut);
-    ASSERT_EQ(allTextures.size(), before + 12);
-    for (size_t i = before; i < allTextures.size(); ++i) {
-        const std::string& name = allTextures[i]->fileName;
+    ASSERT_EQ(allTextures().size(), before + 12);
+    for (size_t i = before; i < allTextures().size(); ++i) {
+        const std::string& name = allTextures()[i]->fileName;
         const bool bad = name == "background.png" || name == "light.png" || name == "image.png";
-        EXPECT_EQ(allTextures[i]->glName == 0, bad) << name;
-        EXPECT_EQ(allTextures[i]->loaded, !bad) << name;
+        EXPECT_EQ(allTextures()[i]->glName == 0, bad) << name;
+        EXPECT_EQ(allTextures()[i]->loaded, !bad) << name;
     }
     ASSERT_EQ(errors.size(), 3u);
     EXPECT_EQ(errors[0], "image.png: not a PNG file");

@@ -104,9 +104,8 @@ TEST(SheetLayout, PairedByOnePointEightFiveTruncatesTowardZero) {
 }
 
 TEST(StartupLoading, ConsoleBlockIsExactAndEndsWithTheLightmapLine) {
-    setImageLoader(headlessLoader);
-    ASSERT_FALSE(imageLoaderUsesGl());
-    const std::string out = captureStdout([] { loadAllTextures(); });
+    const std::string out = captureStdout([] { loadAllTextures(headlessLoader); });
+    EXPECT_FALSE(imageLoaderUsesGl());
     const std::vector<std::string> lines = splitLines(out);
 
     // 121 frames, two header lines for each of the twelve sheets, and the lightmap line.
@@ -149,51 +148,49 @@ TEST(StartupLoading, ConsoleBlockIsExactAndEndsWithTheLightmapLine) {
 }
 
 TEST(StartupLoading, RecordsFollowTheTableAndGetTheirLayerRoles) {
-    setImageLoader(headlessLoader);
-    captureStdout([] { loadAllTextures(); });
-    ASSERT_EQ(allTextures.size(), 12u);
+    captureStdout([] { loadAllTextures(headlessLoader); });
+    ASSERT_EQ(allTextures().size(), 12u);
     ASSERT_EQ(requested.size(), 12u);
     for (size_t i = 0; i < 12; ++i) {
-        EXPECT_EQ(allTextures[i]->fileName, startupSheets[i].fileName);
+        EXPECT_EQ(allTextures()[i]->fileName, startupSheets[i].fileName);
         EXPECT_EQ(requested[i], startupSheets[i].fileName);
-        EXPECT_EQ(allTextures[i]->glName, i + 1);
-        EXPECT_TRUE(allTextures[i]->loaded);
-        EXPECT_EQ(findTexture(startupSheets[i].fileName), allTextures[i].get());
+        EXPECT_EQ(allTextures()[i]->glName, i + 1);
+        EXPECT_TRUE(allTextures()[i]->loaded);
+        EXPECT_EQ(findTexture(startupSheets[i].fileName), allTextures()[i].get());
     }
-    EXPECT_EQ(findTexture("Car.png"), carTexture);
+    EXPECT_EQ(findTexture("Car.png"), carTexture());
     EXPECT_EQ(findTexture("car.png"), nullptr);  // names are case-sensitive
     EXPECT_EQ(findTexture("rocket.png"), nullptr);
-    ASSERT_EQ(backLayerSheets.size(), 1u);
-    EXPECT_EQ(backLayerSheets[0]->fileName, "animation.png");
-    ASSERT_EQ(frontLayerSheets.size(), 3u);
-    EXPECT_EQ(frontLayerSheets[0]->fileName, "explosion.png");
-    EXPECT_EQ(frontLayerSheets[1]->fileName, "image9.png");
-    EXPECT_EQ(frontLayerSheets[2]->fileName, "bloomtest.png");
-    for (const auto& t : allTextures) {
+    ASSERT_EQ(backLayerSheets().size(), 1u);
+    EXPECT_EQ(backLayerSheets()[0]->fileName, "animation.png");
+    ASSERT_EQ(frontLayerSheets().size(), 3u);
+    EXPECT_EQ(frontLayerSheets()[0]->fileName, "explosion.png");
+    EXPECT_EQ(frontLayerSheets()[1]->fileName, "image9.png");
+    EXPECT_EQ(frontLayerSheets()[2]->fileName, "bloomtest.png");
+    for (const auto& t : allTextures()) {
         EXPECT_EQ(t->glow, t->fileName == "explosion.png") << t->fileName;
         EXPECT_EQ(t->paired, t->fileName == "image9.png" || t->fileName == "bloomtest.png")
             << t->fileName;
     }
     EXPECT_EQ(quadOf(*findTexture("image9.png"), 1),
               (std::vector<int32_t>{-24, -24, 24, -24, 24, 24, -24, 24}));
-    EXPECT_EQ(lightmapWidth, 512.0f);
-    EXPECT_EQ(lightmapTexture, 0u);  // headless: no texture was made
+    EXPECT_EQ(lightmapWidth(), 512.0f);
+    EXPECT_EQ(lightmapTexture(), 0u);  // headless: no texture was made
 }
 
 TEST(TextureRegistry, ReloadingANameFindsTheLaterRecordAndKeepsBoth) {
-    setImageLoader(headlessLoader);
     Texture& first = createTexture();
     Texture& second = createTexture();
     captureStdout([&] {
-        loadSheet(first, "image.png", 32, 32, 16, 16, 1, 1);
-        loadSheet(second, "image.png", 16, 16, 8, 8, 2, 2);
+        loadSheet(first, "image.png", 32, 32, 16, 16, 1, 1, headlessLoader);
+        loadSheet(second, "image.png", 16, 16, 8, 8, 2, 2, headlessLoader);
     });
     EXPECT_EQ(findTexture("image.png"), &second);
     EXPECT_EQ(first.fileName, "image.png");
     EXPECT_EQ(first.frameCount, 1);
-    ASSERT_GE(allTextures.size(), 2u);
-    EXPECT_EQ(allTextures[allTextures.size() - 2].get(), &first);
-    EXPECT_EQ(allTextures.back().get(), &second);
+    ASSERT_GE(allTextures().size(), 2u);
+    EXPECT_EQ(allTextures()[allTextures().size() - 2].get(), &first);
+    EXPECT_EQ(allTextures().back().get(), &second);
 }
 
 TEST(TextureLoadingGl, MissingImageGivesNameZeroAndStillPrintsItsGrid) {
@@ -232,14 +229,14 @@ TEST(TextureLoadingGl, RealSheetLoadsAndTheLightmapIsMadeOnce) {
 
     EXPECT_EQ(captureStdout([] { createLightmapTexture(); }),
               "Creating Lightmap texture: 512 x 512\n");
-    ASSERT_TRUE(glIsTexture(lightmapTexture));
+    ASSERT_TRUE(glIsTexture(lightmapTexture()));
     GLint width = 0, height = 0;
-    glBindTexture(GL_TEXTURE_2D, lightmapTexture);
+    glBindTexture(GL_TEXTURE_2D, lightmapTexture());
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
     EXPECT_EQ(width, 512);
     EXPECT_EQ(height, 512);
-    const uint32_t made = lightmapTexture;
+    const uint32_t made = lightmapTexture();
     EXPECT_EQ(captureStdout([] { createLightmapTexture(); }), "");
-    EXPECT_EQ(lightmapTexture, made);
+    EXPECT_EQ(lightmapTexture(), made);
 }

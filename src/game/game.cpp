@@ -1,0 +1,66 @@
+// game.cpp: start-up in its fixed order, and the shutdown.
+#include "game/game.h"
+
+#include <cstring>
+#include <iostream>
+
+#include "actors/actor.h"
+#include "core/camera.h"
+#include "core/keyboard.h"
+#include "core/random.h"
+#include "game/help.h"
+#include "game/host.h"
+#include "game/input.h"
+#include "game/main_loop.h"
+#include "game/map_loading.h"
+#include "game/sandbox.h"
+#include "map/map_editor.h"
+#include "map/map_history.h"
+#include "map/map_quad.h"
+#include "physics/physics_world.h"
+#include "render/texture.h"
+
+namespace {
+constexpr int32_t kViewWidth = 1024;  // world units, and the window's first size in pixels
+constexpr int32_t kViewHeight = 600;
+constexpr Vec2f kSpawnPoint = {10.0f, 20.0f};
+}  // namespace
+
+void announceArguments(int argc, char** argv, std::ostream& out) {
+    out << kGameTitle << std::endl;
+    out << " Launched with " << argc << " args:" << std::endl;
+    for (int i = 0; i < argc; ++i) {
+        out << i + 1 << ". " << argv[i] << std::endl;
+        if (std::strcmp(argv[i], "editor") == 0) {
+            setEditorEnabled(true);
+            out << "Swiching to editor mode." << std::endl;
+        }
+    }
+}
+
+void startGame(int& argc, char** argv, bool announce, OpenWindowFunction openWindow) {
+    setCamera(0.0f, 0.0f, kViewWidth, kViewHeight, 1.0f, 1.0f, 0.0f);
+    if (announce) announceArguments(argc, argv, std::cout);
+    setSpawnPoint(kSpawnPoint);
+    openWindow(argc, argv);
+    seedRandom(0);
+    loadAllTextures(host().loadImage);
+    loadMap();    // creates the physics world first
+    primeLoop();  // after loading, so loading time is not owed as logic steps
+}
+
+void shutdownGame(bool glContextCurrent) {
+    clearMapHistory();
+    setSimulationPaused(false);
+    clearMessages();
+    resetActors();  // their bodies first, while their world exists
+    clearMapQuads(true);
+    destroyWorld();
+    unloadAllTextures(glContextCurrent);
+    resetEditor();
+    resetInput();
+    releaseAllKeys();
+    hideHelpPanel();
+    resetScheduler();
+    resetCamera();
+}

@@ -1,0 +1,23 @@
+// input.h: the mouse position and the key, mouse and window events as plain values.
+#pragma once
+#include <cstdint>
+
+#include "core/vec2.h"
+
+// Last cursor position in world units; (0, 0) until the first motion event.
+Vec2f mouseWorld();
+// Where key 1 drops cars and where the car image is drawn, world units; set once at start-up.
+Vec2f spawnPoint();
+void setSpawnPoint(Vec2f point);
+bool fullScreen();  // as the f key last left it
+void toggleFullScreen();
+// A new game: the mouse at (0, 0), windowed, the spawn point at the origin.
+void resetInput();
+
+// The window's events; positions in window pixels from the top-left corner.
+void onKeyDown(unsigned char key, int x, int y);  // holds the key, then runs its action
+void onKeyUp(unsigned char key, int x, int y);
+void onMouseButton(int button, int state, int x, int y);  // state 0 pressed, 1 released
+void onMouseMove(int x, int y);
+// The window's new size in pixels: the view maps onto it and the host's viewport follows.
+void onReshape(int width, int height);

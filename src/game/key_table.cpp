@@ -1,0 +1,66 @@
+// key_table.cpp: the keys, their actions and their help lines.
+#include "game/key_table.h"
+
+#include <array>
+#include <cassert>
+
+#include "game/help.h"
+#include "game/sandbox_keys.h"
+#include "map/map_commands.h"
+#include "map/map_editor.h"
+
+namespace {
+constexpr unsigned char kEsc = 27, kBackspace = 8, kDelete = 127, kCtrlZ = 26, kCtrlY = 25;
+
+void editorOnKey() { editorKey(true); }
+void editorOffKey() { editorKey(false); }
+void addDefaultQuadKey() { addDefaultQuadAsEdit(); }
+void endDragKey() { editorMouseUp(); }
+
+const std::vector<KeyRow> kRows = {
+    {HelpColumn::Play, "w a s d", "scroll, or drive the car", {}},
+    {HelpColumn::Play, "space", "hold: crates at the mouse", {}},
+    {HelpColumn::Play, "1", "drop a car", {{'1', dropCarKey}}},
+    {HelpColumn::Play, "z / p", "bloom bursts / a flicker", {{'z', burstsKey}, {'p', flickerKey}}},
+    {HelpColumn::Play, "0", "pause or resume", {{'0', pauseKey}}},
+    {HelpColumn::Play, ".", "one step while paused", {{'.', singleStepKey}}},
+    {HelpColumn::Play, "c", "clear crates, cars, rockets", {{'c', clearKey}}},
+    {HelpColumn::Play, "f", "full screen", {{'F', fullScreenKey}, {'f', fullScreenKey}}},
+    {HelpColumn::Play, "h", "this help on / off", {{'h', toggleHelpPanel}}},
+    {HelpColumn::Play, "Esc", "save the map and quit", {{kEsc, quitKey}}},
+    {HelpColumn::Edit, "click", "select the quads under it", {}},
+    {HelpColumn::Edit, "click again", "grab a corner or the quad", {}},
+    {HelpColumn::Edit, "drag", "move what you grabbed", {}},
+    {HelpColumn::Edit, "release / 4", "snap to the 8-unit grid", {{'4', endDragKey}}},
+    {HelpColumn::Edit, "3 / n", "add a square / at the mouse",
+     {{'3', addDefaultQuadKey}, {'n', addAtMouseKey}}},
+    {HelpColumn::Edit, "Del Bksp", "delete the selected quads",
+     {{kDelete, deleteKey}, {kBackspace, deleteKey}}},
+    {HelpColumn::Edit, "Ctrl+Z / Y", "undo / redo map edits", {{kCtrlZ, undoKey}, {kCtrlY, redoKey}}},
+    {HelpColumn::Edit, "5 / 6", "editor on / off", {{'5', editorOnKey}, {'6', editorOffKey}}},
+    {HelpColumn::Edit, "7 / 8", "reload map.txt", {{'7', reloadKey}, {'8', reloadKey}}},
+    {HelpColumn::Edit, "9", "save map.txt", {{'9', saveKey}}},
+};
+
+using Dispatch = std::array<void (*)(), 256>;
+
+Dispatch buildDispatch() {
+    Dispatch dispatch{};
+    for (const KeyRow& row : kRows) {
+        for (const KeyAction& action : row.actions) {
+            assert(!dispatch[action.key] && "a key bound twice");
+            dispatch[action.key] = action.run;
+        }
+    }
+    return dispatch;
+}
+}  // namespace
+
+const std::vector<KeyRow>& keyRows() { return kRows; }
+
+bool runKeyAction(unsigned char key) {
+    static const Dispatch dispatch = buildDispatch();
+    if (!dispatch[key]) return false;
+    dispatch[key]();
+    return true;
+}

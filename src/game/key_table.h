@@ -1,0 +1,25 @@
+// key_table.h: every key the game answers, with what it does and how the help panel names it.
+// The input dispatch and the help panel both read this one table, so a new key is one row.
+#pragma once
+#include <vector>
+
+enum class HelpColumn { Play, Edit };
+
+struct KeyAction {
+    unsigned char key;
+    void (*run)();
+};
+
+// One line of the help panel and the keys it names.
+struct KeyRow {
+    HelpColumn column;
+    const char* keys;   // as the panel names them: "7 / 8"
+    const char* label;  // what they do: "reload map.txt"
+    // Empty for keys that act while held (read by the logic step) and for the mouse.
+    std::vector<KeyAction> actions;
+};
+
+// In the panel's order, each column top to bottom.
+const std::vector<KeyRow>& keyRows();
+// Runs the action bound to key; false when the key has none.
+bool runKeyAction(unsigned char key);

@@ -1,0 +1,100 @@
+// main_loop.cpp: the pass that GLUT calls continuously: statistics, at most one frame, then
+// every logic step that is owed.
+#include "game/main_loop.h"
+
+#include <box2d/box2d.h>
+
+#include "actors/actor.h"
+#include "actors/box.h"
+#include "game/host.h"
+#include "game/input.h"
+#include "game/sandbox.h"
+#include "core/camera.h"
+#include "core/keyboard.h"
+#include "physics/physics_world.h"
+#include "render/effects.h"
+
+namespace {
+FrameScheduler scheduler;
+
+constexpr int32_t kStepMs = 10;
+constexpr int32_t kFrameMs = 20;
+constexpr int32_t kFirstStepDelayMs = 20;
+constexpr int32_t kFirstFrameDelayMs = 40;
+constexpr int32_t kSecondMs = 1000;
+// A machine slower than real time would otherwise owe more steps every pass and never draw
+// again; past this many steps (250 ms of game time) the remaining debt is forgiven.
+constexpr int32_t kMaxStepsPerPass = 25;
+constexpr float kStepSeconds = 0.01f;
+constexpr int32_t kVelocityIterations = 5;
+constexpr int32_t kPositionIterations = 6;
+constexpr float kScrollPerStep = 2.0f;  // world units per held key
+constexpr int kSpaceKey = 32;
+
+void scrollCameraByKeys() {
+    const Vec2f position = cameraPosition();
+    const int w = isKeyDown('w'), s = isKeyDown('s'), d = isKeyDown('d'), a = isKeyDown('a');
+    setCamera(position.x + kScrollPerStep * d - kScrollPerStep * a,
+              position.y - kScrollPerStep * w + kScrollPerStep * s, 0, 0, 1.0f, 1.0f, 0.0f);
+}
+
+void spawnBoxIfDue() {
+    if (isKeyDown(kSpaceKey) && boxSpawnDue(readClock())) spawnActor<Box>(mouseWorld().x, mouseWorld().y);
+}
+}  // namespace
+
+int32_t readClock() { return host().clock(); }
+const FrameScheduler& frameScheduler() { return scheduler; }
+void setFrameScheduler(const FrameScheduler& schedule) { scheduler = schedule; }
+void resetScheduler() { scheduler = FrameScheduler(); }
+
+void primeLoop() {
+    scheduler.now = readClock();
+    scheduler.nextStep = scheduler.now + kFirstStepDelayMs;
+    scheduler.nextFrame = scheduler.now + kFirstFrameDelayMs;
+    scheduler.nextSecond = 0;
+}
+
+void runPass() {
+    ++scheduler.passes;
+    scheduler.now = readClock();
+    if (scheduler.now > scheduler.nextSecond) {
+        scheduler.nextSecond += kSecondMs;
+        scheduler.passesPerSecond = scheduler.passes;
+        scheduler.framesPerSecond = scheduler.frames;
+        scheduler.stepsPerSecond = scheduler.steps;
+        scheduler.passes = scheduler.frames = scheduler.steps = 0;
+    }
+    if (scheduler.now >= scheduler.nextFrame) {
+        // From the clock, not nextFrame + 20: a late frame is never followed by a quick one.
+        scheduler.nextFrame = scheduler.now + kFrameMs;
+        host().frame();
+        ++scheduler.frames;
+    }
+    int32_t stepsThisPass = 0;
+    while (scheduler.now >= scheduler.nextStep) {
+        if (stepsThisPass == kMaxStepsPerPass) {
+            // Keep the step phase, drop the debt.
+            scheduler.nextStep += ((scheduler.now - scheduler.nextStep) / kStepMs + 1) * kStepMs;
+            break;
+        }
+        scheduler.nextStep += kStepMs;
+        updateStep();
+        ++scheduler.steps;
+        ++stepsThisPass;
+    }
+}
+
+void updateStep() {
+    if (!takeSimulationStep()) {
+        // Paused: everything stands still but a camera no car holds.
+        if (!carHoldsCamera()) scrollCameraByKeys();
+        return;
+    }
+    updateEffects();
+    updateActors();
+    scrollCameraByKeys();
+    spawnBoxIfDue();  // before the world step, so a new box gets its first postStep this step
+    if (b2World* world = getWorld()) world->Step(kStepSeconds, kVelocityIterations, kPositionIterations);
+    postStepActors();  // a car moves the camera here, after the key scrolling
+}

@@ -1,0 +1,28 @@
+// main_loop.h: fixed 10 ms logic steps with full catch-up, frames at most every 20 ms.
+#pragma once
+#include <cstdint>
+
+// Times in ms of the clock; counts since the last per-second publication.
+struct FrameScheduler {
+    int32_t now = 0;
+    int32_t nextSecond = 0;
+    int32_t nextStep = 0;
+    int32_t nextFrame = 0;
+    int32_t passes = 0;
+    int32_t frames = 0;
+    int32_t steps = 0;
+    int32_t passesPerSecond = 0;
+    int32_t framesPerSecond = 0;
+    int32_t stepsPerSecond = 0;
+};
+// The loop's one schedule.
+const FrameScheduler& frameScheduler();
+void setFrameScheduler(const FrameScheduler& schedule);  // for tools that drive the loop by hand
+void resetScheduler();  // all zero, as before primeLoop
+
+// The one clock every part of the logic reads (milliseconds since start-up): the host's.
+int32_t readClock();
+
+void primeLoop();   // now = clock, first step due in 20 ms, first frame in 40 ms
+void runPass();     // display and idle callback: publish counts, maybe the host's frame, owed steps
+void updateStep();  // one 10 ms logic step; never calls GL or GLUT

@@ -1,0 +1,57 @@
+// map_loading.cpp: the game-level load and reload of map.txt, where the map meets the actors.
+#include "game/map_loading.h"
+
+#include <box2d/box2d.h>
+
+#include <cstdint>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "actors/actor.h"
+#include "game/host.h"
+#include "map/map_codec.h"
+#include "map/map_file.h"
+#include "map/map_history.h"
+#include "map/map_quad.h"
+#include "physics/physics_world.h"
+
+namespace {
+
+// The actors keep their bodies, moved into the new world; the quads' bodies go with the old one.
+void replaceWorld() {
+    WorldPtr old = createWorld();
+    moveActorBodiesTo(*getWorld());
+    clearMapQuads(false);
+}
+
+}  // namespace
+
+bool loadMap() {
+    const bool startUp = getWorld() == nullptr;
+    if (startUp) createWorld();
+    std::vector<uint8_t> bytes;
+    std::string problem;
+    const bool readable = host().readMap(bytes, &problem);
+    std::cout << "Loading map.txt" << std::endl;
+    if (!readable) {
+        // A missing map is an empty one; anything else that is not a readable map is reported.
+        if (!problem.empty()) {
+            std::cerr << kMapFileName << " not loaded: " << problem
+                      << (startUp ? "; the map starts empty" : "; the current map stays")
+                      << std::endl;
+        }
+        return false;
+    }
+    if (!startUp) {
+        recordWholeMap("reload map.txt");
+        replaceWorld();
+    }
+    std::cout << "File exist" << std::endl;
+    const MapData map = decodeMap(bytes.data(), bytes.size());
+    printMapRecords(map, std::cout);
+    createMapQuads(map);
+    std::cout << "End of loading" << std::endl;
+    return true;
+}

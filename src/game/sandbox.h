@@ -1,0 +1,45 @@
+// sandbox.h: pausing and single-stepping the simulation, clearing it of actors, counting what is
+// in it, and the short feedback messages shown at the top-right of the window.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ActorKind;
+
+// How many actors of each registered kind, in the kinds' order.
+struct KindCount {
+    const ActorKind* kind = nullptr;
+    int32_t count = 0;
+};
+using ActorCounts = std::vector<KindCount>;
+ActorCounts countActorKinds();
+int32_t countOfKind(const ActorCounts& counts, const char* name);  // 0 for a kind not there
+
+struct SandboxCounts {
+    int32_t quads = 0, selectedQuads = 0;
+    ActorCounts actors;
+};
+SandboxCounts countSandbox();
+
+bool simulationPaused();
+void setSimulationPaused(bool paused);  // either way, forgets owed single steps
+// While paused, owes one full logic step to the next updateStep; does nothing while running.
+void requestSingleStep();
+// Asked once by every logic step: true when it runs the simulation (running, or paused with a
+// single step owed, which this takes); false when only the free camera may move.
+bool takeSimulationStep();
+bool carHoldsCamera();  // a car sets the camera after every step it runs
+
+// Deletes every actor with its body and says how many of each kind went; the map and the effects
+// stay. Not inside the physics step.
+ActorCounts clearSandbox();
+
+constexpr int32_t kMessageMs = 2000;  // how long a message stays, by readClock
+constexpr size_t kMaxMessages = 4;    // older ones give way
+// Shows text for kMessageMs; the same text as the newest one only restarts its time.
+void showMessage(const std::string& text);
+void showFailure(const std::string& text);  // shown, and written on standard error
+// The texts still showing at readClock's time, oldest first.
+std::vector<std::string> visibleMessages();
+void clearMessages();

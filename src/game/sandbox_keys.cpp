@@ -1,0 +1,132 @@
+// sandbox_keys.cpp: the sandbox and editing keys, and the words they show when done.
+#include "game/sandbox_keys.h"
+
+#include <unistd.h>
+
+#include <string>
+
+#include "game/input.h"
+#include "actors/actor.h"
+#include "actors/car.h"
+#include "core/random.h"
+#include "game/host.h"
+#include "game/map_loading.h"
+#include "game/sandbox.h"
+#include "map/map_commands.h"
+#include "map/map_editor.h"
+#include "map/map_file.h"
+#include "map/map_history.h"
+#include "map/map_quad.h"
+#include "render/effects.h"
+#include "render/texture.h"
+
+namespace {
+constexpr int kBurstsPerZ = 6;
+constexpr float kBurstMargin = 32.0f;
+constexpr float kBurstSpanX = 768.0f;  // bursts land in x 32..800
+constexpr float kBurstSpanY = 568.0f;  // and y 32..600
+constexpr float kFlickerRange = 1000.0f;
+
+// "1 car", "23 boxes".
+std::string counted(int32_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+}  // namespace
+
+void dropCarKey() { spawnActor<Car>(spawnPoint().x, spawnPoint().y); }
+
+void burstsKey() {
+    Texture* bloom = findTexture("bloomtest.png");
+    for (int i = 0; i < kBurstsPerZ; ++i) {
+        const float y = kBurstMargin + randomFraction() * kBurstSpanY;  // drawn first
+        const float x = kBurstMargin + randomFraction() * kBurstSpanX;
+        if (bloom) spawnBurst(*bloom, x, y, 0.0f);
+    }
+}
+
+void flickerKey() {
+    const float first = randomRange(-kFlickerRange, kFlickerRange);  // becomes y
+    const float second = randomRange(-kFlickerRange, kFlickerRange);
+    if (Texture* light = findTexture("light1.png")) spawnFlicker(*light, second, first, 0.0f, true, 0);
+}
+
+void fullScreenKey() { toggleFullScreen(); }
+
+void quitKey() {
+    host().window.leaveMainLoop();
+    saveMap();  // the loop only ends once this callback returns
+}
+
+void pauseKey() {
+    setSimulationPaused(!simulationPaused());
+    showMessage(simulationPaused() ? "Paused" : "Resumed");
+}
+
+void singleStepKey() {
+    if (!simulationPaused()) {
+        showMessage("Running: 0 pauses, then . steps");
+        return;
+    }
+    requestSingleStep();
+    showMessage("One step");
+}
+
+void clearKey() {
+    std::string text = "Cleared";
+    const char* separator = " ";
+    for (const KindCount& cleared : clearSandbox()) {
+        if (cleared.count == 0 && !cleared.kind->alwaysCounted) continue;
+        text += separator + counted(cleared.count, cleared.kind->name, cleared.kind->plural);
+        separator = ", ";
+    }
+    showMessage(text);
+}
+
+void undoKey() {
+    std::string label;
+    showMessage(undoMapEdit(&label) ? "Undo: " + label : "Nothing to undo");
+}
+
+void redoKey() {
+    std::string label;
+    showMessage(redoMapEdit(&label) ? "Redo: " + label : "Nothing to redo");
+}
+
+void deleteKey() {
+    if (!editorEnabled()) {
+        showMessage("Editor is off: 5 turns it on");
+    } else if (deleteSelectedQuads() == 0) {
+        showMessage("Nothing selected: click a quad first");
+    }
+}
+
+void addAtMouseKey() {
+    if (!addSquareAt(mouseWorld())) showFailure("No square added: too far from the origin");
+}
+
+void saveKey() {
+    const MapSaveResult result = saveMap();
+    if (result.saved) {
+        showMessage("Saved " + std::string(kMapFileName) + " (" +
+                    counted(getQuadCount(), "quad", "quads") + ")");
+    } else {
+        showMessage("Save failed: " + result.failure);  // saveMap has said so on standard error
+    }
+}
+
+void reloadKey() {
+    if (loadMap()) {
+        showMessage("Reloaded " + std::string(kMapFileName) + " (" +
+                    counted(getQuadCount(), "quad", "quads") + ")");
+    } else if (access(kMapFileName, F_OK) != 0) {
+        showFailure("Reload failed: " + std::string(kMapFileName) + " is missing");
+    } else {
+        // The loader has said on standard error what is wrong with the file.
+        showMessage("Reload failed: cannot read " + std::string(kMapFileName));
+    }
+}
+
+void editorKey(bool enabled) {
+    setEditorEnabled(enabled);
+    showMessage(enabled ? "Editor on" : "Editor off");
+}

@@ -1,0 +1,302 @@
+// recording.cpp: the session recorder: callbacks and clock readings batched into checksummed
+// records, written as the game runs, and the keeping of the newest sessions.
+#include "session/recording.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+
+#include "game/input.h"
+#include "game/main_loop.h"
+#include "game/host.h"
+#include "game/map_loading.h"
+#include "session/recording_format.h"
+#include "game/state_hash.h"
+
+namespace {
+constexpr int32_t kFlushEveryMs = 1000;          // a crash loses at most this much
+constexpr size_t kFlushAtBytes = 64 * 1024;      // or this much pending, whichever comes first
+constexpr int kMaxSameSecondSessions = 99;       // _02 .. _99
+
+struct Recorder {
+    int fd = -1;
+    std::string path;
+    EntryEncoder encoder;
+    std::vector<uint8_t> pending;    // entries not yet written, one Entries record's payload
+    std::vector<int32_t> readings;   // taken during the current callback
+    int64_t idleCount = 0;           // idle passes not yet written
+    int32_t idleReading = 0;
+    int64_t steps = 0;
+    int32_t lastFlush = 0;
+    bool haveMap = false;
+    std::vector<uint8_t> lastMap;    // the bytes of the last readable load
+};
+Recorder rec;
+
+void stopWithError(const std::string& what) {
+    std::cerr << "Recording stopped: " << what << std::endl;
+    if (rec.fd >= 0) close(rec.fd);
+    rec.fd = -1;
+}
+
+void writeBytes(const std::vector<uint8_t>& bytes) {
+    size_t done = 0;
+    while (rec.fd >= 0 && done < bytes.size()) {
+        const ssize_t n = write(rec.fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else if (n < 0 && errno != EINTR) {
+            stopWithError("cannot write " + rec.path + ": " + std::strerror(errno));
+        }
+    }
+}
+
+void add(const Entry& entry) { rec.encoder.add(entry, rec.pending); }
+
+void closeIdleRun() {
+    if (rec.idleCount == 0) return;
+    Entry idle;
+    idle.tag = Entry::Tag::IdlePasses;
+    idle.a = rec.idleCount;
+    idle.readings = {rec.idleReading};
+    add(idle);
+    rec.idleCount = 0;
+}
+
+void flush() {
+    closeIdleRun();
+    if (rec.pending.empty()) return;
+    std::vector<uint8_t> record;
+    appendRecord(record, RecordType::Entries, rec.pending);
+    rec.pending.clear();
+    writeBytes(record);
+}
+
+void addEvent(Entry::Tag tag, int64_t a, int64_t b, int64_t c, int64_t d) {
+    if (rec.fd < 0) return;
+    Entry entry;
+    entry.tag = tag;
+    entry.a = a;
+    entry.b = b;
+    entry.c = c;
+    entry.d = d;
+    entry.readings.swap(rec.readings);
+    closeIdleRun();
+    add(entry);
+}
+
+bool isSessionName(const std::string& name) {
+    // session-YYYYMMDD-HHMMSS.krec or session-YYYYMMDD-HHMMSS_NN.krec
+    const std::string digits = "session-########-######";
+    if (name.size() < digits.size() + 5) return false;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        const bool ok = digits[i] == '#' ? (name[i] >= '0' && name[i] <= '9') : name[i] == digits[i];
+        if (!ok) return false;
+    }
+    const std::string rest = name.substr(digits.size());
+    return rest == ".krec" || (rest.size() == 8 && rest[0] == '_' && std::isdigit(rest[1]) &&
+                               std::isdigit(rest[2]) && rest.substr(3) == ".krec");
+}
+
+// Names sort by time, and a same-second suffix sorts after its plain name ('_' > '.').
+void keepNewestSessions(const std::string& folder, const std::string& keep) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    std::vector<std::string> sessions;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (isSessionName(name) && name != keep) sessions.push_back(name);
+    }
+    closedir(dir);
+    std::sort(sessions.begin(), sessions.end());
+    const size_t allowed = kKeptRecordings - 1;  // the new one is kept as well
+    for (size_t i = 0; i + allowed < sessions.size(); ++i) {
+        const std::string old = folder + "/" + sessions[i];
+        struct stat info;
+        if (lstat(old.c_str(), &info) == 0 && S_ISREG(info.st_mode)) std::remove(old.c_str());
+    }
+}
+
+bool startWriting(int fd, const std::string& path, int argc, char** argv) {
+    rec = Recorder();
+    rec.fd = fd;
+    rec.path = path;
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i) arguments.emplace_back(argv[i] ? argv[i] : "");
+    std::vector<uint8_t> bytes = encodeHeader(recordingBuildId());
+    appendRecord(bytes, RecordType::Arguments, encodeArguments(arguments));
+    writeBytes(bytes);
+    return rec.fd >= 0;
+}
+}  // namespace
+
+bool beginSessionRecording(const std::string& folder, int argc, char** argv) {
+    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+        std::cerr << "Recording off: cannot create " << folder << ": " << std::strerror(errno)
+                  << std::endl;
+        return false;
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "session-%Y%m%d-%H%M%S", &local);
+    for (int n = 1; n <= kMaxSameSecondSessions; ++n) {
+        char suffix[8] = "";
+        if (n > 1) std::snprintf(suffix, sizeof suffix, "_%02d", n);
+        const std::string name = std::string(stamp) + suffix + ".krec";
+        const std::string path = folder + "/" + name;
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            keepNewestSessions(folder, name);
+            return startWriting(fd, path, argc, argv);
+        }
+        if (errno != EEXIST) {
+            std::cerr << "Recording off: cannot create " << path << ": " << std::strerror(errno)
+                      << std::endl;
+            return false;
+        }
+    }
+    std::cerr << "Recording off: too many sessions started in one second" << std::endl;
+    return false;
+}
+
+bool beginRecording(const std::string& path, int argc, char** argv) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        std::cerr << "Recording off: cannot create " << path << ": " << std::strerror(errno) << std::endl;
+        return false;
+    }
+    return startWriting(fd, path, argc, argv);
+}
+
+bool isRecording() { return rec.fd >= 0; }
+std::string recordingPath() { return rec.fd >= 0 ? rec.path : std::string(); }
+int64_t recordedSteps() { return rec.steps; }
+
+int32_t recordReading(int32_t ms) {
+    if (rec.fd >= 0) rec.readings.push_back(ms);
+    return ms;
+}
+
+bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string* problem) {
+    const bool readable = readMapFromDisk(bytes, problem);
+    if (rec.fd < 0) return readable;
+    flush();
+    MapLoadKind kind = MapLoadKind::Unreadable;
+    if (readable) {
+        kind = rec.haveMap && bytes == rec.lastMap ? MapLoadKind::SameAsBefore : MapLoadKind::Bytes;
+        rec.lastMap = bytes;
+        rec.haveMap = true;
+    }
+    std::vector<uint8_t> record;
+    appendRecord(record, RecordType::MapLoad, encodeMapLoad(kind, bytes));
+    writeBytes(record);
+    return readable;
+}
+
+void recordStartupDone() {
+    addEvent(Entry::Tag::Startup, 0, 0, 0, 0);
+    if (!rec.readings.empty()) rec.lastFlush = rec.readings.back();
+    flush();
+}
+
+void recordedPass() {
+    if (rec.fd < 0) {
+        runPass();
+        return;
+    }
+    rec.readings.clear();
+    const FrameScheduler before = frameScheduler();
+    runPass();
+    const bool published = frameScheduler().nextSecond != before.nextSecond;
+    const int64_t frames = published ? frameScheduler().frames : frameScheduler().frames - before.frames;
+    const int64_t steps = published ? frameScheduler().steps : frameScheduler().steps - before.steps;
+    const int32_t reading = rec.readings.empty() ? rec.lastFlush : rec.readings.back();
+    if (!published && frames == 0 && steps == 0 && rec.readings.size() == 1) {
+        ++rec.idleCount;  // replayed with its last reading, which leaves it idle too
+        rec.idleReading = reading;
+        rec.readings.clear();
+    } else {
+        addEvent(Entry::Tag::Pass, steps, (frames > 0 ? 1 : 0) | (published ? 2 : 0), 0, 0);
+        const int64_t stepsBefore = rec.steps;
+        rec.steps += steps;
+        if (rec.steps / kCheckpointSteps != stepsBefore / kCheckpointSteps) {
+            Entry checkpoint;
+            checkpoint.tag = Entry::Tag::Checkpoint;
+            checkpoint.step = static_cast<uint64_t>(rec.steps);
+            checkpoint.hash = stateHash();
+            add(checkpoint);
+        }
+    }
+    if (reading - rec.lastFlush >= kFlushEveryMs || rec.pending.size() >= kFlushAtBytes) {
+        flush();
+        rec.lastFlush = reading;
+    }
+}
+
+void recordedReshape(int width, int height) {
+    rec.readings.clear();
+    onReshape(width, height);
+    addEvent(Entry::Tag::Reshape, width, height, 0, 0);
+}
+
+void recordedKeyDown(unsigned char key, int x, int y) {
+    rec.readings.clear();
+    onKeyDown(key, x, y);
+    addEvent(Entry::Tag::KeyDown, key, x, y, 0);
+}
+
+void recordedKeyUp(unsigned char key, int x, int y) {
+    rec.readings.clear();
+    onKeyUp(key, x, y);
+    addEvent(Entry::Tag::KeyUp, key, x, y, 0);
+}
+
+void recordedMouseButton(int button, int state, int x, int y) {
+    rec.readings.clear();
+    onMouseButton(button, state, x, y);
+    addEvent(Entry::Tag::Button, button, state, x, y);
+}
+
+void recordedMotion(int x, int y) {
+    rec.readings.clear();
+    onMouseMove(x, y);
+    addEvent(Entry::Tag::Motion, 0, x, y, 0);
+}
+
+void recordedPassiveMotion(int x, int y) {
+    rec.readings.clear();
+    onMouseMove(x, y);
+    addEvent(Entry::Tag::PassiveMotion, 0, x, y, 0);
+}
+
+void recordClose() {
+    rec.readings.clear();
+    addEvent(Entry::Tag::Close, 0, 0, 0, 0);
+}
+
+void endRecording() {
+    if (rec.fd < 0) return;
+    rec.readings.clear();
+    closeIdleRun();
+    Entry end;
+    end.tag = Entry::Tag::End;
+    end.step = static_cast<uint64_t>(rec.steps);
+    end.hash = stateHash();
+    add(end);
+    flush();
+    if (rec.fd >= 0 && close(rec.fd) != 0)
+        std::cerr << "Recording stopped: cannot close " << rec.path << ": " << std::strerror(errno)
+                  << std::endl;
+    rec.fd = -1;
+}

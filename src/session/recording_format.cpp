@@ -1,0 +1,356 @@
+// recording_format.cpp: encoding and checked decoding of session recordings.
+#include "session/recording_format.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "session/build_id.h"
+
+namespace {
+constexpr char kMagic[4] = {'K', 'R', 'E', 'C'};
+constexpr size_t kRecordHead = 5;  // type byte and 32-bit length
+constexpr size_t kCrcSize = 4;
+constexpr uint8_t kInlineReadings = 15;  // a tag byte holds up to 14 readings; 15 means "more"
+// Bounds no real session comes near; a larger value can only come from a damaged file.
+constexpr uint64_t kMaxIdleRun = 1000000000;
+constexpr uint64_t kMaxStepsPerPass = 1000000;
+constexpr uint64_t kMaxArguments = 100000;
+
+uint32_t crcOf(const uint8_t* bytes, size_t size) {
+    return static_cast<uint32_t>(crc32(0L, bytes, static_cast<uInt>(size)));
+}
+
+void putU16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void putU32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void putU64(std::vector<uint8_t>& out, uint64_t v) {
+    for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void putVarint(std::vector<uint8_t>& out, uint64_t v) {
+    while (v >= 0x80) {
+        out.push_back(static_cast<uint8_t>(v | 0x80));
+        v >>= 7;
+    }
+    out.push_back(static_cast<uint8_t>(v));
+}
+void putSigned(std::vector<uint8_t>& out, int64_t v) {
+    putVarint(out, (static_cast<uint64_t>(v) << 1) ^ static_cast<uint64_t>(v >> 63));
+}
+uint32_t getU32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Reads a payload front to back; any read past its end or any malformed number sets failed.
+class Reader {
+public:
+    Reader(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
+    bool failed() const { return failed_; }
+    bool atEnd() const { return p_ == end_; }
+    size_t left() const { return static_cast<size_t>(end_ - p_); }
+    uint8_t byte() {
+        if (p_ == end_) return fail();
+        return *p_++;
+    }
+    uint64_t varint() {
+        uint64_t v = 0;
+        for (int shift = 0; shift < 64; shift += 7) {
+            const uint8_t b = byte();
+            if (failed_) return 0;
+            v |= static_cast<uint64_t>(b & 0x7f) << shift;
+            if (!(b & 0x80)) return v;
+        }
+        return fail();
+    }
+    int64_t signedVarint() {
+        const uint64_t z = varint();
+        return static_cast<int64_t>(z >> 1) ^ -static_cast<int64_t>(z & 1);
+    }
+    uint64_t u64() {
+        uint64_t v = 0;
+        for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(byte()) << (8 * i);
+        return v;
+    }
+    const uint8_t* take(size_t n) {
+        if (n > left()) {
+            fail();
+            return nullptr;
+        }
+        const uint8_t* at = p_;
+        p_ += n;
+        return at;
+    }
+    uint8_t fail() {
+        failed_ = true;
+        p_ = end_;
+        return 0;
+    }
+
+private:
+    const uint8_t* p_;
+    const uint8_t* end_;
+    bool failed_ = false;
+};
+
+bool decodeEntry(Reader& in, int32_t& lastReading, Entry& entry) {
+    const uint8_t head = in.byte();
+    if (in.failed() || (head & 0x0f) >= Entry::kTagCount) return false;
+    entry.tag = static_cast<Entry::Tag>(head & 0x0f);
+    uint64_t readings = head >> 4;
+    if (readings == kInlineReadings) readings += in.varint();
+    switch (entry.tag) {
+        case Entry::Tag::Startup:
+        case Entry::Tag::Close: break;
+        case Entry::Tag::IdlePasses:
+            entry.a = static_cast<int64_t>(in.varint());
+            if (entry.a < 1 || static_cast<uint64_t>(entry.a) > kMaxIdleRun || readings != 1) return false;
+            break;
+        case Entry::Tag::Pass:
+            entry.a = static_cast<int64_t>(in.varint());
+            entry.b = in.byte();
+            if (static_cast<uint64_t>(entry.a) > kMaxStepsPerPass || entry.b > 3) return false;
+            break;
+        case Entry::Tag::KeyDown:
+        case Entry::Tag::KeyUp:
+            entry.a = in.byte();
+            entry.b = in.signedVarint();
+            entry.c = in.signedVarint();
+            break;
+        case Entry::Tag::Button:
+            entry.a = in.signedVarint();
+            entry.b = in.signedVarint();
+            entry.c = in.signedVarint();
+            entry.d = in.signedVarint();
+            break;
+        case Entry::Tag::Motion:
+        case Entry::Tag::PassiveMotion:
+            entry.b = in.signedVarint();
+            entry.c = in.signedVarint();
+            break;
+        case Entry::Tag::Reshape:
+            entry.a = in.signedVarint();
+            entry.b = in.signedVarint();
+            break;
+        case Entry::Tag::Checkpoint:
+        case Entry::Tag::End:
+            entry.step = in.varint();
+            entry.hash = in.u64();
+            break;
+    }
+    // Each reading takes at least a byte, so a count beyond what is left is damage.
+    if (in.failed() || readings > in.left()) return false;
+    entry.readings.reserve(readings);
+    for (uint64_t i = 0; i < readings; ++i) {
+        // Checked before adding: a damaged delta may be anywhere in the 64-bit range.
+        const int64_t delta = in.signedVarint();
+        if (in.failed() || delta < int64_t{INT32_MIN} - lastReading ||
+            delta > int64_t{INT32_MAX} - lastReading) {
+            return false;
+        }
+        lastReading = static_cast<int32_t>(lastReading + delta);
+        entry.readings.push_back(lastReading);
+    }
+    // Values the handlers take as int or unsigned char.
+    for (int64_t v : {entry.b, entry.c, entry.d})
+        if (v < INT32_MIN || v > INT32_MAX) return false;
+    return entry.a >= INT32_MIN && entry.a <= INT32_MAX;
+}
+
+bool decodeArguments(Reader in, std::vector<std::string>& arguments) {
+    const uint64_t count = in.varint();
+    if (in.failed() || count > kMaxArguments) return false;
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint64_t length = in.varint();
+        const uint8_t* text = in.take(static_cast<size_t>(length));
+        if (in.failed()) return false;
+        arguments.emplace_back(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
+    }
+    return in.atEnd();
+}
+
+bool decodeMapLoad(Reader in, std::vector<MapLoad>& maps) {
+    const uint8_t kind = in.byte();
+    if (in.failed()) return false;
+    MapLoad load;
+    if (kind == static_cast<uint8_t>(MapLoadKind::Unreadable)) {
+        if (!in.atEnd()) return false;
+    } else if (kind == static_cast<uint8_t>(MapLoadKind::Bytes)) {
+        load.readable = true;
+        const size_t n = in.left();
+        const uint8_t* bytes = in.take(n);
+        load.bytes.assign(bytes, bytes + n);
+    } else if (kind == static_cast<uint8_t>(MapLoadKind::SameAsBefore)) {
+        const MapLoad* previous = nullptr;
+        for (auto it = maps.rbegin(); it != maps.rend() && !previous; ++it)
+            if (it->readable) previous = &*it;
+        if (!previous || !in.atEnd()) return false;
+        load = *previous;
+    } else {
+        return false;
+    }
+    maps.push_back(std::move(load));
+    return true;
+}
+
+std::string at(size_t offset) { return " at byte " + std::to_string(offset); }
+}  // namespace
+
+const char* recordingBuildId() { return KELVORAN_BUILD_ID; }
+
+void EntryEncoder::add(const Entry& entry, std::vector<uint8_t>& out) {
+    const size_t readings = entry.readings.size();
+    const uint8_t inlineCount =
+        static_cast<uint8_t>(readings < kInlineReadings ? readings : kInlineReadings);
+    out.push_back(static_cast<uint8_t>(static_cast<uint8_t>(entry.tag) | inlineCount << 4));
+    if (inlineCount == kInlineReadings) putVarint(out, readings - kInlineReadings);
+    switch (entry.tag) {
+        case Entry::Tag::Startup:
+        case Entry::Tag::Close: break;
+        case Entry::Tag::IdlePasses: putVarint(out, static_cast<uint64_t>(entry.a)); break;
+        case Entry::Tag::Pass:
+            putVarint(out, static_cast<uint64_t>(entry.a));
+            out.push_back(static_cast<uint8_t>(entry.b));
+            break;
+        case Entry::Tag::KeyDown:
+        case Entry::Tag::KeyUp:
+            out.push_back(static_cast<uint8_t>(entry.a));
+            putSigned(out, entry.b);
+            putSigned(out, entry.c);
+            break;
+        case Entry::Tag::Button:
+            for (int64_t v : {entry.a, entry.b, entry.c, entry.d}) putSigned(out, v);
+            break;
+        case Entry::Tag::Motion:
+        case Entry::Tag::PassiveMotion:
+            putSigned(out, entry.b);
+            putSigned(out, entry.c);
+            break;
+        case Entry::Tag::Reshape:
+            putSigned(out, entry.a);
+            putSigned(out, entry.b);
+            break;
+        case Entry::Tag::Checkpoint:
+        case Entry::Tag::End:
+            putVarint(out, entry.step);
+            putU64(out, entry.hash);
+            break;
+    }
+    for (int32_t reading : entry.readings) {
+        putSigned(out, static_cast<int64_t>(reading) - lastReading_);
+        lastReading_ = reading;
+    }
+}
+
+std::vector<uint8_t> encodeHeader(const std::string& buildId) {
+    std::vector<uint8_t> out(kMagic, kMagic + sizeof kMagic);
+    putU16(out, kRecordingFormatVersion);
+    const std::string id = buildId.substr(0, 0xffff);
+    putU16(out, static_cast<uint16_t>(id.size()));
+    out.insert(out.end(), id.begin(), id.end());
+    putU32(out, crcOf(out.data(), out.size()));
+    return out;
+}
+
+void appendRecord(std::vector<uint8_t>& out, RecordType type, const std::vector<uint8_t>& payload) {
+    const size_t start = out.size();
+    out.push_back(static_cast<uint8_t>(type));
+    putU32(out, static_cast<uint32_t>(payload.size()));
+    out.insert(out.end(), payload.begin(), payload.end());
+    putU32(out, crcOf(out.data() + start, out.size() - start));
+}
+
+std::vector<uint8_t> encodeArguments(const std::vector<std::string>& arguments) {
+    std::vector<uint8_t> out;
+    putVarint(out, arguments.size());
+    for (const std::string& argument : arguments) {
+        putVarint(out, argument.size());
+        out.insert(out.end(), argument.begin(), argument.end());
+    }
+    return out;
+}
+
+std::vector<uint8_t> encodeMapLoad(MapLoadKind kind, const std::vector<uint8_t>& bytes) {
+    const bool withBytes = kind == MapLoadKind::Bytes;
+    std::vector<uint8_t> out(withBytes ? 1 + bytes.size() : 1);
+    out[0] = static_cast<uint8_t>(kind);
+    if (withBytes) std::copy(bytes.begin(), bytes.end(), out.begin() + 1);
+    return out;
+}
+
+Recording decodeRecording(const uint8_t* bytes, size_t size) {
+    Recording r;
+    auto stop = [&r](Recording::Problem problem, std::string text) {
+        r.problem = problem;
+        r.problemText = std::move(text);
+        return r;
+    };
+    using P = Recording::Problem;
+    const size_t magicSeen = size < sizeof kMagic ? size : sizeof kMagic;
+    if (std::memcmp(bytes, kMagic, magicSeen) != 0)
+        return stop(P::NotARecording, "it is not a Kelvoran recording (no KREC header)");
+    if (size < 8) return stop(P::CutShort, "it ends inside its header" + at(size));
+    r.version = static_cast<uint16_t>(bytes[4] | bytes[5] << 8);
+    if (r.version != kRecordingFormatVersion)
+        return stop(P::OtherVersion, "it is in recording format version " + std::to_string(r.version) +
+                                         "; this program reads version " +
+                                         std::to_string(kRecordingFormatVersion) + " only");
+    const size_t idLength = static_cast<size_t>(bytes[6] | bytes[7] << 8);
+    const size_t headerSize = 8 + idLength + kCrcSize;
+    if (size < headerSize) return stop(P::CutShort, "it ends inside its header" + at(size));
+    if (getU32(bytes + 8 + idLength) != crcOf(bytes, 8 + idLength))
+        return stop(P::Corrupt, "its header fails its checksum");
+    r.buildId.assign(reinterpret_cast<const char*>(bytes + 8), idLength);
+    r.goodBytes = headerSize;
+
+    int32_t lastReading = 0;
+    size_t pos = headerSize;
+    while (pos < size) {
+        const size_t left = size - pos;
+        if (left < kRecordHead + kCrcSize)
+            return stop(P::CutShort, "it ends inside the record" + at(pos));
+        const uint8_t type = bytes[pos];
+        const size_t length = getU32(bytes + pos + 1);
+        if (length > left - kRecordHead - kCrcSize)
+            return stop(P::CutShort, "the record" + at(pos) + " needs " + std::to_string(length) +
+                                         " bytes but only " +
+                                         std::to_string(left - kRecordHead - kCrcSize) + " remain");
+        const size_t crcAt = pos + kRecordHead + length;
+        if (getU32(bytes + crcAt) != crcOf(bytes + pos, kRecordHead + length))
+            return stop(P::Corrupt, "the record" + at(pos) + " fails its checksum");
+        const Reader payload(bytes + pos + kRecordHead, length);
+        bool ok = false;
+        if (type == static_cast<uint8_t>(RecordType::Arguments)) {
+            ok = r.arguments.empty() && decodeArguments(payload, r.arguments);
+        } else if (type == static_cast<uint8_t>(RecordType::MapLoad)) {
+            ok = decodeMapLoad(payload, r.maps);
+        } else if (type == static_cast<uint8_t>(RecordType::Entries)) {
+            // A batch counts whole or not at all.
+            Reader in = payload;
+            int32_t last = lastReading;
+            std::vector<Entry> batch;
+            ok = true;
+            while (ok && !in.atEnd()) {
+                Entry entry;
+                ok = decodeEntry(in, last, entry);
+                if (ok) batch.push_back(std::move(entry));
+            }
+            if (ok) {
+                lastReading = last;
+                for (Entry& entry : batch) {
+                    r.ended = r.ended || entry.tag == Entry::Tag::End;
+                    r.entries.push_back(std::move(entry));
+                }
+            }
+        }
+        if (!ok) return stop(P::Corrupt, "the record" + at(pos) + " does not decode");
+        pos = crcAt + kCrcSize;
+        r.goodBytes = pos;
+    }
+    return r;
+}

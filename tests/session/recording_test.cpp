@@ -1,0 +1,355 @@
+// Session recordings: committed golden sessions replay to their hashes, damaged and cut files are
+// reported and never crash the replay, the recordings folder keeps the newest sessions.
+// KELVORAN_REGENERATE_GOLDEN=1 re-records the golden sessions (on purpose, after a change to the
+// game's behaviour) into tests/session/golden/ before checking them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "session/headless.h"
+#include "game/input.h"
+#include "game/main_loop.h"
+#include "game/map_loading.h"
+#include "session/recording.h"
+#include "session/recording_format.h"
+#include "session/session_replay.h"
+#include "game/game.h"
+#include "game/host.h"
+#include "game/state_hash.h"
+#include "render/texture.h"
+#include "support/gl_window.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+const fs::path kGolden = fs::path(KELVORAN_SOURCE_DIR) / "tests/session/golden";
+
+struct ToolRun {
+    int status = -1;  // exit status, or 128 + signal
+    std::string out, err;
+    std::string lastLine() const {
+        const size_t end = out.find_last_not_of('\n');
+        if (end == std::string::npos) return "";
+        const size_t newline = out.rfind('\n', end);
+        const size_t start = newline == std::string::npos ? 0 : newline + 1;
+        return out.substr(start, end + 1 - start);
+    }
+};
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Runs kelvoran-replay in folder with the given arguments.
+ToolRun replayTool(const fs::path& folder, const std::string& arguments) {
+    const fs::path err = folder / "stderr.txt";
+    const std::string command = "cd '" + folder.string() + "' && " + KELVORAN_SESSION_REPLAY + " " +
+                                arguments + " 2>'" + err.string() + "'";
+    ToolRun run;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+        const int status = pclose(pipe);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    run.err = readFile(err);
+    fs::remove(err);
+    return run;
+}
+
+class SessionRecording : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kelvoran-recording-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+};
+
+// --- the golden sessions: the real recorder's wrappers driven headless on a scripted clock
+
+int32_t scriptedTime = 0;
+bool leaveAsked = false;
+int32_t scriptedClock() { return recordReading(scriptedTime); }
+
+struct Golden {
+    const char* name;
+    std::vector<std::string> arguments;
+    const char* script;  // parseInputScript's format
+    int32_t endTime;
+};
+
+const Golden kGoldenSessions[] = {
+    {"crates-car-reload.krec", {"kelvoran"},
+     "100 move 600 120\n200 key 32\n1500 move 700 100\n4000 keyup 32\n4100 key 49\n"
+     "4200 key 100\n5000 keyup 100\n5100 key 122\n5200 key 112\n6000 key 55\n6100 key 119\n"
+     "7900 keyup 119\n8000 key 32\n8000 move 300 200\n14000 keyup 32\n15000 key 56\n"
+     "16000 key 97\n17000 keyup 97\n19000 key 27\n",
+     20000},
+    {"editor-drag-save.krec", {"kelvoran", "editor"},
+     "100 key 51\n200 move 562 350\n300 press 0\n350 release 0\n400 press 0\n450 move 570 354\n"
+     "500 move 578 358\n550 release 0\n600 key 57\n700 key 54\n800 press 0\n850 release 0\n"
+     "900 key 53\n1000 key 56\n1100 move 100 100\n1200 press 0\n1300 key 52\n1500 key 27\n",
+     2000},
+};
+
+void deliver(const InputEvent& event) {
+    switch (event.kind) {
+        case InputEvent::Kind::KeyDown: recordedKeyDown(static_cast<unsigned char>(event.a), 0, 0); break;
+        case InputEvent::Kind::KeyUp: recordedKeyUp(static_cast<unsigned char>(event.a), 0, 0); break;
+        case InputEvent::Kind::Move: recordedPassiveMotion(event.a, event.b); break;
+        case InputEvent::Kind::ButtonDown: recordedMouseButton(event.a, 0, 0, 0); break;
+        case InputEvent::Kind::ButtonUp: recordedMouseButton(event.a, 1, 0, 0); break;
+    }
+}
+
+// Records one scripted session into path and returns "steps hash" of its end.
+std::string recordGolden(const Golden& golden, const fs::path& path, const fs::path& folder) {
+    openTestWindow();  // onReshape sets the viewport of a real context
+    fs::copy_file(fs::path(KELVORAN_ASSETS) / "map.txt", folder / "map.txt",
+                  fs::copy_options::overwrite_existing);
+    const fs::path home = fs::current_path();
+    fs::current_path(folder);
+    std::vector<std::string> arguments = golden.arguments;
+    std::vector<char*> argv;
+    for (std::string& a : arguments) argv.push_back(&a[0]);
+    int argc = static_cast<int>(argv.size());
+    std::istringstream script(golden.script);
+    const std::vector<InputEvent> events = parseInputScript(script);
+
+    scriptedTime = 0;
+    leaveAsked = false;
+    Host recorded = headlessHost();
+    recorded.clock = scriptedClock;
+    recorded.readMap = readAndRecordMap;
+    recorded.window.leaveMainLoop = [] { leaveAsked = true; };
+    const ScopedHost host(recorded);
+    std::string end;
+    captureStdout([&] {
+        beginRecording(path.string(), argc, argv.data());
+        startGame(argc, argv.data(), true, [](int&, char**) {});
+        recordStartupDone();
+        recordedReshape(1024, 600);
+        size_t next = 0;
+        for (scriptedTime = 1; scriptedTime <= golden.endTime && !leaveAsked; ++scriptedTime) {
+            while (next < events.size() && events[next].time <= scriptedTime) deliver(events[next++]);
+            if (!leaveAsked) recordedPass();
+        }
+        endRecording();
+        end = std::to_string(recordedSteps()) + " " + formatHash(stateHash());
+        shutdownGame(false);
+    });
+    fs::current_path(home);
+    return end;
+}
+
+std::vector<std::pair<std::string, std::string>> goldenHashes() {
+    std::vector<std::pair<std::string, std::string>> hashes;
+    std::istringstream lines(readFile(kGolden / "hashes.txt"));
+    std::string name, steps, hash;
+    while (lines >> name >> steps >> hash) hashes.emplace_back(name, steps + " steps, state " + hash);
+    return hashes;
+}
+
+// Walks the records after the header: (offset, payload size) of each.
+std::vector<std::pair<size_t, size_t>> recordsOf(const std::string& bytes) {
+    std::vector<std::pair<size_t, size_t>> records;
+    size_t pos = 8 + (static_cast<uint8_t>(bytes[6]) | static_cast<uint8_t>(bytes[7]) << 8) + 4;
+    while (pos + 9 <= bytes.size()) {
+        size_t length = 0;
+        for (int i = 0; i < 4; ++i) length |= static_cast<size_t>(static_cast<uint8_t>(bytes[pos + 1 + i])) << (8 * i);
+        records.emplace_back(pos, length);
+        pos += 9 + length;
+    }
+    return records;
+}
+}  // namespace
+
+TEST_F(SessionRecording, GoldenSessionsReplayToTheirCommittedHashes) {
+    if (const char* regenerate = std::getenv("KELVORAN_REGENERATE_GOLDEN"); regenerate && *regenerate == '1') {
+        std::ofstream hashes(kGolden / "hashes.txt");
+        fs::create_directories(dir / "record");
+        // Each session in a process of its own, so each starts from the game's first state.
+        for (const Golden& golden : kGoldenSessions) {
+            const fs::path endFile = dir / "end.txt";
+            const pid_t child = fork();
+            if (child == 0) {
+                writeFile(endFile, recordGolden(golden, kGolden / golden.name, dir / "record"));
+                _exit(0);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+            hashes << golden.name << " " << readFile(endFile) << "\n";
+        }
+        fs::remove_all(dir / "record");
+        fs::remove(dir / "end.txt");
+    }
+    const auto hashes = goldenHashes();
+    ASSERT_EQ(hashes.size(), std::size(kGoldenSessions));
+    for (const auto& [name, expected] : hashes) {
+        const ToolRun run = replayTool(dir, "--dir play-" + name + " " + (kGolden / name).string());
+        EXPECT_EQ(run.status, 0) << name << "\n" << run.err;
+        EXPECT_EQ(run.lastLine(), "replay matches: " + expected) << name << "\n" << run.err;
+        // The banner and the recorded arguments print as the game printed them.
+        EXPECT_EQ(run.out.rfind("Kelvoran v0.1\n Launched with ", 0), 0u) << name;
+        // Both sessions end with Esc, which saves the map in the replay's folder.
+        EXPECT_TRUE(fs::exists(dir / ("play-" + name) / "map.txt")) << name;
+    }
+    // Nothing lands in the folder the replay runs from.
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename());
+    EXPECT_EQ(left.size(), hashes.size());
+}
+
+TEST_F(SessionRecording, AFlippedByteIsReportedAsCorruptOrDivergentNeverReplayedOrCrashed) {
+    const std::string original = readFile(kGolden / kGoldenSessions[1].name);
+    ASSERT_GT(original.size(), 200u);
+    const fs::path file = dir / "flipped.krec";
+    int divergences = 0;
+    // Every header byte and bytes spread over the whole file, flipped as they lie: the checksums
+    // catch them before anything is played.
+    for (size_t at = 0; at < original.size(); at += (at < 64 ? 1 : original.size() / 60)) {
+        std::string bytes = original;
+        bytes[at] = static_cast<char>(bytes[at] ^ 0x5a);
+        writeFile(file, bytes);
+        const ToolRun run = replayTool(dir, file.string());
+        EXPECT_EQ(run.status, 2) << "byte " << at << "\n" << run.out.substr(0, 300) << run.err;
+        EXPECT_NE(run.err.find("kelvoran-replay: "), std::string::npos) << "byte " << at;
+    }
+    // The same inside entry batches with their checksums made good again: the bytes reach the
+    // decoder and the player, which may refuse them, play them differently or (for a change that
+    // leaves the state alone) agree, but never crash.
+    const auto records = recordsOf(original);
+    for (const auto& [offset, length] : records) {
+        if (original[offset] != 3) continue;  // entry batches only
+        for (size_t i = 0; i < length; i += 1 + length / 40) {
+            std::string bytes = original;
+            bytes[offset + 5 + i] = static_cast<char>(bytes[offset + 5 + i] ^ 0x01);
+            const uint32_t crc = static_cast<uint32_t>(
+                crc32(0L, reinterpret_cast<const Bytef*>(bytes.data() + offset), static_cast<uInt>(5 + length)));
+            for (int k = 0; k < 4; ++k) bytes[offset + 5 + length + k] = static_cast<char>(crc >> (8 * k));
+            writeFile(file, bytes);
+            const ToolRun run = replayTool(dir, file.string());
+            EXPECT_TRUE(run.status == 0 || run.status == 1 || run.status == 2)
+                << "byte " << offset + 5 + i << " status " << run.status;
+            if (run.status == 1) {
+                ++divergences;
+                EXPECT_EQ(run.lastLine().rfind("replay diverged at step ", 0), 0u) << run.lastLine();
+            }
+        }
+    }
+    EXPECT_GT(divergences, 0);
+}
+
+TEST_F(SessionRecording, ARecordingCutAtEveryThousandthByteReplaysToItsLastCompleteRecord) {
+    const std::string original = readFile(kGolden / kGoldenSessions[0].name);
+    ASSERT_GT(original.size(), 5000u);
+    const fs::path file = dir / "cut.krec";
+    int64_t previousSteps = 0;
+    for (size_t cut = 1000; cut < original.size(); cut += 1000) {
+        writeFile(file, original.substr(0, cut));
+        const ToolRun run = replayTool(dir, file.string());
+        ASSERT_EQ(run.status, 2) << "cut " << cut << "\n" << run.err;
+        EXPECT_NE(run.err.find("cut short"), std::string::npos) << run.err;
+        // The steps of the intact records before the cut, and every checkpoint among them met.
+        const Recording prefix = decodeRecording(reinterpret_cast<const uint8_t*>(original.data()), cut);
+        int64_t steps = 0;
+        for (const Entry& entry : prefix.entries)
+            if (entry.tag == Entry::Tag::Pass) steps += entry.a;
+        const std::string line = run.lastLine();
+        EXPECT_EQ(line.rfind("replay cut short: " + std::to_string(steps) + " steps, state ", 0), 0u)
+            << "cut " << cut << ": " << line;
+        EXPECT_EQ(run.out.find("diverged"), std::string::npos);
+        EXPECT_GE(steps, previousSteps);
+        previousSteps = steps;
+    }
+    EXPECT_GT(previousSteps, 0);
+}
+
+TEST_F(SessionRecording, OtherFormatVersionsAndUnreadableFilesAreRefusedClearly) {
+    std::string bytes = readFile(kGolden / kGoldenSessions[1].name);
+    bytes[4] = 2;  // the format version, little-endian
+    bytes[5] = 0;
+    writeFile(dir / "v2.krec", bytes);
+    const ToolRun other = replayTool(dir, "v2.krec");
+    EXPECT_EQ(other.status, 2);
+    EXPECT_NE(other.err.find("format version 2; this program reads version 1 only"), std::string::npos)
+        << other.err;
+    EXPECT_EQ(other.out, "");
+    const ToolRun missing = replayTool(dir, "absent.krec");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("cannot read absent.krec"), std::string::npos) << missing.err;
+}
+
+TEST_F(SessionRecording, RecordingsFolderKeepsTheNewest20UnderUniqueNamesAndFailsQuietly) {
+    const fs::path folder = dir / "recordings";
+    fs::create_directories(folder);
+    for (int i = 0; i < 25; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "session-2000%04d-120000.krec", 101 + i);
+        writeFile(folder / name, "old");
+    }
+    writeFile(folder / "notes.txt", "mine");
+    char program[] = "kelvoran";
+    char* argv[] = {program, nullptr};
+    std::vector<std::string> made;
+    for (int i = 0; i < 3; ++i) {  // well within one second
+        ASSERT_TRUE(beginSessionRecording(folder.string(), 1, argv));
+        made.push_back(fs::path(recordingPath()).filename());
+        endRecording();
+    }
+    EXPECT_NE(made[0], made[1]);
+    EXPECT_NE(made[1], made[2]);
+    std::vector<std::string> sessions;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".krec") sessions.push_back(entry.path().filename());
+    std::sort(sessions.begin(), sessions.end());
+    ASSERT_EQ(sessions.size(), 20u);
+    EXPECT_EQ(sessions.front(), "session-20000109-120000.krec");  // the 17 newest old ones remain
+    EXPECT_EQ(std::vector<std::string>(sessions.end() - 3, sessions.end()), made);  // sorted by time
+    EXPECT_TRUE(fs::exists(folder / "notes.txt"));
+
+    // A folder that cannot be made costs one line on standard error and nothing else.
+    writeFile(dir / "blocked", "a file where the folder should be");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(beginSessionRecording((dir / "blocked").string(), 1, argv));
+    EXPECT_EQ(recordReading(42), 42);
+    recordedKeyUp('a', 0, 0);
+    endRecording();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+TEST_F(SessionRecording, WatchPlaysAtTheRecordedSpeedAndEndsWithTheSameHash) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+    const auto hashes = goldenHashes();
+    const std::string name = kGoldenSessions[1].name;
+    const auto start = std::chrono::steady_clock::now();
+    const ToolRun run = replayTool(dir, "--watch --assets '" + std::string(KELVORAN_ASSETS) + "' " +
+                                        (kGolden / name).string());
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.lastLine(), "replay matches: " + hashes[1].second);
+    // The session lasted 1.5 s of game time; a watched replay cannot be quicker than that.
+    EXPECT_GE(took, std::chrono::milliseconds(1400));
+}
