@@ -1,6 +1,8 @@
 # install.cmake: where `make install` and the Debian package put the game, its tools and its
 # data, and the CPack settings of the package. Included at the end of CMakeLists.txt.
 include(GNUInstallDirs)
+# `make install` and `make package` build what they install themselves, not every test first.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(KELVORAN_VERSION 0.1)
 set(KELVORAN_DATA_SUBDIR ${CMAKE_INSTALL_DATADIR}/kelvoran)
@@ -58,8 +60,8 @@ foreach(size ${KELVORAN_ICON_SIZES})
   install(FILES ${KELVORAN_DIST_BUILD}/icons/${size}x${size}/kelvoran.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
-install(FILES ${KELVORAN_DIST}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${KELVORAN_DIST_BUILD}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${KELVORAN_DIST}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvoran)
+install(FILES ${KELVORAN_DIST_BUILD}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvoran)
 
 # The Debian package: `make package`, or cpack -G DEB in a build folder.
 set(CPACK_GENERATOR DEB)
@@ -68,13 +70,16 @@ set(CPACK_PACKAGE_VERSION ${KELVORAN_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Kelvoran developers")
 set(CPACK_PACKAGE_CONTACT "Kelvoran developers <kelvoran@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "2D physics sandbox with lights, shadows and a map editor")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Crates sprinkled with the space key fall onto a map of textured quads, a car can be\
- dropped and driven, lights cast hard shadows from the map, and the map is edited with the\
- mouse. Comes with kelvoran-map, which checks, converts and draws map files, and\
- kelvoran-replay, which plays back and checks the session recordings the game makes.")
+# Lines of the package's long description, as Debian shows them (at most 80 columns).
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "Crates sprinkled with the space key fall onto a map of textured quads, a car"
+  "can be dropped and driven, lights cast hard shadows from the map, and the map"
+  "is edited with the mouse. Comes with kelvoran-map, which checks, converts and"
+  "draws map files, and kelvoran-replay, which plays back and checks the session"
+  "recordings the game makes.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/deb_games.cmake)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -85,3 +90,15 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "liblua5.4-0, libopenal1, libsndfile1, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri")
 include(CPack)
+
+# The installed programs and the package, tested from a temporary prefix and an unpacked .deb.
+# Not under the sanitizers: packaging is the same there, and the programs are tested already.
+if(NOT KELVORAN_SANITIZE)
+  add_executable(install_tests tests/install/install_test.cpp)
+  target_link_libraries(install_tests PRIVATE test_support GTest::gtest_main kelvoran_warnings)
+  target_compile_definitions(install_tests PRIVATE KELVORAN_BUILD_DIR="${CMAKE_BINARY_DIR}"
+    KELVORAN_CMAKE="${CMAKE_COMMAND}" KELVORAN_CPACK="${CMAKE_CPACK_COMMAND}")
+  add_dependencies(install_tests kelvoran kelvoran-map kelvoran_replay kelvoran_dist)
+  gtest_discover_tests(install_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    PROPERTIES TIMEOUT 180 LABELS install DISCOVERY_TIMEOUT 60)
+endif()

@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev libcairo2-dev fonts-dejavu-core
   liblua5.4-dev libopenal-dev libsndfile1-dev
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
+  dpkg-dev file lintian
 )
 for group in "$@"; do
   case "$group" in
