@@ -84,7 +84,7 @@ std::string userDataFolder(const char* xdgDataHome, const char* home) {
 std::string findShippedData(const std::vector<std::string>& candidates) {
     for (const std::string& candidate : candidates) {
         if (candidate.empty()) continue;
-        // All of the start-up sheets' first one is enough to tell shipped data from a stray folder.
+        // The first start-up sheet tells the game's data from a folder that merely exists.
         if (isFile(fs::path(candidate) / startupSheets[0].fileName)) return normal(candidate);
     }
     return std::string();

@@ -97,6 +97,7 @@ TEST_F(FolderChoice, ShippedDataIsTheFirstCandidateHoldingTheSheets) {
 }
 
 TEST_F(FolderChoice, EnteringMakesTheUserFolderCopiesTheStarterOnceAndSearchesTheSheets) {
+    EXPECT_EQ(findSheetFile("Car.png"), "Car.png");  // no folders: the bare name, as always
     const DataFolders chosen = chooseDataFolders(facts);
     std::ostringstream err;
     ASSERT_TRUE(enterDataFolders(chosen, err)) << err.str();
