@@ -25,6 +25,7 @@ TEST(SheetFoldersGl, FirstFolderHoldingASheetWinsAndNoneHoldingItNamesItBare) {
     // The working folder is not searched once folders are set.
     fs::copy_file(std::string(KELVORAN_ASSETS) + "/light.png", root + "/light.png");
     setSheetFolders({own, shipped});
+    setImageLoader(nullptr);  // the real loader, whatever an earlier test in this process set
 
     Texture& image = createTexture();
     Texture& hud = createTexture();
