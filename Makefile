@@ -7,8 +7,12 @@ FUZZ_SECONDS ?= 600
 FUZZ_TARGETS ?= $(basename $(notdir $(wildcard tools/*_fuzz.cpp)))
 SOAK_SECONDS ?= 600
 JOBS ?= 2
+PREFIX ?= /usr/local
+# The game and its two tools: one Release build, so a recording the game makes replays in the
+# tool beside it as the same build.
+PROGRAMS = kelvoran kelvoran-map kelvoran_replay
 
-.PHONY: deps build release run test sanitize bench screenshot fuzz soak clean
+.PHONY: deps build release run install package test sanitize bench screenshot fuzz soak clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -18,12 +22,25 @@ build: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELVORAN_WERROR=ON >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 
-# Play builds Release and only the game; the build's own output goes to a log, shown on failure.
+# Play builds Release and only the programs; the build's own output goes to a log, shown on
+# failure.
 release: deps
-	@bash scripts/build-quietly.sh $(RELEASE) Release $(JOBS) kelvoran
+	@bash scripts/build-quietly.sh $(RELEASE) Release $(JOBS) $(PROGRAMS)
 
 run: release
 	@bash scripts/run.sh $(RELEASE)
+
+# The programs, the data, the manual pages, the desktop entry and the icon under PREFIX.
+install: deps
+	@bash scripts/build-quietly.sh $(RELEASE) Release $(JOBS) $(PROGRAMS) kelvoran_dist
+	@cmake --install $(RELEASE) --prefix $(PREFIX)
+
+# The Debian package, in $(RELEASE)/package/.
+package: deps
+	@bash scripts/build-quietly.sh $(RELEASE) Release $(JOBS) $(PROGRAMS) kelvoran_dist
+	@cd $(RELEASE) && cpack -G DEB -B $(CURDIR)/$(RELEASE)/package >package.log 2>&1 || \
+	  { cat package.log >&2; exit 1; }
+	@ls $(CURDIR)/$(RELEASE)/package/*.deb
 
 # The whole suite, then the whole suite again built with clang under AddressSanitizer,
 # UndefinedBehaviorSanitizer and LeakSanitizer.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the engine builds, runs and tests with (clang for the sanitizer
-# pass and the fuzz targets included); with the argument `bench` or `soak` also gnuplot for their
-# plots. Quick when they are all there.
+# pass and the fuzz targets, and the packaging tools the package test runs, included); with the
+# argument `bench` or `soak` also gnuplot for their plots. Quick when they are all there.
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config clang libclang-rt-14-dev
@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev libcairo2-dev fonts-dejavu-core
   liblua5.4-dev libopenal-dev libsndfile1-dev
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
+  dpkg-dev file lintian
 )
 for group in "$@"; do
   case "$group" in

@@ -1,12 +1,14 @@
 // make_assets.cpp: paints the game's twelve sprite sheets procedurally and writes them as PNGs.
-// Usage: make_assets <output folder>. The output is the same on every run: all "randomness" is
-// a fixed integer hash, and every sheet's size comes from the start-up table the game loads with.
+// Usage: make_assets <output folder>, or make_assets --icon SIZE FILE for the desktop icon. The
+// output is the same on every run: all "randomness" is a fixed integer hash, and every sheet's
+// size comes from the start-up table the game loads with.
 #include <png.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -453,6 +455,25 @@ double lightFalloff(double x, double y, double cx, double cy, double rxBack, dou
     return s * s * (0.35 + 0.65 * s);
 }
 
+// The desktop icon, on a side of `size` pixels: a crate lit warm from above-left, resting on a
+// platform under the game's night-blue sky, in a rounded tile.
+Shader icon(int size) {
+    return [size](double px, double py) {
+        const double x = px * 64.0 / size, y = py * 64.0 / size;  // drawn on a 64-unit tile
+        const double tile = boxDistance(x, y, 2, 2, 62, 62, 12);
+        if (tile > 0.5 * 64.0 / size) return Colour{};
+        const double glow = lightFalloff(x, y, 20, 14, 50, 50, 44);
+        Colour c = mix(rgba(0.025, 0.025, 0.125), rgba(1.0, 0.72, 0.38), 0.85 * glow);
+        if (boxDistance(x, y, 6, 48, 58, 54, 1) < 0) c = mix(rgba(0.22, 0.24, 0.3), c, 0.25 * glow);
+        if (x >= 18 && x < 46 && y >= 20 && y < 48) {
+            const Colour wood = crate((x - 18) * 32.0 / 28.0, (y - 20) * 32.0 / 28.0);
+            c = over(scaled(wood, 0.55 + 0.6 * glow), c);
+        }
+        c.a = clamp01(0.5 - tile * size / 64.0);
+        return c;
+    };
+}
+
 struct Output {
     const char* fileName;
     bool alpha;
@@ -473,8 +494,20 @@ bool checkSize(const Image& image, const char* fileName) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--icon") {
+        const int size = std::atoi(argv[2]);
+        if (size < 16 || size > 1024) {
+            std::fprintf(stderr, "icon size %s: not between 16 and 1024\n", argv[2]);
+            return 2;
+        }
+        Image image(size, size);
+        paint(image, icon(size));
+        if (writePng(argv[3], image, true)) return 0;
+        std::fprintf(stderr, "%s: cannot write\n", argv[3]);
+        return 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <output folder> | --icon SIZE FILE\n", argv[0]);
         return 2;
     }
     const std::string folder = std::string(argv[1]) + "/";

@@ -1,4 +1,4 @@
-// main.cpp: the process entry; everything happens in runApplication and the window callbacks.
-#include "app/window.h"
+// main.cpp: the process entry; everything happens in launch and the window callbacks.
+#include "app/command_line.h"
 
-int main(int argc, char** argv) { return runApplication(argc, argv); }
+int main(int argc, char** argv) { return launch(argc, argv); }

@@ -4,11 +4,14 @@
 #include <GL/gl.h>
 #include <SOIL/SOIL.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <iostream>
 #include <map>
 
 #include "render/png_image.h"
+#include "render/sheet_folders.h"
 
 namespace {
 struct Sheets {
@@ -63,8 +66,13 @@ uint32_t loadImageWithGl(const std::string& fileName) {
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     DecodedImage image;
     std::string error;
-    if (!decodePngFile(fileName, PngLimits{maxSide, kMaxDecodedImageBytes}, image, error)) {
-        std::cerr << fileName << ": " << error << std::endl;
+    const std::string path = findSheetFile(fileName);
+    if (path.empty()) {  // in no folder searched: named bare, as a missing file of the working folder is
+        std::cerr << fileName << ": cannot open: " << std::strerror(ENOENT) << std::endl;
+        return 0;
+    }
+    if (!decodePngFile(path, PngLimits{maxSide, kMaxDecodedImageBytes}, image, error)) {
+        std::cerr << path << ": " << error << std::endl;
         return 0;
     }
     // POWER_OF_TWO alone: keep the file's channels, scale odd sizes up, no mipmaps, no flip.
@@ -72,7 +80,7 @@ uint32_t loadImageWithGl(const std::string& fileName) {
                                                   image.channels, SOIL_CREATE_NEW_ID,
                                                   SOIL_FLAG_POWER_OF_TWO);
     if (name == 0) {
-        std::cerr << fileName << ": cannot make a texture: " << SOIL_last_result() << std::endl;
+        std::cerr << path << ": cannot make a texture: " << SOIL_last_result() << std::endl;
         return 0;
     }
     glEnable(GL_TEXTURE_2D);

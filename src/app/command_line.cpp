@@ -1,0 +1,118 @@
+// command_line.cpp: reading the command line, the usage and version texts, and the launch.
+#include "app/command_line.h"
+
+#include <cstring>
+#include <iostream>
+
+#include "app/window.h"
+#include "game/game.h"
+
+// Set for this file by the build.
+#ifndef KELVORAN_VERSION
+#define KELVORAN_VERSION "0.1"
+#endif
+#ifndef KELVORAN_BUILD_ID
+#define KELVORAN_BUILD_ID "unknown"
+#endif
+
+namespace {
+// The window system's own options (taken by glutInit), with whether each takes a value.
+struct WindowOption {
+    const char* name;
+    bool takesValue;
+};
+constexpr WindowOption kWindowOptions[] = {
+    {"-display", true}, {"-geometry", true}, {"-direct", false}, {"-indirect", false},
+    {"-iconic", false}, {"-gldebug", false}, {"-sync", false},
+};
+
+const WindowOption* findWindowOption(const char* argument) {
+    for (const WindowOption& option : kWindowOptions)
+        if (std::strcmp(argument, option.name) == 0) return &option;
+    return nullptr;
+}
+
+void printFolders(std::ostream& out, const DataFolders& folders) {
+    out << "  map.txt, map.txt.bak and recordings/: " << folders.play << "\n";
+    out << "  sheets:";
+    if (folders.sheets.empty()) out << " " << folders.play;
+    for (size_t i = 0; i < folders.sheets.size(); ++i) out << (i ? ", then " : " ") << folders.sheets[i];
+    out << "\n";
+    if (!folders.starterMap.empty())
+        out << "  first map (when there is none yet): " << folders.starterMap << "\n";
+}
+}  // namespace
+
+CommandLine parseCommandLine(int argc, char** argv) {
+    CommandLine line;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+            line.help = true;
+        } else if (std::strcmp(argument, "--version") == 0) {
+            line.version = true;
+        } else if (std::strcmp(argument, "--level") == 0) {
+            if (i + 1 < argc) {
+                line.level = argv[++i];
+            } else {
+                line.problem = "--level needs a folder";
+            }
+        } else if (std::strncmp(argument, "--level=", 8) == 0) {
+            line.level = argument + 8;
+            if (line.level.empty()) line.problem = "--level needs a folder";
+        } else if (const WindowOption* option = findWindowOption(argument)) {
+            if (option->takesValue && i + 1 < argc) ++i;
+        } else if (argument[0] == '-') {
+            line.unknown.push_back(argument);
+        }
+        // Any other word (`editor` among them) is the start-up's to echo and read.
+    }
+    return line;
+}
+
+void printUsage(std::ostream& out, const DataFolders& folders) {
+    out << "Usage: kelvoran [--level DIR] [editor] [--help] [--version]\n"
+           "A 2D physics sandbox: crates, a car, lights and shadows, and a map editor.\n"
+           "\n"
+           "Options:\n"
+           "  --level DIR  play the level in DIR: its map.txt, and any sheets it holds over the\n"
+           "               installed ones; saves go into DIR\n"
+           "  editor       switch the map editor on (it is on by default)\n"
+           "  --help       print this text and exit\n"
+           "  --version    print the version and build and exit\n"
+           "  The window system's own options (-display, -geometry, ...) work as usual.\n"
+           "\n"
+           "Keys: w a s d scroll (or drive the car), space (held) crates at the mouse, 1 a car,\n"
+           "3 or n a square, mouse: select and drag quads, Delete removes them, Ctrl+Z / Ctrl+Y\n"
+           "undo and redo, 9 save, 7 or 8 reload, 0 pause, . one step, c clear, z bursts,\n"
+           "p a light, F full screen, h the help panel with every key, Esc save and quit.\n"
+           "\n"
+           "Files: a folder holding map.txt or the sheets is played in as it is. Otherwise the\n"
+           "sheets and the first map come from the installed share/kelvoran, and the map, its\n"
+           "backup and the session recordings are kept in $XDG_DATA_HOME/kelvoran (by default\n"
+           "~/.local/share/kelvoran). Started here:\n";
+    printFolders(out, folders);
+    out.flush();
+}
+
+void printVersion(std::ostream& out) {
+    out << "kelvoran " << KELVORAN_VERSION << "\nbuild " << KELVORAN_BUILD_ID << std::endl;
+}
+
+int launch(int argc, char** argv) {
+    const CommandLine line = parseCommandLine(argc, argv);
+    if (line.help || line.version) {
+        announceArguments(argc, argv, std::cout);
+        if (line.help) printUsage(std::cout, chooseDataFolders(currentFolderFacts(line.level)));
+        if (line.version) printVersion(std::cout);
+        return 0;
+    }
+    for (const std::string& option : line.unknown)
+        std::cerr << "kelvoran: unknown option " << option << " (ignored)" << std::endl;
+    if (!line.problem.empty()) {
+        std::cerr << "kelvoran: " << line.problem << std::endl;
+        return 2;
+    }
+    if (!enterDataFolders(chooseDataFolders(currentFolderFacts(line.level)), std::cerr)) return 1;
+    return runApplication(argc, argv);
+}
