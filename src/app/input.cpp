@@ -3,9 +3,9 @@
 
 #include <GL/freeglut.h>
 
-#include "actors/car.h"
 #include "app/help_panel.h"
 #include "app/sandbox_keys.h"
+#include "app/sandbox_limits.h"
 #include "core/camera.h"
 #include "core/keyboard.h"
 #include "core/random.h"
@@ -71,7 +71,7 @@ void onKeyDown(unsigned char key, int, int) {
             windowActions.leaveMainLoop();
             saveMap();  // the loop only ends once this callback returns
             break;
-        case '1': spawnActor<Car>(spawnPoint.x, spawnPoint.y); break;
+        case '1': dropCar(); break;
         case '3': addDefaultQuadAsEdit(); break;
         case '4': editorMouseUp(); break;
         case '5': editorKey(true); break;

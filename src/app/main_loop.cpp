@@ -10,6 +10,7 @@
 #include "app/frame.h"
 #include "app/input.h"
 #include "app/sandbox.h"
+#include "app/sandbox_limits.h"
 #include "core/camera.h"
 #include "core/keyboard.h"
 #include "map/physics_world.h"
@@ -45,7 +46,8 @@ void scrollCameraByKeys() {
 }
 
 void spawnBoxIfDue() {
-    if (isKeyDown(kSpaceKey) && boxSpawnDue(readClock())) spawnActor<Box>(mouseWorld.x, mouseWorld.y);
+    if (isKeyDown(kSpaceKey) && boxSpawnDue(readClock()) && roomForActor("crate"))
+        spawnActor<Box>(mouseWorld.x, mouseWorld.y);
 }
 }  // namespace
 

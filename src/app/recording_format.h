@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,12 +62,14 @@ std::vector<uint8_t> encodeMapLoad(MapLoadKind kind, const std::vector<uint8_t>&
 
 struct MapLoad {
     bool readable = false;
-    std::vector<uint8_t> bytes;
+    // Shared: a load of an unchanged map holds the earlier load's bytes, never a copy.
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
 };
 
 // A decoded file. Decoding stops at the first problem; everything before it is kept.
 struct Recording {
-    enum class Problem { None, NotARecording, OtherVersion, Corrupt, CutShort };
+    // BeyondLimits: intact, but it asks for more than recording_limits.h allows.
+    enum class Problem { None, NotARecording, OtherVersion, Corrupt, CutShort, BeyondLimits };
     Problem problem = Problem::None;
     std::string problemText;  // one sentence saying what is wrong and where
     size_t goodBytes = 0;     // bytes up to the end of the last complete, intact record

@@ -3,10 +3,12 @@
 #include "app/session_replay.h"
 
 #include <GL/freeglut.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <iostream>
 #include <sstream>
 
@@ -15,7 +17,9 @@
 #include "app/input.h"
 #include "app/main_loop.h"
 #include "app/map_loading.h"
+#include "app/recording_limits.h"
 #include "app/startup.h"
+#include "app/terminal_text.h"
 #include "app/state_hash.h"
 #include "core/camera.h"
 #include "render/effect_layers.h"
@@ -55,6 +59,30 @@ void note(const std::string& text) {
         std::cerr << "kelvoran-replay: at step " << player.result.steps << ": " << text << std::endl;
 }
 
+// Creates path (it must not exist, nor be followed if a link) holding bytes.
+bool writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    const int error = errno;
+    const bool closed = close(fd) == 0;
+    errno = done == bytes.size() ? errno : error;
+    return done == bytes.size() && closed;
+}
+
+void refuse(const std::string& reason) {
+    player.result.outcome = ReplayResult::Outcome::Refused;
+    player.result.refusal = reason;
+    player.result.hash = stateHash();
+    player.done = true;
+}
+
 // Writes the recorded bytes where the game found them, so saves keep map.txt.bak as the game
 // did, and hands them to the load.
 bool recordedMap(std::vector<uint8_t>& bytes, std::string* /*problem*/) {
@@ -65,15 +93,12 @@ bool recordedMap(std::vector<uint8_t>& bytes, std::string* /*problem*/) {
         return false;
     }
     const MapLoad& load = player.recording->maps[player.nextMap++];
-    if (!load.readable) {
-        std::remove(path.c_str());
-        return false;
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(load.bytes.data()),
-              static_cast<std::streamsize>(load.bytes.size()));
-    if (!out) std::cerr << "kelvoran-replay: cannot write " << path << std::endl;
-    bytes = load.bytes;
+    // A new file in place of the old name: a symbolic link there is replaced, never followed.
+    unlink(path.c_str());
+    if (!load.readable) return false;
+    if (!writeNewFile(path, *load.bytes))
+        std::cerr << "kelvoran-replay: cannot write " << path << ": " << std::strerror(errno) << std::endl;
+    bytes = *load.bytes;
     return true;
 }
 
@@ -114,6 +139,27 @@ void playPass(const Entry& entry) {
              std::to_string(entry.b & 1));
 }
 
+// Passes on one unchanged clock reading: once one of them neither publishes, draws nor steps,
+// every later one does the same (nothing it looks at has changed), so the rest are only counted.
+// That keeps a run of a billion passes from costing a billion passes.
+void playIdlePasses(const Entry& entry) {
+    for (int64_t i = 0; i < entry.a; ++i) {
+        feed(entry.readings);
+        const FrameScheduler before = scheduler;
+        playPass(Entry{});
+        const bool idle = scheduler.nextSecond == before.nextSecond &&
+                          scheduler.frames == before.frames && scheduler.steps == before.steps;
+        if (!idle) continue;
+        const int64_t rest = entry.a - i - 1;
+        if (scheduler.passes + rest > kMaxPassesPerSecond) {
+            refuse(beyondLimit("main-loop passes in one second", kMaxPassesPerSecond));
+            return;
+        }
+        scheduler.passes += static_cast<int32_t>(rest);
+        return;
+    }
+}
+
 void playEntry(const Entry& entry) {
     const auto key = static_cast<unsigned char>(entry.a);
     const int a = static_cast<int>(entry.a), b = static_cast<int>(entry.b);
@@ -121,12 +167,7 @@ void playEntry(const Entry& entry) {
     feed(entry.readings);
     switch (entry.tag) {
         case Entry::Tag::Startup: note("a second start-up in the recording is ignored"); return;
-        case Entry::Tag::IdlePasses:
-            for (int64_t i = 0; i < entry.a; ++i) {
-                feed(entry.readings);
-                playPass(Entry{});
-            }
-            return;
+        case Entry::Tag::IdlePasses: playIdlePasses(entry); return;
         case Entry::Tag::Pass: playPass(entry); break;
         case Entry::Tag::KeyDown: onKeyDown(key, b, c); break;
         case Entry::Tag::KeyUp: onKeyUp(key, b, c); break;
@@ -168,8 +209,15 @@ bool playNext() {
         player.done = true;
         return false;
     }
+    const std::string reason = player.settings.stopReason ? player.settings.stopReason() : "";
+    if (!reason.empty()) {
+        refuse(reason);
+        return false;
+    }
     ++player.next;
     playEntry(entry);
+    if (!player.done && player.result.steps > kMaxReplaySteps)
+        refuse(beyondLimit("logic steps", kMaxReplaySteps));
     return !player.done;
 }
 
@@ -236,7 +284,11 @@ ReplayResult playRecording(const Recording& recording, const ReplaySettings& set
     setClock(recordedClock);
     setMapReader(recordedMap);
 
-    std::vector<std::string> arguments = recording.arguments;
+    // Echoed as the game echoed them, but a control character in a file never reaches the
+    // terminal; such an argument could not have been the word "editor" either way.
+    std::vector<std::string> arguments;
+    for (const std::string& argument : recording.arguments)
+        arguments.push_back(escapeForTerminal(argument));
     if (arguments.empty()) arguments.push_back("kelvoran");
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(&argument[0]);
@@ -250,23 +302,28 @@ ReplayResult playRecording(const Recording& recording, const ReplaySettings& set
     } else {
         feed(kNoReadings);
     }
-    bool startedIn = false;
+    // Played nowhere but in its folder: a folder that cannot be entered stops it unplayed.
+    const std::string startFolder = settings.watch ? settings.imageFolder : settings.folder;
+    if (chdir(startFolder.c_str()) != 0) {
+        player.result.outcome = ReplayResult::Outcome::Refused;
+        player.result.refusal = "cannot enter " + startFolder + ": " + std::strerror(errno);
+        setClock(nullptr);
+        setMapReader(nullptr);
+        return player.result;
+    }
     if (settings.watch) {
         setImageLoader(nullptr);
         setFrameFunction(nullptr);
-        startedIn = chdir(settings.imageFolder.c_str()) == 0;
         startGame(argc, argv.data(), true, openWatchWindow);
     } else {
         setImageLoader(noImage);
         setFrameFunction(queueOnlyFrame);
-        startedIn = chdir(settings.folder.c_str()) == 0;
         startGame(argc, argv.data(), true, noWindow);
     }
-    if (!startedIn) std::cerr << "kelvoran-replay: cannot enter a folder for the replay" << std::endl;
     checkFed("start-up");
-    if (settings.watch) {
-        if (chdir(settings.folder.c_str()) != 0)
-            std::cerr << "kelvoran-replay: cannot enter " << settings.folder << std::endl;
+    if (settings.watch && chdir(settings.folder.c_str()) != 0) {
+        refuse("cannot enter " + settings.folder + ": " + std::strerror(errno));
+    } else if (settings.watch) {
         player.watchStart = glutGet(GLUT_ELAPSED_TIME) - player.lastReading;
         glutMainLoop();
         if (!player.done) {  // the viewer closed the window
@@ -277,7 +334,9 @@ ReplayResult playRecording(const Recording& recording, const ReplaySettings& set
         while (playNext()) {
         }
     }
-    if (player.result.outcome != ReplayResult::Outcome::Diverged) player.result.hash = stateHash();
+    if (player.result.outcome != ReplayResult::Outcome::Diverged &&
+        player.result.outcome != ReplayResult::Outcome::Refused)
+        player.result.hash = stateHash();
     std::ostringstream summary;
     describeState(summary);
     player.result.summary = summary.str();

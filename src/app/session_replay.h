@@ -3,6 +3,7 @@
 // state hash at every checkpoint.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/recording_format.h"
@@ -12,16 +13,21 @@ struct ReplaySettings {
     std::string imageFolder;   // absolute; where a watched replay reads the sheets' images
     int64_t untilStep = -1;    // stop once this many steps have run; -1 plays to the end
     bool watch = false;        // in a real window (needs a display), at the recorded speed
+    // Asked before every entry; a non-empty answer ends the replay as Refused with that reason
+    // (an interrupt, too much output).
+    std::function<std::string()> stopReason;
 };
 
 struct ReplayResult {
-    enum class Outcome { Matches, Diverged, Stopped, CutShort };
+    // Refused: nothing more was played, for the reason in refusal (a limit, a folder).
+    enum class Outcome { Matches, Diverged, Stopped, CutShort, Refused };
     Outcome outcome = Outcome::CutShort;
     int64_t steps = 0;      // logic steps run
     uint64_t hash = 0;      // the state hash where the replay ended
     uint64_t expected = 0;  // the recorded hash, when diverged
     int64_t divergedAt = 0; // the step of the checkpoint that differed
     std::string summary;    // describeState where the replay ended
+    std::string refusal;    // why, when Refused
 };
 
 // What a frame leaves in the sheets' queues, without GL: the lights queued last frame gone, this
