@@ -287,6 +287,12 @@ std::vector<uint8_t> encodeMapLoad(MapLoadKind kind, const std::vector<uint8_t>&
     return out;
 }
 
+bool hasRecordingHeader(const uint8_t* bytes, size_t size) {
+    if (size < 8 || std::memcmp(bytes, kMagic, sizeof kMagic) != 0) return false;
+    const size_t idLength = static_cast<size_t>(bytes[6] | bytes[7] << 8);
+    return size >= 8 + idLength + kCrcSize && getU32(bytes + 8 + idLength) == crcOf(bytes, 8 + idLength);
+}
+
 Recording decodeRecording(const uint8_t* bytes, size_t size) {
     Recording r;
     auto stop = [&r](Recording::Problem problem, std::string text) {

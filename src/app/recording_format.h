@@ -81,3 +81,7 @@ struct Recording {
     bool ended = false;          // the End entry was read
 };
 Recording decodeRecording(const uint8_t* bytes, size_t size);
+// True when bytes begin with a whole recording header of any format version whose checksum
+// holds: the file is one of ours, not a foreign file under a recording's name.
+bool hasRecordingHeader(const uint8_t* bytes, size_t size);
+constexpr size_t kMaxRecordingHeader = 8 + 0xffff + 4;  // the most hasRecordingHeader reads
