@@ -3,7 +3,10 @@
 
 #include <GL/freeglut.h>
 
+#include <string>
+
 #include "app/help_panel.h"
+#include "app/sandbox.h"
 #include "app/sandbox_keys.h"
 #include "app/sandbox_limits.h"
 #include "core/camera.h"
@@ -27,6 +30,7 @@ constexpr float kBurstSpanY = 568.0f;  // and y 32..600
 constexpr float kFlickerRange = 1000.0f;
 constexpr int kLeftButton = 0;
 constexpr int kButtonDown = 0;
+const std::string kQuitUnsavedHint = " (press Esc again to quit without saving)";
 
 void leaveWithGlut() { glutLeaveMainLoop(); }
 void fullScreenWithGlut() { glutFullScreen(); }
@@ -35,6 +39,25 @@ void windowedWithGlut(int width, int height) {
     glutPositionWindow(0, 0);
 }
 WindowActions windowActions = {leaveWithGlut, fullScreenWithGlut, windowedWithGlut};
+
+// Esc saves and quits. When the save fails (a full disk) the session's edits would be lost, so
+// the game plays on and says why; an Esc while that is still shown quits without saving.
+void escapeKey() {
+    for (const std::string& shown : visibleMessages()) {
+        if (shown.size() >= kQuitUnsavedHint.size() &&
+            shown.compare(shown.size() - kQuitUnsavedHint.size(), kQuitUnsavedHint.size(),
+                          kQuitUnsavedHint) == 0) {
+            windowActions.leaveMainLoop();
+            return;
+        }
+    }
+    const MapSaveResult result = saveMap();  // says why on standard error when it fails
+    if (result.saved) {
+        windowActions.leaveMainLoop();  // the loop only ends once this callback returns
+    } else {
+        showMessage("Map not saved: " + result.failure + kQuitUnsavedHint);
+    }
+}
 
 void toggleFullScreen() {
     fullscreen = !fullscreen;
@@ -67,10 +90,7 @@ void setWindowActions(const WindowActions& actions) { windowActions = actions; }
 void onKeyDown(unsigned char key, int, int) {
     pressKey(key);
     switch (key) {
-        case 27:
-            windowActions.leaveMainLoop();
-            saveMap();  // the loop only ends once this callback returns
-            break;
+        case 27: escapeKey(); break;
         case '1': dropCar(); break;
         case '3': addDefaultQuadAsEdit(); break;
         case '4': editorMouseUp(); break;
