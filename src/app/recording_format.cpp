@@ -164,16 +164,20 @@ bool decodeEntry(Reader& in, int32_t& lastReading, Entry& entry) {
     return entry.a >= INT32_MIN && entry.a <= INT32_MAX;
 }
 
+// Fills arguments only when the whole record decodes: a damaged one leaves no part behind.
 bool decodeArguments(Reader in, std::vector<std::string>& arguments) {
     const uint64_t count = in.varint();
     if (in.failed() || count > kMaxArguments) return false;
+    std::vector<std::string> decoded;
     for (uint64_t i = 0; i < count; ++i) {
         const uint64_t length = in.varint();
         const uint8_t* text = in.take(static_cast<size_t>(length));
         if (in.failed()) return false;
-        arguments.emplace_back(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
+        decoded.emplace_back(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
     }
-    return in.atEnd();
+    if (!in.atEnd()) return false;
+    arguments.swap(decoded);
+    return true;
 }
 
 // distinctBytes grows by the bytes of a load that carries its own.
