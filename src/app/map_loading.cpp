@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "actors/actor.h"
+#include "app/heap_upkeep.h"
 #include "map/map_codec.h"
 #include "map/map_file.h"
 #include "map/map_history.h"
@@ -60,5 +61,6 @@ bool loadMap() {
     printMapRecords(map, std::cout);
     createMapQuads(map);
     std::cout << "End of loading" << std::endl;
+    if (!startUp) returnFreedHeap();  // the old world's bodies are gone
     return true;
 }

@@ -9,6 +9,7 @@
 
 #include "actors/actor.h"
 #include "app/frame.h"
+#include "app/heap_upkeep.h"
 #include "app/input.h"
 #include "app/main_loop.h"
 #include "app/map_loading.h"
@@ -98,6 +99,7 @@ void shutdownGame(bool glContextCurrent) {
 }
 
 int runApplication(int argc, char** argv) {
+    pinHeapThresholds();
     // Before the window system sees the arguments: it may take some of them away.
     beginSessionRecording(kRecordingsFolder, argc, argv);
     setClock(recordedWindowClock);
