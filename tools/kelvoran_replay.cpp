@@ -1,9 +1,11 @@
 // kelvoran_replay.cpp: plays a session the game recorded and proves it comes out the same.
-// Usage: kelvoran-replay [--dir DIR] [--until STEP] [--watch] [--assets DIR] FILE
+// Usage: kelvoran-replay [--dir DIR] [--force] [--until STEP] [--watch] [--assets DIR] FILE
 // Prints the game's console lines, then "replay matches: N steps, state HASH" (status 0) or
 // "replay diverged at step K: expected H1, got H2" (status 1); a file that cannot be replayed
-// exits with status 2.
+// exits with status 2, an interrupted replay with 130.
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cerrno>
 #include <cstdlib>
@@ -17,8 +19,11 @@
 
 #include "app/watch_window.h"
 #include "session/recording_format.h"
+#include "session/recording_limits.h"
+#include "session/replay_folder.h"
 #include "session/session_replay.h"
 #include "game/state_hash.h"
+#include "session/terminal_text.h"
 
 namespace fs = std::filesystem;
 
@@ -26,11 +31,56 @@ namespace {
 constexpr int kMatches = 0;
 constexpr int kDiverged = 1;
 constexpr int kUnplayable = 2;
+constexpr int kInterrupted = 130;
+
+volatile std::sig_atomic_t interruptedBy = 0;
+void onInterrupt(int signal) { interruptedBy = signal; }
+
+// Ctrl-C, a hang-up or a kill ends the replay between two entries, so that the temporary folder
+// is removed as on any other end.
+void catchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+// Passes the console lines through to standard output until the replay's limit; past it they
+// are dropped and the replay is stopped.
+class LimitedOutput : public std::streambuf {
+public:
+    explicit LimitedOutput(std::streambuf* target) : target_(target) {}
+    bool exceeded() const { return exceeded_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        const char ch = traits_type::to_char_type(c);
+        return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        if (exceeded_ || written_ + static_cast<uint64_t>(n) > kMaxReplayOutputBytes) {
+            exceeded_ = true;
+            return 0;
+        }
+        written_ += static_cast<uint64_t>(n);
+        return target_->sputn(s, n);
+    }
+    int sync() override { return target_->pubsync(); }
+
+private:
+    std::streambuf* target_;
+    uint64_t written_ = 0;
+    bool exceeded_ = false;
+};
 
 int usage() {
-    std::cerr << "usage: kelvoran-replay [--dir DIR] [--until STEP] [--watch] [--assets DIR] FILE\n"
+    std::cerr << "usage: kelvoran-replay [--dir DIR] [--force] [--until STEP] [--watch] [--assets DIR] "
+                 "FILE\n"
                  "  --dir DIR     play inside DIR (created if missing) and keep the files the session "
                  "wrote there\n"
+                 "  --force       play in a DIR that already holds map.txt or map.txt.bak, replacing "
+                 "them\n"
                  "  --until STEP  stop once STEP logic steps have run and print the state\n"
                  "  --watch       play in a window at the recorded speed (Esc stops)\n"
                  "  --assets DIR  where --watch finds the images (default: the current folder)\n";
@@ -50,15 +100,14 @@ bool readWhole(const std::string& path, std::vector<uint8_t>& bytes) {
     return !in.bad();
 }
 
-// A fresh folder under the system's temporary folder, or empty.
-std::string makeTemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "kelvoran-replay-XXXXXX").string();
-    return mkdtemp(&pattern[0]) ? pattern : std::string();
-}
+int play(const std::string& file, const Recording& recording, ReplaySettings settings,
+         const ReplayFolder& folder);
 }  // namespace
 
 int main(int argc, char** argv) {
+    catchInterrupts();
     std::string file, dir, assets;
+    bool force = false;
     ReplaySettings settings;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -70,6 +119,8 @@ int main(int argc, char** argv) {
             char* end = nullptr;
             settings.untilStep = std::strtoll(argv[++i], &end, 10);
             if (*end != '\0' || settings.untilStep < 0) return usage();
+        } else if (arg == "--force") {
+            force = true;
         } else if (arg == "--watch") {
             settings.watch = true;
         } else if (!arg.empty() && arg[0] != '-' && file.empty()) {
@@ -94,7 +145,7 @@ int main(int argc, char** argv) {
     }
     if (recording.buildId != recordingBuildId())
         std::cerr << "kelvoran-replay: note: " << file << " was recorded on build \""
-                  << recording.buildId << "\", this is \"" << recordingBuildId()
+                  << escapeForTerminal(recording.buildId) << "\", this is \"" << recordingBuildId()
                   << "\"; a different build may play it differently" << std::endl;
     if (settings.watch && !std::getenv("DISPLAY")) {
         std::cerr << "kelvoran-replay: --watch needs a display (DISPLAY is not set)" << std::endl;
@@ -102,25 +153,49 @@ int main(int argc, char** argv) {
     }
 
     const fs::path home = fs::current_path();
-    std::error_code error;
-    const bool temporary = dir.empty();
-    if (temporary) {
-        dir = makeTemporaryFolder();
-    } else {
-        fs::create_directories(dir, error);
-    }
-    if (dir.empty() || !fs::is_directory(dir, error)) {
-        std::cerr << "kelvoran-replay: cannot make a folder to play in"
-                  << (dir.empty() ? "" : ": " + dir) << std::endl;
+    const ReplayFolder folder = prepareReplayFolder(dir, force);
+    if (folder.path.empty()) {
+        std::cerr << "kelvoran-replay: " << folder.problem << "; nothing played" << std::endl;
         return kUnplayable;
     }
-    settings.folder = fs::absolute(dir).lexically_normal().string();
     settings.imageFolder = fs::absolute(assets.empty() ? home : fs::path(assets)).string();
+    int status = kUnplayable;
+    try {
+        status = play(file, recording, settings, folder);
+    } catch (const std::exception& error) {
+        std::cerr << "kelvoran-replay: cannot replay " << file << ": " << error.what() << std::endl;
+    }
+    std::error_code error;
+    fs::current_path(home, error);
+    removeReplayFolder(folder);
+    return interruptedBy ? kInterrupted : status;
+}
 
+namespace {
+int play(const std::string& file, const Recording& recording, ReplaySettings settings,
+         const ReplayFolder& folder) {
+    settings.folder = folder.path;
+    LimitedOutput limited(std::cout.rdbuf());
+    struct Console {  // standard output back as it was, also when the replay throws
+        std::streambuf* buffer;
+        ~Console() {
+            std::cout.rdbuf(buffer);
+            std::cout.clear();
+        }
+    } console{std::cout.rdbuf(&limited)};
+    settings.stopReason = [&limited]() -> std::string {
+        if (interruptedBy) return "interrupted";
+        if (limited.exceeded()) return beyondLimit("bytes of console output", kMaxReplayOutputBytes);
+        return "";
+    };
     const ReplayResult result =
         settings.watch ? watchRecording(recording, settings) : playRecording(recording, settings);
-    fs::current_path(home, error);
-    if (temporary) fs::remove_all(settings.folder, error);
+    if (result.outcome == ReplayResult::Outcome::Refused) {
+        std::cout << std::flush;
+        std::cerr << "kelvoran-replay: " << file << " stopped at step " << result.steps << ": "
+                  << result.refusal << std::endl;
+        return kUnplayable;
+    }
 
     const std::string hash = formatHash(result.hash);
     switch (result.outcome) {
@@ -136,6 +211,7 @@ int main(int argc, char** argv) {
                       << hash << std::endl;
             return kMatches;
         case ReplayResult::Outcome::CutShort:
+        case ReplayResult::Outcome::Refused:
             break;
     }
     std::cerr << "kelvoran-replay: " << file << " is cut short ("
@@ -146,3 +222,4 @@ int main(int argc, char** argv) {
     std::cout << "replay cut short: " << result.steps << " steps, state " << hash << std::endl;
     return kUnplayable;
 }
+}  // namespace

@@ -8,27 +8,50 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "session/recording_format.h"
+#include "session/recording_limits.h"
 #include "session/session_replay.h"
 #include "fuzz_invariants.h"
 #include "physics/physics_world.h"
 
 namespace {
 
-// Replaying costs what the recording claims: a run of idle passes is a few bytes for any count
-// up to a billion. These keep one input quick.
+// Keeps one input quick; idle runs of any length cost a few passes since they are counted, not
+// run, so they are played whatever their count.
 constexpr size_t kMaxEntriesPlayed = 4000;
-constexpr int64_t kMaxPassesPlayed = 20000;
+// A pass catches up at most this many steps: one entry never runs more.
+constexpr int64_t kMaxStepsPerEntry = 25;
 
 std::string workFolder;  // where each replay runs; made at start, removed at exit
 
 void checkDecoded(const Recording& recording, size_t size) {
     if (recording.goodBytes > size) fuzz::fail("a recording read past its end");
+    // The decoded size stays within the file and the limits: a load of the same map shares
+    // the earlier bytes, never copies them.
+    std::set<const std::vector<uint8_t>*> distinct;
+    uint64_t distinctBytes = 0, loadedBytes = 0;
+    for (const MapLoad& load : recording.maps) {
+        if (load.readable != (load.bytes != nullptr)) fuzz::fail("a map load's bytes disagree with its kind");
+        if (!load.bytes) continue;
+        loadedBytes += load.bytes->size();
+        if (distinct.insert(load.bytes.get()).second) distinctBytes += load.bytes->size();
+    }
+    if (distinctBytes > size) fuzz::fail("decoded maps larger than the file: a copy, not a share");
+    int64_t steps = 0;
+    for (const Entry& entry : recording.entries) steps += entry.tag == Entry::Tag::Pass ? entry.a : 0;
+    if (recording.problem != Recording::Problem::BeyondLimits &&
+        (distinctBytes > kMaxRecordingMapBytes || loadedBytes > kMaxReplayMapLoadBytes ||
+         steps > kMaxReplaySteps))
+        fuzz::fail("a recording beyond the replay's limits was not refused");
+    // Text that reaches the terminal: an argument holding a NUL is damage.
+    for (const std::string& argument : recording.arguments)
+        if (argument.find('\0') != std::string::npos) fuzz::fail("an argument holding a NUL was accepted");
     if (recording.problem == Recording::Problem::None && !recording.problemText.empty())
         fuzz::fail("a sound recording with a problem text");
     if (recording.problem != Recording::Problem::None && recording.problemText.empty())
@@ -69,11 +92,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::fail("our own header was refused");
     }
     if (recording.entries.size() > kMaxEntriesPlayed) return 0;
-    int64_t passes = 0;
-    for (const Entry& entry : recording.entries) {
-        passes += entry.tag == Entry::Tag::IdlePasses ? entry.a : 1;
-    }
-    if (passes > kMaxPassesPlayed) return 0;
 
     ReplaySettings settings;
     settings.folder = workFolder;
@@ -84,6 +102,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::cout.rdbuf(console);
     std::cerr.rdbuf(notes);
     if (result.steps < 0) fuzz::fail("a negative step count");
+    // The work stays within what the file could honestly mean.
+    if (result.steps > kMaxStepsPerEntry * static_cast<int64_t>(recording.entries.size() + 1) ||
+        result.steps > kMaxReplaySteps)
+        fuzz::fail("the replay ran more steps than its entries can ask for");
+    if (result.outcome == ReplayResult::Outcome::Refused && result.refusal.empty())
+        fuzz::fail("a replay refused without a reason");
+    // Nothing from the file reaches the terminal raw: the console holds no control character.
+    for (const char c : quiet.str())
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7f)
+            fuzz::fail("a control character reached the console");
     if (getWorld() != nullptr) fuzz::fail("the replay left a world behind");
     if (!allActors().empty() || getQuadCount() != 0) fuzz::fail("the replay left actors or quads behind");
     return 0;

@@ -19,12 +19,16 @@ auto& actors = list.actors;
 
 // A function's own static, so registrations from other files' static objects find it built.
 std::vector<const ActorKind*>& kindRegistry() {
-    static std::vector<const ActorKind*> kinds;
+    static std::vector<const ActorKind*> kinds = {&kBoxKind, &kCarKind, &kRocketKind};
     return kinds;
 }
 
 const ActorKind kPlainActor = {"actor", "actors", 0, false};
 }  // namespace
+
+const ActorKind kBoxKind = {"box", "boxes", 1, true};
+const ActorKind kCarKind = {"car", "cars", 2, true};
+const ActorKind kRocketKind = {"rocket", "rockets", 3, false};
 
 const std::vector<const ActorKind*>& actorKinds() { return kindRegistry(); }
 

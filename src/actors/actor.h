@@ -19,6 +19,9 @@ struct ActorKind {
     uint8_t hashTag = 0;
     bool alwaysCounted = false;  // named in counts even when there are none
 };
+// The kinds the engine comes with. They are registered here rather than in their own files, so
+// that a program which never makes one (a replay tool) still counts it, at zero.
+extern const ActorKind kBoxKind, kCarKind, kRocketKind;
 // Every registered kind, by hash tag and then name.
 const std::vector<const ActorKind*>& actorKinds();
 struct ActorKindRegistration {

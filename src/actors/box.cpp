@@ -9,10 +9,6 @@
 #include "render/effects.h"
 #include "render/texture.h"
 
-namespace {
-const ActorKind kBoxKind = {"box", "boxes", 1, true};
-const ActorKindRegistration kBoxRegistered(kBoxKind);
-}  // namespace
 
 const ActorKind& Box::kind() const { return kBoxKind; }
 

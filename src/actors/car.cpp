@@ -13,10 +13,6 @@
 #include "render/effects.h"
 #include "render/texture.h"
 
-namespace {
-const ActorKind kCarKind = {"car", "cars", 2, true};
-const ActorKindRegistration kCarRegistered(kCarKind);
-}  // namespace
 
 const ActorKind& Car::kind() const { return kCarKind; }
 

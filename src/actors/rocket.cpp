@@ -8,10 +8,6 @@
 #include "render/effects.h"
 #include "render/texture.h"
 
-namespace {
-const ActorKind kRocketKind = {"rocket", "rockets", 3, false};
-const ActorKindRegistration kRocketRegistered(kRocketKind);
-}  // namespace
 
 const ActorKind& Rocket::kind() const { return kRocketKind; }
 

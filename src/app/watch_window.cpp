@@ -4,6 +4,8 @@
 #include <GL/freeglut.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 #include "app/window.h"
@@ -53,9 +55,13 @@ void openWatchWindow(int&, char**) {
 
 ReplayResult watchRecording(const Recording& recording, const ReplaySettings& settings) {
     const ScopedHost restore(windowHost());
-    beginReplay(recording, settings, windowHost(), settings.imageFolder, openWatchWindow);
-    if (chdir(settings.folder.c_str()) != 0)
-        std::cerr << "kelvoran-replay: cannot enter " << settings.folder << std::endl;
+    if (!beginReplay(recording, settings, windowHost(), settings.imageFolder, openWatchWindow))
+        return endReplay();
+    if (chdir(settings.folder.c_str()) != 0) {
+        // Played nowhere but in its own folder.
+        refuseReplay("cannot enter " + settings.folder + ": " + std::strerror(errno));
+        return endReplay();
+    }
     watchStart = glutGet(GLUT_ELAPSED_TIME) - replayClock();
     glutMainLoop();
     stopReplay();  // the viewer closed the window; nothing when the replay had ended

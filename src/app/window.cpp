@@ -6,6 +6,7 @@
 
 #include "app/frame.h"
 #include "core/camera.h"
+#include "core/heap_upkeep.h"
 #include "game/game.h"
 #include "render/texture.h"
 #include "session/recording.h"
@@ -64,6 +65,7 @@ Host windowHost() {
 }
 
 int runApplication(int argc, char** argv) {
+    pinHeapThresholds();
     // Before the window system sees the arguments: it may take some of them away.
     beginSessionRecording(kRecordingsFolder, argc, argv);
     Host recorded = windowHost();

@@ -9,6 +9,7 @@
 #include "game/host.h"
 #include "game/input.h"
 #include "game/sandbox.h"
+#include "game/sandbox_limits.h"
 #include "core/camera.h"
 #include "core/keyboard.h"
 #include "physics/physics_world.h"
@@ -39,7 +40,8 @@ void scrollCameraByKeys() {
 }
 
 void spawnBoxIfDue() {
-    if (isKeyDown(kSpaceKey) && boxSpawnDue(readClock())) spawnActor<Box>(mouseWorld().x, mouseWorld().y);
+    if (isKeyDown(kSpaceKey) && boxSpawnDue(readClock()) && roomForActor("crate"))
+        spawnActor<Box>(mouseWorld().x, mouseWorld().y);
 }
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "actors/actor.h"
+#include "core/heap_upkeep.h"
 #include "game/host.h"
 #include "map/map_codec.h"
 #include "map/map_file.h"
@@ -53,5 +54,6 @@ bool loadMap() {
     printMapRecords(map, std::cout);
     createMapQuads(map);
     std::cout << "End of loading" << std::endl;
+    if (!startUp) returnFreedHeap();  // the old world's bodies are gone
     return true;
 }

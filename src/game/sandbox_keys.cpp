@@ -7,11 +7,11 @@
 
 #include "game/input.h"
 #include "actors/actor.h"
-#include "actors/car.h"
 #include "core/random.h"
 #include "game/host.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
+#include "game/sandbox_limits.h"
 #include "map/map_commands.h"
 #include "map/map_editor.h"
 #include "map/map_file.h"
@@ -26,6 +26,7 @@ constexpr float kBurstMargin = 32.0f;
 constexpr float kBurstSpanX = 768.0f;  // bursts land in x 32..800
 constexpr float kBurstSpanY = 568.0f;  // and y 32..600
 constexpr float kFlickerRange = 1000.0f;
+const std::string kQuitUnsavedHint = " (press Esc again to quit without saving)";
 
 // "1 car", "23 boxes".
 std::string counted(int32_t count, const char* one, const char* many) {
@@ -33,7 +34,7 @@ std::string counted(int32_t count, const char* one, const char* many) {
 }
 }  // namespace
 
-void dropCarKey() { spawnActor<Car>(spawnPoint().x, spawnPoint().y); }
+void dropCarKey() { dropCar(); }
 
 void burstsKey() {
     Texture* bloom = findTexture("bloomtest.png");
@@ -52,9 +53,23 @@ void flickerKey() {
 
 void fullScreenKey() { toggleFullScreen(); }
 
+// Esc saves and quits. When the save fails (a full disk) the session's edits would be lost, so
+// the game plays on and says why; an Esc while that is still shown quits without saving.
 void quitKey() {
-    host().window.leaveMainLoop();
-    saveMap();  // the loop only ends once this callback returns
+    for (const std::string& shown : visibleMessages()) {
+        if (shown.size() >= kQuitUnsavedHint.size() &&
+            shown.compare(shown.size() - kQuitUnsavedHint.size(), kQuitUnsavedHint.size(),
+                          kQuitUnsavedHint) == 0) {
+            host().window.leaveMainLoop();
+            return;
+        }
+    }
+    const MapSaveResult result = saveMap();  // says why on standard error when it fails
+    if (result.saved) {
+        host().window.leaveMainLoop();  // the loop only ends once this callback returns
+    } else {
+        showMessage("Map not saved: " + result.failure + kQuitUnsavedHint);
+    }
 }
 
 void pauseKey() {

@@ -107,22 +107,48 @@ bool isSessionName(const std::string& name) {
                                std::isdigit(rest[2]) && rest.substr(3) == ".krec");
 }
 
-// Names sort by time, and a same-second suffix sorts after its plain name ('_' > '.').
+// A regular file (not followed if a link) that starts with a recording's header.
+bool isOwnRecording(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info;
+    std::vector<uint8_t> head(kMaxRecordingHeader);
+    ssize_t got = -1;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) got = read(fd, head.data(), head.size());
+    close(fd);
+    return got > 0 && hasRecordingHeader(head.data(), static_cast<size_t>(got));
+}
+
+// "session-YYYYMMDD-HHMMSS" a day from now: a name after it was not made by this clock (or
+// the clock was wrong), and is neither counted among the newest nor deleted.
+std::string stampInADay() {
+    const std::time_t later = std::time(nullptr) + 24 * 60 * 60;
+    std::tm local{};
+    localtime_r(&later, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "session-%Y%m%d-%H%M%S", &local);
+    return stamp;
+}
+
+// Names sort by time, and a same-second suffix sorts after its plain name ('_' > '.'). Only
+// files that are recordings by their header count and go.
 void keepNewestSessions(const std::string& folder, const std::string& keep) {
     DIR* dir = opendir(folder.c_str());
     if (!dir) return;
+    const std::string latest = stampInADay();
     std::vector<std::string> sessions;
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
-        if (isSessionName(name) && name != keep) sessions.push_back(name);
+        if (isSessionName(name) && name != keep && name.compare(0, latest.size(), latest) <= 0 &&
+            isOwnRecording(folder + "/" + name))
+            sessions.push_back(name);
     }
     closedir(dir);
     std::sort(sessions.begin(), sessions.end());
     const size_t allowed = kKeptRecordings - 1;  // the new one is kept as well
     for (size_t i = 0; i + allowed < sessions.size(); ++i) {
         const std::string old = folder + "/" + sessions[i];
-        struct stat info;
-        if (lstat(old.c_str(), &info) == 0 && S_ISREG(info.st_mode)) std::remove(old.c_str());
+        std::remove(old.c_str());
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "session/build_id.h"
+#include "session/recording_limits.h"
 
 namespace {
 constexpr char kMagic[4] = {'K', 'R', 'E', 'C'};
@@ -147,10 +148,11 @@ bool decodeEntry(Reader& in, int32_t& lastReading, Entry& entry) {
     if (in.failed() || readings > in.left()) return false;
     entry.readings.reserve(readings);
     for (uint64_t i = 0; i < readings; ++i) {
-        // Checked before adding: a damaged delta may be anywhere in the 64-bit range.
+        // Checked before adding: a damaged delta may be anywhere in the 64-bit range. A reading
+        // outside the window system's clock would overflow the main loop's schedule.
         const int64_t delta = in.signedVarint();
-        if (in.failed() || delta < int64_t{INT32_MIN} - lastReading ||
-            delta > int64_t{INT32_MAX} - lastReading) {
+        if (in.failed() || delta < -int64_t{lastReading} ||
+            delta > int64_t{kMaxClockReading} - lastReading) {
             return false;
         }
         lastReading = static_cast<int32_t>(lastReading + delta);
@@ -162,19 +164,24 @@ bool decodeEntry(Reader& in, int32_t& lastReading, Entry& entry) {
     return entry.a >= INT32_MIN && entry.a <= INT32_MAX;
 }
 
+// Fills arguments only when the whole record decodes: a damaged one leaves no part behind.
 bool decodeArguments(Reader in, std::vector<std::string>& arguments) {
     const uint64_t count = in.varint();
     if (in.failed() || count > kMaxArguments) return false;
+    std::vector<std::string> decoded;
     for (uint64_t i = 0; i < count; ++i) {
         const uint64_t length = in.varint();
         const uint8_t* text = in.take(static_cast<size_t>(length));
         if (in.failed()) return false;
-        arguments.emplace_back(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
+        decoded.emplace_back(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
     }
-    return in.atEnd();
+    if (!in.atEnd()) return false;
+    arguments.swap(decoded);
+    return true;
 }
 
-bool decodeMapLoad(Reader in, std::vector<MapLoad>& maps) {
+// distinctBytes grows by the bytes of a load that carries its own.
+bool decodeMapLoad(Reader in, std::vector<MapLoad>& maps, uint64_t& distinctBytes) {
     const uint8_t kind = in.byte();
     if (in.failed()) return false;
     MapLoad load;
@@ -184,7 +191,8 @@ bool decodeMapLoad(Reader in, std::vector<MapLoad>& maps) {
         load.readable = true;
         const size_t n = in.left();
         const uint8_t* bytes = in.take(n);
-        load.bytes.assign(bytes, bytes + n);
+        load.bytes = std::make_shared<const std::vector<uint8_t>>(bytes, bytes + n);
+        distinctBytes += n;
     } else if (kind == static_cast<uint8_t>(MapLoadKind::SameAsBefore)) {
         const MapLoad* previous = nullptr;
         for (auto it = maps.rbegin(); it != maps.rend() && !previous; ++it)
@@ -283,6 +291,12 @@ std::vector<uint8_t> encodeMapLoad(MapLoadKind kind, const std::vector<uint8_t>&
     return out;
 }
 
+bool hasRecordingHeader(const uint8_t* bytes, size_t size) {
+    if (size < 8 || std::memcmp(bytes, kMagic, sizeof kMagic) != 0) return false;
+    const size_t idLength = static_cast<size_t>(bytes[6] | bytes[7] << 8);
+    return size >= 8 + idLength + kCrcSize && getU32(bytes + 8 + idLength) == crcOf(bytes, 8 + idLength);
+}
+
 Recording decodeRecording(const uint8_t* bytes, size_t size) {
     Recording r;
     auto stop = [&r](Recording::Problem problem, std::string text) {
@@ -309,6 +323,8 @@ Recording decodeRecording(const uint8_t* bytes, size_t size) {
     r.goodBytes = headerSize;
 
     int32_t lastReading = 0;
+    uint64_t distinctMapBytes = 0, loadedMapBytes = 0;
+    int64_t recordedSteps = 0;
     size_t pos = headerSize;
     while (pos < size) {
         const size_t left = size - pos;
@@ -327,8 +343,20 @@ Recording decodeRecording(const uint8_t* bytes, size_t size) {
         bool ok = false;
         if (type == static_cast<uint8_t>(RecordType::Arguments)) {
             ok = r.arguments.empty() && decodeArguments(payload, r.arguments);
+            for (size_t i = 0; ok && i < r.arguments.size(); ++i)
+                if (r.arguments[i].find('\0') != std::string::npos) {
+                    r.arguments.clear();
+                    return stop(P::Corrupt, "argument " + std::to_string(i + 1) + " in the record" +
+                                                at(pos) + " holds a NUL byte");
+                }
         } else if (type == static_cast<uint8_t>(RecordType::MapLoad)) {
-            ok = decodeMapLoad(payload, r.maps);
+            ok = decodeMapLoad(payload, r.maps, distinctMapBytes);
+            if (ok && r.maps.back().bytes) loadedMapBytes += r.maps.back().bytes->size();
+            if (distinctMapBytes > kMaxRecordingMapBytes)
+                return stop(P::BeyondLimits, beyondLimit("bytes of distinct maps", kMaxRecordingMapBytes));
+            if (loadedMapBytes > kMaxReplayMapLoadBytes)
+                return stop(P::BeyondLimits,
+                            beyondLimit("map bytes loaded in all", kMaxReplayMapLoadBytes));
         } else if (type == static_cast<uint8_t>(RecordType::Entries)) {
             // A batch counts whole or not at all.
             Reader in = payload;
@@ -343,12 +371,15 @@ Recording decodeRecording(const uint8_t* bytes, size_t size) {
             if (ok) {
                 lastReading = last;
                 for (Entry& entry : batch) {
+                    if (entry.tag == Entry::Tag::Pass) recordedSteps += entry.a;
                     r.ended = r.ended || entry.tag == Entry::Tag::End;
                     r.entries.push_back(std::move(entry));
                 }
             }
         }
         if (!ok) return stop(P::Corrupt, "the record" + at(pos) + " does not decode");
+        if (recordedSteps > kMaxReplaySteps)
+            return stop(P::BeyondLimits, beyondLimit("logic steps", kMaxReplaySteps));
         pos = crcAt + kCrcSize;
         r.goodBytes = pos;
     }

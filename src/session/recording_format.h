@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,12 +62,14 @@ std::vector<uint8_t> encodeMapLoad(MapLoadKind kind, const std::vector<uint8_t>&
 
 struct MapLoad {
     bool readable = false;
-    std::vector<uint8_t> bytes;
+    // Shared: a load of an unchanged map holds the earlier load's bytes, never a copy.
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
 };
 
 // A decoded file. Decoding stops at the first problem; everything before it is kept.
 struct Recording {
-    enum class Problem { None, NotARecording, OtherVersion, Corrupt, CutShort };
+    // BeyondLimits: intact, but it asks for more than recording_limits.h allows.
+    enum class Problem { None, NotARecording, OtherVersion, Corrupt, CutShort, BeyondLimits };
     Problem problem = Problem::None;
     std::string problemText;  // one sentence saying what is wrong and where
     size_t goodBytes = 0;     // bytes up to the end of the last complete, intact record
@@ -78,3 +81,7 @@ struct Recording {
     bool ended = false;          // the End entry was read
 };
 Recording decodeRecording(const uint8_t* bytes, size_t size);
+// True when bytes begin with a whole recording header of any format version whose checksum
+// holds: the file is one of ours, not a foreign file under a recording's name.
+bool hasRecordingHeader(const uint8_t* bytes, size_t size);
+constexpr size_t kMaxRecordingHeader = 8 + 0xffff + 4;  // the most hasRecordingHeader reads

@@ -2,10 +2,12 @@
 // readings and map bytes, in a stand-in window or a real one.
 #include "session/session_replay.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <iostream>
 #include <sstream>
 
@@ -15,6 +17,8 @@
 #include "game/game.h"
 #include "game/host.h"
 #include "game/state_hash.h"
+#include "session/recording_limits.h"
+#include "session/terminal_text.h"
 
 namespace {
 constexpr int kMaxNotes = 5;  // schedule notes on standard error before going quiet
@@ -30,6 +34,7 @@ struct Player {
     bool overRead = false;
     int notes = 0;
     bool done = false;
+    bool started = false;  // the start-up ran: endReplay shuts the game down
     ReplayResult result;
     Host host;
 };
@@ -50,6 +55,30 @@ void note(const std::string& text) {
         std::cerr << "kelvoran-replay: at step " << player.result.steps << ": " << text << std::endl;
 }
 
+// Creates path (it must not exist, nor be followed if a link) holding bytes.
+bool writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    const int error = errno;
+    const bool closed = close(fd) == 0;
+    errno = done == bytes.size() ? errno : error;
+    return done == bytes.size() && closed;
+}
+
+void refuse(const std::string& reason) {
+    player.result.outcome = ReplayResult::Outcome::Refused;
+    player.result.refusal = reason;
+    player.result.hash = stateHash();
+    player.done = true;
+}
+
 // Writes the recorded bytes where the game found them, so saves keep map.txt.bak as the game
 // did, and hands them to the load.
 bool recordedMap(std::vector<uint8_t>& bytes, std::string* /*problem*/) {
@@ -60,15 +89,12 @@ bool recordedMap(std::vector<uint8_t>& bytes, std::string* /*problem*/) {
         return false;
     }
     const MapLoad& load = player.recording->maps[player.nextMap++];
-    if (!load.readable) {
-        std::remove(path.c_str());
-        return false;
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(load.bytes.data()),
-              static_cast<std::streamsize>(load.bytes.size()));
-    if (!out) std::cerr << "kelvoran-replay: cannot write " << path << std::endl;
-    bytes = load.bytes;
+    // A new file in place of the old name: a symbolic link there is replaced, never followed.
+    unlink(path.c_str());
+    if (!load.readable) return false;
+    if (!writeNewFile(path, *load.bytes))
+        std::cerr << "kelvoran-replay: cannot write " << path << ": " << std::strerror(errno) << std::endl;
+    bytes = *load.bytes;
     return true;
 }
 
@@ -108,6 +134,29 @@ void playPass(const Entry& entry) {
              std::to_string(entry.b & 1));
 }
 
+// Passes on one unchanged clock reading: once one of them neither publishes, draws nor steps,
+// every later one does the same (nothing it looks at has changed), so the rest are only counted.
+// That keeps a run of a billion passes from costing a billion passes.
+void playIdlePasses(const Entry& entry) {
+    for (int64_t i = 0; i < entry.a; ++i) {
+        feed(entry.readings);
+        const FrameScheduler before = frameScheduler();
+        playPass(Entry{});
+        FrameScheduler after = frameScheduler();
+        const bool idle = after.nextSecond == before.nextSecond && after.frames == before.frames &&
+                          after.steps == before.steps;
+        if (!idle) continue;
+        const int64_t rest = entry.a - i - 1;
+        if (after.passes + rest > kMaxPassesPerSecond) {
+            refuse(beyondLimit("main-loop passes in one second", kMaxPassesPerSecond));
+            return;
+        }
+        after.passes += static_cast<int32_t>(rest);
+        setFrameScheduler(after);
+        return;
+    }
+}
+
 void playEntry(const Entry& entry) {
     const auto key = static_cast<unsigned char>(entry.a);
     const int a = static_cast<int>(entry.a), b = static_cast<int>(entry.b);
@@ -115,12 +164,7 @@ void playEntry(const Entry& entry) {
     feed(entry.readings);
     switch (entry.tag) {
         case Entry::Tag::Startup: note("a second start-up in the recording is ignored"); return;
-        case Entry::Tag::IdlePasses:
-            for (int64_t i = 0; i < entry.a; ++i) {
-                feed(entry.readings);
-                playPass(Entry{});
-            }
-            return;
+        case Entry::Tag::IdlePasses: playIdlePasses(entry); return;
         case Entry::Tag::Pass: playPass(entry); break;
         case Entry::Tag::KeyDown: onKeyDown(key, b, c); break;
         case Entry::Tag::KeyUp: onKeyUp(key, b, c); break;
@@ -158,8 +202,15 @@ bool playNextEntry() {
         player.done = true;
         return false;
     }
+    const std::string reason = player.settings.stopReason ? player.settings.stopReason() : "";
+    if (!reason.empty()) {
+        refuse(reason);
+        return false;
+    }
     ++player.next;
     playEntry(entry);
+    if (!player.done && player.result.steps > kMaxReplaySteps)
+        refuse(beyondLimit("logic steps", kMaxReplaySteps));
     return !player.done;
 }
 
@@ -179,7 +230,7 @@ void stopReplay() {
     player.done = true;
 }
 
-void beginReplay(const Recording& recording, const ReplaySettings& settings, const Host& base,
+bool beginReplay(const Recording& recording, const ReplaySettings& settings, const Host& base,
                  const std::string& startFolder, OpenWindowFunction openWindow) {
     player = Player();
     player.recording = &recording;
@@ -193,7 +244,11 @@ void beginReplay(const Recording& recording, const ReplaySettings& settings, con
     player.host.window.leaveFullScreen = [](int, int) {};
     installHost(player.host);
 
-    std::vector<std::string> arguments = recording.arguments;
+    // Echoed as the game echoed them, but a control character in a file never reaches the
+    // terminal; such an argument could not have been the word "editor" either way.
+    std::vector<std::string> arguments;
+    for (const std::string& argument : recording.arguments)
+        arguments.push_back(escapeForTerminal(argument));
     if (arguments.empty()) arguments.push_back("kelvoran");
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(&argument[0]);
@@ -207,14 +262,28 @@ void beginReplay(const Recording& recording, const ReplaySettings& settings, con
     } else {
         feed(kNoReadings);
     }
-    if (chdir(startFolder.c_str()) != 0)
-        std::cerr << "kelvoran-replay: cannot enter a folder for the replay" << std::endl;
+    // Played nowhere but in its folder: a folder that cannot be entered stops it unplayed.
+    if (chdir(startFolder.c_str()) != 0) {
+        player.result.outcome = ReplayResult::Outcome::Refused;
+        player.result.refusal = "cannot enter " + startFolder + ": " + std::strerror(errno);
+        player.done = true;
+        return false;
+    }
     startGame(argc, argv.data(), true, openWindow);
+    player.started = true;
     checkFed("start-up");
+    return true;
+}
+
+void refuseReplay(const std::string& reason) {
+    if (!player.done) refuse(reason);
 }
 
 ReplayResult endReplay() {
-    if (player.result.outcome != ReplayResult::Outcome::Diverged) player.result.hash = stateHash();
+    if (!player.started) return player.result;
+    if (player.result.outcome != ReplayResult::Outcome::Diverged &&
+        player.result.outcome != ReplayResult::Outcome::Refused)
+        player.result.hash = stateHash();
     std::ostringstream summary;
     describeState(summary);
     player.result.summary = summary.str();
@@ -224,8 +293,9 @@ ReplayResult endReplay() {
 
 ReplayResult playRecording(const Recording& recording, const ReplaySettings& settings) {
     const ScopedHost restore(headlessHost());
-    beginReplay(recording, settings, headlessHost(), settings.folder, noWindow);
-    while (playNextEntry()) {
+    if (beginReplay(recording, settings, headlessHost(), settings.folder, noWindow)) {
+        while (playNextEntry()) {
+        }
     }
     return endReplay();
 }

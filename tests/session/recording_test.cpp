@@ -307,9 +307,19 @@ TEST_F(SessionRecording, RecordingsFolderKeepsTheNewest20UnderUniqueNamesAndFail
     for (int i = 0; i < 25; ++i) {
         char name[64];
         std::snprintf(name, sizeof name, "session-2000%04d-120000.krec", 101 + i);
-        writeFile(folder / name, "old");
+        const std::vector<uint8_t> header = encodeHeader("an old build");
+        writeFile(folder / name, std::string(header.begin(), header.end()));
     }
     writeFile(folder / "notes.txt", "mine");
+    // Named like sessions, but not recordings by their header, or dated years ahead: never
+    // deleted, and not counted among the newest.
+    const std::vector<std::string> strangers = {"session-19991231-120000.krec",
+                                                "session-20000202-120000_02.krec",
+                                                "session-20991231-235959.krec"};
+    writeFile(folder / strangers[0], "mine, named like a session");
+    writeFile(folder / strangers[1], "KREC\x01");
+    const std::vector<uint8_t> future = encodeHeader(recordingBuildId());
+    writeFile(folder / strangers[2], std::string(future.begin(), future.end()));
     char program[] = "kelvoran";
     char* argv[] = {program, nullptr};
     std::vector<std::string> made;
@@ -323,6 +333,11 @@ TEST_F(SessionRecording, RecordingsFolderKeepsTheNewest20UnderUniqueNamesAndFail
     std::vector<std::string> sessions;
     for (const auto& entry : fs::directory_iterator(folder))
         if (entry.path().extension() == ".krec") sessions.push_back(entry.path().filename());
+    for (const std::string& stranger : strangers) {
+        const auto found = std::find(sessions.begin(), sessions.end(), stranger);
+        EXPECT_NE(found, sessions.end()) << stranger;
+        if (found != sessions.end()) sessions.erase(found);
+    }
     std::sort(sessions.begin(), sessions.end());
     ASSERT_EQ(sessions.size(), 20u);
     EXPECT_EQ(sessions.front(), "session-20000109-120000.krec");  // the 17 newest old ones remain

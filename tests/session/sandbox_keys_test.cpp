@@ -16,6 +16,7 @@
 #include "actors/box.h"
 #include "actors/car.h"
 #include "session/headless.h"
+#include "game/host.h"
 #include "game/input.h"
 #include "game/sandbox.h"
 #include "core/camera.h"
@@ -242,4 +243,55 @@ TEST_F(SandboxKeys, ClearRemovesEveryActorAndFreesTheCamera) {
     EXPECT_EQ(captureStdout([] { run(100); }), "");
     onKeyUp('d', 0, 0);
     EXPECT_FLOAT_EQ(cameraPosition().x, freed.x + 20.0f);  // ten steps of 2 units
+}
+
+namespace {
+int leaveRequests = 0;
+}
+
+TEST_F(SandboxKeys, EscWhoseSaveFailsPlaysOnAndSaysSoUntilASecondEsc) {
+    Host counting = host();
+    counting.window.leaveMainLoop = [] { ++leaveRequests; };
+    const ScopedHost counted(counting);
+    leaveRequests = 0;
+    // A folder where map.txt was: the save fails as on a full disk, before anything is changed.
+    fs::remove("map.txt");
+    fs::create_directory("map.txt");
+    const std::string warning =
+        "Map not saved: cannot replace map.txt: not a regular file (press Esc again to quit without saving)";
+    testing::internal::CaptureStderr();
+    key(27);
+    EXPECT_EQ(leaveRequests, 0);
+    EXPECT_TRUE(showing(warning));
+    run(kMessageMs + 100);  // the warning has gone: Esc tries to save again
+    key(27);
+    EXPECT_EQ(leaveRequests, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Map not saved: cannot replace map.txt: not a regular file\n"
+              "Map not saved: cannot replace map.txt: not a regular file\n");
+    run(100);
+    key(27);  // while it shows: quit without saving
+    EXPECT_EQ(leaveRequests, 1);
+    EXPECT_TRUE(fs::is_directory("map.txt"));
+
+    // Once the warning has gone, a save that works quits at the first Esc.
+    fs::remove("map.txt");
+    run(kMessageMs + 100);
+    key(27);
+    EXPECT_EQ(leaveRequests, 2);
+    EXPECT_TRUE(fs::is_regular_file("map.txt"));
+}
+
+TEST_F(SandboxKeys, CarsStopAtTheirLimitWithAMessage) {
+    testing::internal::CaptureStderr();
+    captureStdout([] {
+        for (int i = 0; i < 60; ++i) key('1');
+    });
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(countOfKind(countSandbox().actors, "car"), 50);
+    EXPECT_TRUE(showing("No car dropped: 50 cars is the limit"));
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 10) << err;
+    key('c');
+    captureStdout([] { key('1'); });
+    EXPECT_EQ(countOfKind(countSandbox().actors, "car"), 1);
 }

@@ -243,6 +243,41 @@ TEST_F(MapTool, BadArgumentsExitWithStatusTwoAndSayWhy) {
     }
 }
 
+TEST_F(MapTool, JsonNumbersBeyondADoubleAndBytesAfterANulAreRefusedNeverAborted) {
+    const std::string square = "[[0,0],[1,0],[1,1],[0,1]]";
+    const std::string huge = "1" + std::string(400, '0');
+    std::vector<std::string> texts;
+    for (const std::string& number : {std::string("1e400"), std::string("-1e400"), huge, "-" + huge}) {
+        texts.push_back("{\"quads\":[{\"corners\":[[" + number + ",0],[1,0],[1,1],[0,1]]}]}");
+        texts.push_back("{\"quads\":[{\"corners\":" + square + ",\"tag\":" + number + "}]}");
+        texts.push_back("{\"count\":" + number + ",\"quads\":[]}");
+    }
+    texts.push_back(std::string("{\"quads\":[]}\0{\"quads\":[{\"corners\":", 32) + square + "}]}");
+    for (size_t i = 0; i < texts.size(); ++i) {
+        write("in.json", Bytes(texts[i].begin(), texts[i].end()));
+        const Result result = run("from-json in.json out.txt");
+        EXPECT_EQ(result.status, 2) << texts[i];
+        EXPECT_EQ(result.err.rfind("kelvoran-map: in.json: ", 0), 0u) << result.err;
+        EXPECT_FALSE(std::ifstream(path("out.txt")).good()) << texts[i];
+    }
+    EXPECT_EQ(run("from-json in.json out.txt").err, "kelvoran-map: in.json: not JSON: a NUL byte at byte 13\n");
+}
+
+TEST_F(MapTool, DrawRefusesAPictureBeyondItsLimits) {
+    // Two small quads far apart: the picture's height follows the map, twice the width here.
+    write("tall.txt", encodeMap({kSquare, quad({30, 3030, 70, 3030, 70, 3070, 30, 3070})}));
+    const Result wide = run("draw tall.txt tall.png --width 100000");
+    EXPECT_EQ(wide.status, 2);
+    const Result tall = run("draw tall.txt tall.png --width 8192");
+    EXPECT_EQ(tall.status, 2);
+    EXPECT_EQ(tall.err, "kelvoran-map: tall.png: the picture would be 8192 x 16384 pixels (512 MiB); a PNG "
+                        "may have 16384 pixels on a side and 256 MiB at most: ask for a smaller --width\n");
+    EXPECT_FALSE(std::ifstream(path("tall.png")).good());
+    // 5792 x 11584 pixels are 255.9 MiB, within the limit; a vector picture has none.
+    EXPECT_EQ(run("draw tall.txt tall.svg --width 8192").status, 0);
+    EXPECT_EQ(run("draw tall.txt tall.png --width 5792").status, 0);
+}
+
 TEST_F(MapTool, StatsSumUpTheMap) {
     write("map.txt", encodeMap({kSquare, quad({100, 0, 140, 0, 140, 20, 100, 20}),
                                 quad({30, 30, 30, 70, 70, 70, 70, 30})}));

@@ -241,10 +241,16 @@ std::string mapBytesToJson(const std::vector<uint8_t>& bytes) {
 }
 
 bool mapBytesFromJson(const std::string& text, std::vector<uint8_t>& bytes, std::string& error) {
+    // The parser takes a NUL for the end of the text: whatever followed would be dropped unseen.
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos) {
+        error = "not JSON: a NUL byte at byte " + std::to_string(nul + 1);
+        return false;
+    }
     json doc;
     try {
         doc = json::parse(text);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {  // a syntax error, or a number beyond a double
         error = std::string("not JSON: ") + e.what();
         return false;
     }

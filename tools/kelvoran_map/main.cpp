@@ -79,7 +79,8 @@ const char kFromJsonHelp[] =
     "standard input). \"count\" may be left out (the number of quads) and \"tag\" too (0);\n"
     "numbers that are not exact float32 values round to the nearest one. to-json then\n"
     "from-json reproduces any file byte for byte.\n"
-    "Exit status: 0 written, 2 JSON unreadable or not a map, or FILE unwritable.\n";
+    "Exit status: 0 written, 2 JSON unreadable, not a map (a number beyond a double or a NUL\n"
+    "byte included), or FILE unwritable.\n";
 
 const char kDrawHelp[] =
     "Usage: kelvoran-map draw FILE OUT.png|OUT.svg [--view map|game] [--width PIXELS]\n"
@@ -91,8 +92,10 @@ const char kDrawHelp[] =
     "  --view game   the game's start view: 1024 x 600 units centred on (0, 0)\n"
     "  --width N     picture width in pixels, 64 to 8192 (default 1024); the height follows\n"
     "                the framed area (the game view at 1024 is 1024 x 600)\n"
-    "Quads with a corner beyond 1e6 units or not finite are left out of the picture.\n"
-    "Exit status: 0 drawn, 2 bad options, FILE unreadable or OUT unwritable.\n";
+    "Quads with a corner beyond 1e6 units or not finite are left out of the picture. A PNG\n"
+    "has at most 16384 pixels on a side and 256 MiB; past 10000 numbered places the numbers\n"
+    "are left out (the title says so).\n"
+    "Exit status: 0 drawn, 2 bad options, FILE unreadable, OUT unwritable or too large.\n";
 
 const char kStatsHelp[] =
     "Usage: kelvoran-map stats FILE\n"

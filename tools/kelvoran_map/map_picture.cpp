@@ -221,13 +221,19 @@ void paint(cairo_t* cr, const MapReport& report, const PictureFrame& f,
         std::string& text = labels[{std::lround(p.x(x)), std::lround(p.y(y))}];
         text += (text.empty() ? "" : ", ") + std::to_string(i + 1);
     }
+    std::string title = options.title;
+    if (labels.size() > kMaxLabels) {
+        title += (title.empty() ? "" : " ") + std::string("(numbers left out: ") +
+                 std::to_string(labels.size()) + " places)";
+        labels.clear();
+    }
     for (const auto& placed : labels) {
         label(cr, placed.second, static_cast<double>(placed.first.first),
               static_cast<double>(placed.first.second), kLabelSize);
     }
 
     scaleBar(cr, p, f);
-    if (!options.title.empty()) boxedText(cr, options.title, 10, 8);
+    if (!title.empty()) boxedText(cr, title, 10, 8);
 }
 
 }  // namespace
@@ -285,6 +291,14 @@ bool drawMapPicture(const MapReport& report, const std::string& path, const Pict
         return false;
     }
     const PictureFrame frame = pictureFrame(report, options);
+    const uint64_t bytes = uint64_t{4} * static_cast<uint64_t>(frame.width) * static_cast<uint64_t>(frame.height);
+    if (png && (frame.width > kMaxPictureSide || frame.height > kMaxPictureSide || bytes > kMaxPictureBytes)) {
+        error = path + ": the picture would be " + std::to_string(frame.width) + " x " +
+                std::to_string(frame.height) + " pixels (" + std::to_string(bytes >> 20) +
+                " MiB); a PNG may have " + std::to_string(kMaxPictureSide) + " pixels on a side and " +
+                std::to_string(kMaxPictureBytes >> 20) + " MiB at most: ask for a smaller --width";
+        return false;
+    }
     cairo_surface_t* surface =
         png ? cairo_image_surface_create(CAIRO_FORMAT_ARGB32, frame.width, frame.height)
             : cairo_svg_surface_create(path.c_str(), frame.width, frame.height);
