@@ -25,6 +25,9 @@ namespace {
 // Keeps one input quick; idle runs of any length cost a few passes since they are counted, not
 // run, so they are played whatever their count.
 constexpr size_t kMaxEntriesPlayed = 4000;
+// A clock reading far ahead costs one pass per second it skips (the statistics catch up); up to
+// 2,000,000 in all, too slow for every input.
+constexpr int32_t kMaxReadingPlayed = 10 * 60 * 1000;
 // A pass catches up at most this many steps: one entry never runs more.
 constexpr int64_t kMaxStepsPerEntry = 25;
 
@@ -92,6 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::fail("our own header was refused");
     }
     if (recording.entries.size() > kMaxEntriesPlayed) return 0;
+    for (const Entry& entry : recording.entries)
+        for (int32_t reading : entry.readings)
+            if (reading > kMaxReadingPlayed) return 0;
 
     ReplaySettings settings;
     settings.folder = workFolder;
