@@ -125,6 +125,8 @@ void playEntry(const Entry& entry) {
         case Entry::Tag::KeyDown: onKeyDown(key, b, c); break;
         case Entry::Tag::KeyUp: onKeyUp(key, b, c); break;
         case Entry::Tag::Button: onMouseButton(a, b, c, d); break;
+        case Entry::Tag::SpecialKey: onSpecialKey(a, b, c); break;
+        case Entry::Tag::Modifiers: onModifiers(a); break;
         case Entry::Tag::Motion:
         case Entry::Tag::PassiveMotion: onMouseMove(b, c); break;
         case Entry::Tag::Reshape: onReshape(a, b); break;
