@@ -11,7 +11,7 @@
 namespace {
 constexpr float kMinSpacingPixels = 5.0f;  // closer lines would grey the view out
 constexpr float kThinningFactor = 8.0f;
-constexpr float kMinorAlpha = 0.10f;
+constexpr float kMinorAlpha = 0.08f;
 constexpr float kMajorAlpha = 0.24f;
 constexpr int kMaxLinesPerAxis = 4096;  // a bound whatever the view's size
 
