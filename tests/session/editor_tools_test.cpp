@@ -104,9 +104,15 @@ TEST_F(EditorTools, WheelZoomKeepsThePointUnderTheCursorAndRoundTrips) {
         const int direction = trial % 2 == 0 ? kWheelUp : kWheelDown;
         for (int i = 0; i < n; ++i) {
             press(direction, x, y), release(direction, x, y);
-            const Vec2f now = screenToWorld(static_cast<float>(x), static_cast<float>(y));
-            ASSERT_NEAR(now.x, anchor.x, 0.01f) << trial;
-            ASSERT_NEAR(now.y, anchor.y, 0.01f) << trial;
+            // Where the world transform draws the anchor now: zoom * (anchor - camera) from the
+            // centre of the 1024 x 600 window, one pixel per view unit.
+            const Vec2f camera = cameraPosition();
+            ASSERT_NEAR((anchor.x - camera.x) * zoom().x + 512, x, 0.01f) << trial;
+            ASSERT_NEAR((anchor.y - camera.y) * zoom().y + 300, y, 0.01f) << trial;
+            // And the mouse maps back onto it.
+            onMouseMove(x, y);
+            ASSERT_NEAR(mouseWorld().x, anchor.x, 0.01f) << trial;
+            ASSERT_NEAR(mouseWorld().y, anchor.y, 0.01f) << trial;
         }
         // Clamped between one eighth and four times.
         EXPECT_EQ(zoom().x, zoomAtLevel(direction == kWheelUp ? std::min(n, 8) : std::max(-n, -12)));
@@ -129,9 +135,9 @@ TEST_F(EditorTools, MiddleDragPansWithoutEditingAndHomeGivesBackTheStartView) {
     const Vec2f grabbed = screenToWorld(300, 200);
     press(kMiddle, 300, 200);
     for (int i = 1; i <= 10; ++i) onMouseMove(300 + 23 * i, 200 - 7 * i);
-    const Vec2f held = screenToWorld(530, 130);
-    EXPECT_NEAR(held.x, grabbed.x, 0.01f);
-    EXPECT_NEAR(held.y, grabbed.y, 0.01f);
+    // The world transform draws the grabbed point under the cursor.
+    EXPECT_NEAR((grabbed.x - cameraPosition().x) * zoom().x + 512, 530, 0.01f);
+    EXPECT_NEAR((grabbed.y - cameraPosition().y) * zoom().y + 300, 130, 0.01f);
     release(kMiddle, 530, 130);
     EXPECT_TRUE(sameGeometry(snapshotMap(), before));
     EXPECT_NEAR(mouseWorld().x, grabbed.x, 0.01f);
