@@ -37,7 +37,7 @@ const std::vector<KeyRow> kRows = {
     {HelpColumn::Edit, "click again", "grab a corner or the quad", {}},
     {HelpColumn::Edit, "drag", "move what you grabbed", {}},
     {HelpColumn::Edit, "release / 4", "snap to the 8-unit grid", {{'4', endDragKey}}},
-    {HelpColumn::Edit, "g", "show the grid", {{'g', gridKey}}},
+    {HelpColumn::Edit, "g", "grid on / off", {{'g', gridKey}}},
     {HelpColumn::Edit, "Shift+drag", "select with a band", {}},
     {HelpColumn::Edit, "Shift+click", "add or drop one quad", {}},
     {HelpColumn::Edit, "Ctrl+C / V", "copy / paste at the mouse",

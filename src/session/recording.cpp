@@ -207,6 +207,9 @@ bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string* problem) {
 
 void recordStartupDone() {
     addEvent(Entry::Tag::Startup, 0, 0, 0, 0);
+    // Written at once, so a replay can tell this recording from those made before the wheel,
+    // the middle button and the clipboard keys did anything (see session_replay.cpp).
+    addEvent(Entry::Tag::Modifiers, rec.modifiers, 0, 0, 0);
     if (!rec.readings.empty()) rec.lastFlush = rec.readings.back();
     flush();
 }

@@ -4,11 +4,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
+#include "core/keyboard.h"
 #include "game/input.h"
 #include "game/main_loop.h"
 #include "game/map_loading.h"
@@ -30,9 +32,21 @@ struct Player {
     bool overRead = false;
     int notes = 0;
     bool done = false;
+    // A recording without modifier entries comes from a game where buttons other than the left
+    // one, and the keys below, did nothing; they are played as they acted then.
+    bool beforeEditorTools = false;
     ReplayResult result;
     Host host;
 };
+constexpr unsigned char kKeysWithoutActionBefore[] = {3, 4, 22, 'g'};  // Ctrl+C, Ctrl+D, Ctrl+V, g
+
+bool actedBeforeEditorTools(const Entry& entry) {
+    if (entry.tag == Entry::Tag::Button) return entry.a == 0;
+    if (entry.tag != Entry::Tag::KeyDown) return true;
+    for (unsigned char key : kKeysWithoutActionBefore)
+        if (entry.a == key) return false;
+    return true;
+}
 Player player;
 const std::vector<int32_t> kNoReadings;
 
@@ -113,6 +127,11 @@ void playEntry(const Entry& entry) {
     const int a = static_cast<int>(entry.a), b = static_cast<int>(entry.b);
     const int c = static_cast<int>(entry.c), d = static_cast<int>(entry.d);
     feed(entry.readings);
+    if (player.beforeEditorTools && !actedBeforeEditorTools(entry)) {
+        if (entry.tag == Entry::Tag::KeyDown) pressKey(key);  // held, as then, with no action
+        checkFed("callback");
+        return;
+    }
     switch (entry.tag) {
         case Entry::Tag::Startup: note("a second start-up in the recording is ignored"); return;
         case Entry::Tag::IdlePasses:
@@ -203,6 +222,9 @@ void beginReplay(const Recording& recording, const ReplaySettings& settings, con
     int argc = static_cast<int>(arguments.size());
 
     const auto& entries = recording.entries;
+    player.beforeEditorTools = std::none_of(entries.begin(), entries.end(), [](const Entry& entry) {
+        return entry.tag == Entry::Tag::Modifiers;
+    });
     if (!entries.empty() && entries.front().tag == Entry::Tag::Startup) {
         feed(entries.front().readings);
         player.next = 1;
