@@ -155,6 +155,13 @@ TEST_F(EditorTools, MiddleDragPansWithoutEditingAndHomeGivesBackTheStartView) {
     onKeyUp('d', 0, 0);
     EXPECT_EQ(zoom().x, 0.5f);
     EXPECT_NEAR(cameraPosition().x, 40.0f, 4.0f);  // 2 units a step, doubled at half zoom
+    // A car takes the camera and the zoom stays.
+    captureStdout([] {
+        key('1');
+        replay({}, headlessTime() + 100);
+    });
+    EXPECT_EQ(zoom().x, 0.5f);
+    EXPECT_NEAR(cameraPosition().x, spawnPoint().x, 60.0f);
 }
 
 TEST_F(EditorTools, APressOnAHandleGrabsItsCornerAlsoJustOutsideTheQuadAtAnyZoom) {
