@@ -19,6 +19,7 @@
 #include "core/units.h"
 #include "lighting/lightmap.h"
 #include "map/map_draw.h"
+#include "map/map_quad.h"
 #include "render/background.h"
 #include "render/effect_layers.h"
 #include "render/grid.h"

@@ -99,6 +99,7 @@ void onMouseMove(int x, int y) {
     const Vec2f delta = {world.x - input.mouseWorld.x, world.y - input.mouseWorld.y};
     input.mouseWorld = world;
     editorDrag(delta);
+    tellEditorTheView();  // the hover's handles keep their size on screen after a resize too
     editorPointer(world);
     reportRefusedEdit();
 }

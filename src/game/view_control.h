@@ -20,9 +20,8 @@ void panViewToHold(Vec2f world, float px, float py);
 // The view the game starts with: centred on the origin, beside the spawn point, at zoom 1.
 void homeView();
 
-// The editor's grid, drawn under the map: off at start.
-constexpr float kGridStep = 8.0f;        // world units, the step a release snaps to
-constexpr float kGridMajorStep = 64.0f;  // stronger lines
+// The editor's grid of the snap's step (kGridStep), drawn under the map: off at start.
+constexpr float kGridMajorStep = 64.0f;  // world units between stronger lines
 bool gridShown();
 void toggleGrid();
 // A new game: the grid off.

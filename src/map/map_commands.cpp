@@ -10,8 +10,6 @@
 #include "map/map_quad.h"
 
 namespace {
-constexpr float kGridStep = 8.0f;  // world units, the step a release snaps to
-
 struct CommandState {
     std::vector<QuadShape> clipboard;
 };

@@ -19,22 +19,20 @@ std::vector<float> lineVertices;  // kept across frames; grows to the view's nee
 
 // Vertical and horizontal lines at the multiples of spacing in [low, high], skipping the
 // multiples of skipEvery (drawn by the stronger lines) when it is not 0.
-void addLines(float spacing, float skipEvery, const float low[2], const float high[2]) {
+void addLines(float spacing, float skipEvery, Vec2f low, Vec2f high) {
     lineVertices.clear();
-    for (int axis = 0; axis < 2; ++axis) {
-        const double first = std::ceil(low[axis] / spacing);
-        const double last = std::floor(high[axis] / spacing);
+    for (const bool vertical : {true, false}) {
+        const double from = vertical ? low.x : low.y, to = vertical ? high.x : high.y;
+        const double first = std::ceil(from / spacing), last = std::floor(to / spacing);
         if (!(last - first < kMaxLinesPerAxis)) continue;
         for (double n = first; n <= last; n += 1.0) {
             const double at = n * spacing;
             if (skipEvery != 0.0f && std::fmod(at, static_cast<double>(skipEvery)) == 0.0) continue;
             const auto a = static_cast<float>(at);
-            const float line[4] = {a, low[1 - axis], a, high[1 - axis]};
-            // x lines run along y and y lines along x.
-            if (axis == 0) {
-                lineVertices.insert(lineVertices.end(), {line[0], line[1], line[2], line[3]});
+            if (vertical) {
+                lineVertices.insert(lineVertices.end(), {a, low.y, a, high.y});
             } else {
-                lineVertices.insert(lineVertices.end(), {line[1], line[0], line[3], line[2]});
+                lineVertices.insert(lineVertices.end(), {low.x, a, high.x, a});
             }
         }
     }
@@ -54,8 +52,8 @@ void drawGrid(float step, float majorStep) {
     const float pixelsPerUnit = scale.x * window.x / view.x;
     // Any turn of the view stays covered by the circle around the view's corners.
     const float reach = 0.5f * std::hypot(view.x / scale.x, view.y / scale.y);
-    const float low[2] = {camera.x - reach, camera.y - reach};
-    const float high[2] = {camera.x + reach, camera.y + reach};
+    const Vec2f low = {camera.x - reach, camera.y - reach};
+    const Vec2f high = {camera.x + reach, camera.y + reach};
     float major = majorStep;
     while (major * pixelsPerUnit < kMinSpacingPixels) major *= kThinningFactor;
 
