@@ -4,6 +4,7 @@
 #include <array>
 #include <cassert>
 
+#include "game/edit_feedback.h"
 #include "game/help.h"
 #include "game/sandbox_keys.h"
 #include "map/map_commands.h"
@@ -17,7 +18,10 @@ constexpr unsigned char kHomeKey = 106;  // the window system's code for Home, a
 void editorOnKey() { editorKey(true); }
 void editorOffKey() { editorKey(false); }
 void addDefaultQuadKey() { addDefaultQuadAsEdit(); }
-void endDragKey() { editorMouseUp(); }
+void endDragKey() {
+    editorMouseUp();
+    reportRefusedEdit();  // a snap that would fold the quad says so, as a release does
+}
 
 const std::vector<KeyRow> kRows = {
     {HelpColumn::Play, "w a s d", "scroll, or drive the car", {}},

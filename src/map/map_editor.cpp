@@ -137,10 +137,12 @@ void editorMouseDown(Vec2f point) {
     pressHits.erase(std::remove_if(pressHits.begin(), pressHits.end(),
                                    [point](int32_t i) { return !containsPoint(getQuad(i), point); }),
                     pressHits.end());
-    // A drawn handle takes the press even a few pixels outside its quad.
+    // A drawn handle takes the press even a few pixels outside its quad; inside, the quad's
+    // own zones decide as they always have.
     handleHits.clear();
     for (int32_t i : activeQuads) {
-        if (getQuad(i).selected && handleAt(getQuad(i), point) >= 0) handleHits.push_back(i);
+        const MapQuad& quad = getQuad(i);
+        if (quad.selected && handleAt(quad, point) >= 0 && !containsPoint(quad, point)) handleHits.push_back(i);
     }
     if (!handleHits.empty()) {
         mergedActive.clear();
@@ -154,11 +156,10 @@ void editorMouseDown(Vec2f point) {
     for (int32_t i : pressHits) {
         MapQuad& quad = getQuad(i);
         if (quad.selected) {
-            const int32_t corner = handleAt(quad, point);
-            if (corner >= 0) {
-                quad.editMode = corner;
-            } else {
+            if (containsPoint(quad, point)) {
                 pickEditMode(quad, point);
+            } else {
+                quad.editMode = handleAt(quad, point);
             }
         } else {
             quad.selected = true;
@@ -229,9 +230,8 @@ void editorPointer(Vec2f point) {
 int32_t hoverGrab(const MapQuad& quad) {
     if (!editor.enabled || !editor.pointerKnown || editor.banding) return -1;
     if (!quad.selected || quad.editMode != -1) return -1;
-    const int32_t corner = handleAt(quad, editor.pointer);
-    if (corner >= 0) return corner;
-    return containsPoint(quad, editor.pointer) ? editModeAt(quad, editor.pointer) : -1;
+    if (containsPoint(quad, editor.pointer)) return editModeAt(quad, editor.pointer);
+    return handleAt(quad, editor.pointer);
 }
 
 void editorShiftPress(Vec2f point) {

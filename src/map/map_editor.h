@@ -13,8 +13,8 @@ struct MapQuad;
 constexpr float kHandleReachPixels = 6.0f;
 
 // A press at point (world units): selects the quads under it, or picks what a second press
-// on a selected quad will drag (a corner or the whole quad). A press on a selected quad's handle
-// always grabs that corner, also when it falls just outside the quad.
+// on a selected quad will drag (a corner or the whole quad). A press just outside a selected
+// quad, on one of its drawn handles, grabs that corner instead of deselecting the quad.
 void editorMouseDown(Vec2f point);
 void pickEditMode(MapQuad& quad, Vec2f point);
 int32_t editModeAt(const MapQuad& quad, Vec2f point);  // what pickEditMode would choose
