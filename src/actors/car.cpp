@@ -81,7 +81,7 @@ void Car::postStep() {
     }
     body->SetTransform(body->GetPosition(), toRadians(-angle));
     setCamera(x + kLookAhead * std::cos(toRadians(angle)), y + kLookAhead * std::sin(toRadians(angle)),
-              0, 0, 1.0f, 1.0f, 0.0f);
+              0, 0, zoom().x, zoom().y, 0.0f);  // the player's zoom stays while the car leads
 }
 
 void Car::draw() {

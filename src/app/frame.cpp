@@ -10,15 +10,19 @@
 
 #include "actors/actor.h"
 #include "app/help_panel.h"
+#include "game/edit_feedback.h"
 #include "game/input.h"
 #include "game/main_loop.h"
+#include "game/view_control.h"
 #include "app/text.h"
 #include "core/camera.h"
 #include "core/units.h"
 #include "lighting/lightmap.h"
 #include "map/map_draw.h"
+#include "map/map_quad.h"
 #include "render/background.h"
 #include "render/effect_layers.h"
+#include "render/grid.h"
 #include "render/sprite.h"
 #include "render/texture.h"
 #include "render/view.h"
@@ -48,6 +52,23 @@ void drawHud() {
         drawSprite(*needle, 0, 113.0f, 511.0f, 1.0f, 1.0f, 210.0f * gaugeValue - 200.0f);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     drawText(10, 10, "F:%i \n S:%i", frameScheduler().passesPerSecond, frameScheduler().stepsPerSecond);
+}
+// The grid reads as lying under the map: the quads mask it. It is drawn after the lighting so
+// that it shows in the unlit dark, where most of a level is built. The stencil is free here: each
+// light clears it inside its own quad before use.
+void drawGridAroundTheMap() {
+    glClearStencil(0);
+    glClear(GL_STENCIL_BUFFER_BIT);
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_ALWAYS, 1, 0xFF);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    drawMapShapes();
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glStencilFunc(GL_EQUAL, 0, 0xFF);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    drawGrid(kGridStep, kGridMajorStep);
+    glDisable(GL_STENCIL_TEST);
 }
 }  // namespace
 
@@ -85,7 +106,11 @@ void renderFrame() {
     drawCarImageAtSpawn();
     drawFrontLayer();
     compositeLightmap();
+    if (gridShown()) drawGridAroundTheMap();
     drawCornerHandles();  // over the lighting; nothing unless a quad is selected in the editor
+    drawRubberBand();
+    Vec2f keptCorners[4];
+    if (refusedOutlineLit(keptCorners)) drawRefusedOutline(keptCorners);
     glPopMatrix();
 
     // HUD in view units from the top-left corner, y down; it stretches with the window.

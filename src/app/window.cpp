@@ -8,6 +8,7 @@
 #include "core/camera.h"
 #include "core/heap_upkeep.h"
 #include "game/game.h"
+#include "game/input.h"
 #include "render/texture.h"
 #include "session/recording.h"
 
@@ -28,6 +29,26 @@ void windowedWithGlut(int width, int height) {
 }
 void viewportToWindow(int width, int height) { glViewport(0, 0, width, height); }
 
+// GLUT tells the modifier keys only inside key and button callbacks; each is handed to the game
+// (and the recording) as a plain value just before the event it came with.
+int modifierBits() {
+    const int held = glutGetModifiers();
+    return ((held & GLUT_ACTIVE_SHIFT) ? kShiftModifier : 0) | ((held & GLUT_ACTIVE_CTRL) ? kCtrlModifier : 0) |
+           ((held & GLUT_ACTIVE_ALT) ? kAltModifier : 0);
+}
+void keyDownWithModifiers(unsigned char key, int x, int y) {
+    recordedModifiers(modifierBits());
+    recordedKeyDown(key, x, y);
+}
+void specialKeyWithModifiers(int key, int x, int y) {
+    recordedModifiers(modifierBits());
+    recordedSpecialKey(key, x, y);
+}
+void mouseButtonWithModifiers(int button, int state, int x, int y) {
+    recordedModifiers(modifierBits());
+    recordedMouseButton(button, state, x, y);
+}
+
 // Runs while the window and its context still exist, so the GL textures can be deleted; the
 // sheet records stay until shutdownGame, after the actors and quads that point at them.
 void releaseGlResources() {
@@ -44,14 +65,15 @@ void openGlutWindow(int& argc, char** argv) {
     // Let glutMainLoop return, so Esc and closing the window both end with status 0 from here.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
     // Each wrapper runs the game's handler (onReshape, runPass, onKeyDown, onKeyUp,
-    // onMouseMove, onMouseButton) and writes the callback to the session recording.
+    // onSpecialKey, onMouseMove, onMouseButton) and writes the callback to the session recording.
     glutReshapeFunc(recordedReshape);
     glutDisplayFunc(recordedPass);
-    glutKeyboardFunc(recordedKeyDown);
+    glutKeyboardFunc(keyDownWithModifiers);
     glutKeyboardUpFunc(recordedKeyUp);
+    glutSpecialFunc(specialKeyWithModifiers);
     glutMotionFunc(recordedMotion);
     glutPassiveMotionFunc(recordedPassiveMotion);
-    glutMouseFunc(recordedMouseButton);
+    glutMouseFunc(mouseButtonWithModifiers);
     glutIdleFunc(recordedPass);
     glutCloseFunc(releaseGlResources);
     glClearColor(0.025f, 0.025f, 0.125f, 1.0f);

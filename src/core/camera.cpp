@@ -47,6 +47,11 @@ Vec2f screenToWorld(float px, float py) {
     const float vx = (px - camera.windowWidth / 2) / camera.windowWidth * camera.viewWidth;
     const float vy = (py - camera.windowHeight / 2) / camera.windowHeight * camera.viewHeight;
     const double r = toRadians(static_cast<double>(camera.rotation));
-    return {static_cast<float>(camera.x + vx * std::cos(r) + vy * std::sin(r)),
-            static_cast<float>(camera.y - vx * std::sin(r) + vy * std::cos(r))};
+    // The world transform scales by the zoom before it turns, so the way back divides after
+    // turning; a zoom of 0 shows nothing to point at and is left undivided.
+    double ux = vx * std::cos(r) + vy * std::sin(r);
+    double uy = -vx * std::sin(r) + vy * std::cos(r);
+    if (camera.zoomX != 0.0f) ux /= camera.zoomX;
+    if (camera.zoomY != 0.0f) uy /= camera.zoomY;
+    return {static_cast<float>(camera.x + ux), static_cast<float>(camera.y + uy)};
 }

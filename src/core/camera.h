@@ -19,6 +19,6 @@ Vec2f viewSize();        // world units spanned by the whole window
 Vec2f zoom();
 float rotation();  // degrees
 
-// Window pixel (origin top-left, y down) to world units; the camera position while the window
-// has no area.
+// Window pixel (origin top-left, y down) to world units, through rotation and zoom; the camera
+// position while the window has no area.
 Vec2f screenToWorld(float px, float py);

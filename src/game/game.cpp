@@ -1,6 +1,8 @@
 // game.cpp: start-up in its fixed order, and the shutdown.
 #include "game/game.h"
 
+#include <unistd.h>
+
 #include <cstring>
 #include <iostream>
 
@@ -8,13 +10,17 @@
 #include "core/camera.h"
 #include "core/keyboard.h"
 #include "core/random.h"
+#include "game/edit_feedback.h"
 #include "game/help.h"
 #include "game/host.h"
 #include "game/input.h"
 #include "game/main_loop.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
+#include "game/view_control.h"
+#include "map/map_commands.h"
 #include "map/map_editor.h"
+#include "map/map_file.h"
 #include "map/map_history.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"
@@ -45,14 +51,19 @@ void startGame(int& argc, char** argv, bool announce, OpenWindowFunction openWin
     openWindow(argc, argv);
     seedRandom(0);
     loadAllTextures(host().loadImage);
-    loadMap();    // creates the physics world first
+    const bool loaded = loadMap();  // creates the physics world first
     primeLoop();  // after loading, so loading time is not owed as logic steps
+    // Standard output keeps its one line for this; the window says what it means.
+    if (!loaded && access(kMapFileName, F_OK) != 0) showMessage("No map.txt here: the map starts empty");
 }
 
 void shutdownGame(bool glContextCurrent) {
     clearMapHistory();
     setSimulationPaused(false);
     clearMessages();
+    clearEditFeedback();
+    clearClipboard();
+    resetViewControl();
     resetActors();  // their bodies first, while their world exists
     clearMapQuads(true);
     destroyWorld();

@@ -3,21 +3,50 @@
 
 #include "core/camera.h"
 #include "core/keyboard.h"
+#include "game/edit_feedback.h"
 #include "game/host.h"
 #include "game/key_table.h"
+#include "game/view_control.h"
 #include "map/map_editor.h"
 
 namespace {
 constexpr int kLeftButton = 0;
+constexpr int kMiddleButton = 1;
+constexpr int kWheelUp = 3;
+constexpr int kWheelDown = 4;
 constexpr int kButtonDown = 0;
 
 struct InputState {
     Vec2f mouseWorld;
     Vec2f spawnPoint;
     bool fullScreen = false;
+    int modifiers = 0;
+    bool panning = false;  // the middle button is down: the view follows the cursor
+    Vec2f panAnchor;       // the world point the middle press grabbed
 };
 InputState input;
+
+// The editor's handles keep their size on screen, so their reach in world units follows the view.
+void tellEditorTheView() {
+    const Vec2f window = windowSize(), view = viewSize();
+    if (window.x > 0.0f && zoom().x > 0.0f) setEditorPixelSize(view.x / window.x / zoom().x);
+}
+
+void onLeftButton(int state) {
+    tellEditorTheView();
+    if (state != kButtonDown) {
+        editorMouseUp();
+    } else if ((input.modifiers & kShiftModifier) != 0) {
+        editorShiftPress(input.mouseWorld);
+    } else {
+        editorMouseDown(input.mouseWorld);
+    }
+    reportRefusedEdit();
+}
 }  // namespace
+
+void onModifiers(int modifiers) { input.modifiers = modifiers; }
+int heldModifiers() { return input.modifiers; }
 
 Vec2f mouseWorld() { return input.mouseWorld; }
 Vec2f spawnPoint() { return input.spawnPoint; }
@@ -42,20 +71,37 @@ void onKeyDown(unsigned char key, int, int) {
 
 void onKeyUp(unsigned char key, int, int) { releaseKey(key); }
 
-void onMouseButton(int button, int state, int, int) {
-    if (button != kLeftButton) return;
-    if (state == kButtonDown) {
-        editorMouseDown(input.mouseWorld);
-    } else {
-        editorMouseUp();
+void onSpecialKey(int key, int, int) { runSpecialKeyAction(key); }
+
+void onMouseButton(int button, int state, int x, int y) {
+    const auto px = static_cast<float>(x), py = static_cast<float>(y);
+    if (button == kLeftButton) {
+        onLeftButton(state);
+    } else if (button == kMiddleButton) {
+        input.panning = state == kButtonDown;
+        if (input.panning) input.panAnchor = screenToWorld(px, py);
+    } else if ((button == kWheelUp || button == kWheelDown) && state == kButtonDown) {
+        // The world point under the cursor stays put, so mouseWorld stays right as it is.
+        zoomViewAbout(button == kWheelUp ? 1 : -1, px, py);
+        tellEditorTheView();
     }
 }
 
 void onMouseMove(int x, int y) {
+    if (input.panning) {
+        // The grabbed point stays under the cursor: the cursor's world position does not change,
+        // so nothing is dragged.
+        panViewToHold(input.panAnchor, static_cast<float>(x), static_cast<float>(y));
+        input.mouseWorld = input.panAnchor;
+        return;
+    }
     const Vec2f world = screenToWorld(static_cast<float>(x), static_cast<float>(y));
     const Vec2f delta = {world.x - input.mouseWorld.x, world.y - input.mouseWorld.y};
     input.mouseWorld = world;
     editorDrag(delta);
+    tellEditorTheView();  // the hover's handles keep their size on screen after a resize too
+    editorPointer(world);
+    reportRefusedEdit();
 }
 
 void onReshape(int width, int height) {

@@ -14,10 +14,19 @@ void toggleFullScreen();
 // A new game: the mouse at (0, 0), windowed, the spawn point at the origin.
 void resetInput();
 
+// Shift, Ctrl and Alt as the window system last reported them with a key or button event.
+constexpr int kShiftModifier = 1, kCtrlModifier = 2, kAltModifier = 4;
+void onModifiers(int modifiers);
+int heldModifiers();
+
 // The window's events; positions in window pixels from the top-left corner.
 void onKeyDown(unsigned char key, int x, int y);  // holds the key, then runs its action
 void onKeyUp(unsigned char key, int x, int y);
-void onMouseButton(int button, int state, int x, int y);  // state 0 pressed, 1 released
+// A key without a character (Home, arrows, F keys) in the window system's codes: its action only.
+void onSpecialKey(int key, int x, int y);
+// Button 0 left (the editor; with Shift, box select), 1 middle (drags the view), 3 and 4 the
+// wheel (zoom in and out about the cursor); state 0 pressed, 1 released.
+void onMouseButton(int button, int state, int x, int y);
 void onMouseMove(int x, int y);
 // The window's new size in pixels: the view maps onto it and the host's viewport follows.
 void onReshape(int width, int height);

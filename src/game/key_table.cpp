@@ -4,6 +4,7 @@
 #include <array>
 #include <cassert>
 
+#include "game/edit_feedback.h"
 #include "game/help.h"
 #include "game/sandbox_keys.h"
 #include "map/map_commands.h"
@@ -11,11 +12,16 @@
 
 namespace {
 constexpr unsigned char kEsc = 27, kBackspace = 8, kDelete = 127, kCtrlZ = 26, kCtrlY = 25;
+constexpr unsigned char kCtrlC = 3, kCtrlV = 22, kCtrlD = 4;
+constexpr unsigned char kHomeKey = 106;  // the window system's code for Home, a special key
 
 void editorOnKey() { editorKey(true); }
 void editorOffKey() { editorKey(false); }
 void addDefaultQuadKey() { addDefaultQuadAsEdit(); }
-void endDragKey() { editorMouseUp(); }
+void endDragKey() {
+    editorMouseUp();
+    reportRefusedEdit();  // a snap that would fold the quad says so, as a release does
+}
 
 const std::vector<KeyRow> kRows = {
     {HelpColumn::Play, "w a s d", "scroll, or drive the car", {}},
@@ -26,12 +32,21 @@ const std::vector<KeyRow> kRows = {
     {HelpColumn::Play, ".", "one step while paused", {{'.', singleStepKey}}},
     {HelpColumn::Play, "c", "clear crates, cars, rockets", {{'c', clearKey}}},
     {HelpColumn::Play, "f", "full screen", {{'F', fullScreenKey}, {'f', fullScreenKey}}},
+    {HelpColumn::Play, "wheel", "zoom about the mouse", {}},
+    {HelpColumn::Play, "middle drag", "pan the view", {}},
+    {HelpColumn::Play, "Home", "back to the start view", {{kHomeKey, homeKey, true}}},
     {HelpColumn::Play, "h", "this help on / off", {{'h', toggleHelpPanel}}},
     {HelpColumn::Play, "Esc", "save the map and quit", {{kEsc, quitKey}}},
     {HelpColumn::Edit, "click", "select the quads under it", {}},
     {HelpColumn::Edit, "click again", "grab a corner or the quad", {}},
     {HelpColumn::Edit, "drag", "move what you grabbed", {}},
     {HelpColumn::Edit, "release / 4", "snap to the 8-unit grid", {{'4', endDragKey}}},
+    {HelpColumn::Edit, "g", "grid on / off", {{'g', gridKey}}},
+    {HelpColumn::Edit, "Shift+drag", "select with a band", {}},
+    {HelpColumn::Edit, "Shift+click", "add or drop one quad", {}},
+    {HelpColumn::Edit, "Ctrl+C / V", "copy / paste at the mouse",
+     {{kCtrlC, copyKey}, {kCtrlV, pasteKey}}},
+    {HelpColumn::Edit, "Ctrl+D", "duplicate one step over", {{kCtrlD, duplicateKey}}},
     {HelpColumn::Edit, "3 / n", "add a square / at the mouse",
      {{'3', addDefaultQuadKey}, {'n', addAtMouseKey}}},
     {HelpColumn::Edit, "Del Bksp", "delete the selected quads",
@@ -44,23 +59,33 @@ const std::vector<KeyRow> kRows = {
 
 using Dispatch = std::array<void (*)(), 256>;
 
-Dispatch buildDispatch() {
+Dispatch buildDispatch(bool special) {
     Dispatch dispatch{};
     for (const KeyRow& row : kRows) {
         for (const KeyAction& action : row.actions) {
+            if (action.special != special) continue;
             assert(!dispatch[action.key] && "a key bound twice");
             dispatch[action.key] = action.run;
         }
     }
     return dispatch;
 }
+
+bool run(const Dispatch& dispatch, int key) {
+    if (key < 0 || key > 255 || !dispatch[static_cast<size_t>(key)]) return false;
+    dispatch[static_cast<size_t>(key)]();
+    return true;
+}
 }  // namespace
 
 const std::vector<KeyRow>& keyRows() { return kRows; }
 
 bool runKeyAction(unsigned char key) {
-    static const Dispatch dispatch = buildDispatch();
-    if (!dispatch[key]) return false;
-    dispatch[key]();
-    return true;
+    static const Dispatch dispatch = buildDispatch(false);
+    return run(dispatch, key);
+}
+
+bool runSpecialKeyAction(int key) {
+    static const Dispatch dispatch = buildDispatch(true);
+    return run(dispatch, key);
 }

@@ -6,8 +6,9 @@
 enum class HelpColumn { Play, Edit };
 
 struct KeyAction {
-    unsigned char key;
+    unsigned char key;  // a character code, or the window system's code of a special key
     void (*run)();
+    bool special = false;  // Home, arrows, F keys: keys without a character
 };
 
 // One line of the help panel and the keys it names.
@@ -23,3 +24,4 @@ struct KeyRow {
 const std::vector<KeyRow>& keyRows();
 // Runs the action bound to key; false when the key has none.
 bool runKeyAction(unsigned char key);
+bool runSpecialKeyAction(int key);

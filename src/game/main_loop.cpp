@@ -34,9 +34,12 @@ constexpr int kSpaceKey = 32;
 
 void scrollCameraByKeys() {
     const Vec2f position = cameraPosition();
+    const Vec2f scale = zoom();
     const int w = isKeyDown('w'), s = isKeyDown('s'), d = isKeyDown('d'), a = isKeyDown('a');
-    setCamera(position.x + kScrollPerStep * d - kScrollPerStep * a,
-              position.y - kScrollPerStep * w + kScrollPerStep * s, 0, 0, 1.0f, 1.0f, 0.0f);
+    // The same pace on screen at every zoom, so a level seen whole still scrolls at a usable speed.
+    const float stepX = kScrollPerStep / scale.x, stepY = kScrollPerStep / scale.y;
+    setCamera(position.x + stepX * d - stepX * a, position.y - stepY * w + stepY * s, 0, 0, scale.x,
+              scale.y, 0.0f);
 }
 
 void spawnBoxIfDue() {

@@ -12,6 +12,7 @@
 #include "game/map_loading.h"
 #include "game/sandbox.h"
 #include "game/sandbox_limits.h"
+#include "game/view_control.h"
 #include "map/map_commands.h"
 #include "map/map_editor.h"
 #include "map/map_file.h"
@@ -107,13 +108,56 @@ void redoKey() {
     showMessage(redoMapEdit(&label) ? "Redo: " + label : "Nothing to redo");
 }
 
+namespace {
+constexpr const char* kEditorOff = "Editor is off: 5 turns it on";
+constexpr const char* kNothingSelected = "Nothing selected: click a quad first";
+
+void reportPlaced(const PlaceResult& placed) {
+    if (placed.tooFar) showFailure("No copies made: too far from the origin");
+}
+}  // namespace
+
 void deleteKey() {
     if (!editorEnabled()) {
-        showMessage("Editor is off: 5 turns it on");
+        showMessage(kEditorOff);
     } else if (deleteSelectedQuads() == 0) {
-        showMessage("Nothing selected: click a quad first");
+        showMessage(kNothingSelected);
     }
 }
+
+void copyKey() {
+    if (!editorEnabled()) {
+        showMessage(kEditorOff);
+        return;
+    }
+    const int32_t copied = copySelectedQuads();
+    showMessage(copied == 0 ? std::string(kNothingSelected)
+                            : "Copied " + counted(copied, "quad", "quads"));
+}
+
+void pasteKey() {
+    if (!editorEnabled()) {
+        showMessage(kEditorOff);
+    } else if (clipboardSize() == 0) {
+        showMessage("Nothing copied: Ctrl+C copies the selected quads");
+    } else {
+        reportPlaced(pasteQuadsAt(mouseWorld()));
+    }
+}
+
+void duplicateKey() {
+    if (!editorEnabled()) {
+        showMessage(kEditorOff);
+    } else if (countSelectedQuads() == 0) {
+        showMessage(kNothingSelected);
+    } else {
+        reportPlaced(duplicateSelectedQuads());
+    }
+}
+
+void gridKey() { toggleGrid(); }
+
+void homeKey() { homeView(); }
 
 void addAtMouseKey() {
     if (!addSquareAt(mouseWorld())) showFailure("No square added: too far from the origin");

@@ -16,3 +16,8 @@ void addAtMouseKey();  // n: the default square centred at the mouse
 void saveKey();        // 9: saveMap, then says whether it worked
 void reloadKey();      // 7, 8: loadMap, then says what it loaded
 void editorKey(bool enabled);  // 5, 6
+void copyKey();       // Ctrl+C: the selected quads to the clipboard
+void pasteKey();      // Ctrl+V: the clipboard centred at the mouse, on the grid
+void duplicateKey();  // Ctrl+D: the selected quads again, one grid step over
+void gridKey();       // g: the grid on or off
+void homeKey();       // Home: the start view

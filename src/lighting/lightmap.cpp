@@ -94,10 +94,18 @@ void drawLight(const LightSprite& light) {
     drawLightQuad(light, kFaceLightScale);
 }
 
-bool withinLightRange(const LightSprite& light, Vec2f camera) {
+// Zoomed out, the view spans more of the world and the reach grows with it; zoomed in it stays,
+// as lights just off screen still shine into it.
+float lightRange() {
+    const Vec2f scale = zoom();
+    const float smaller = std::min(scale.x, scale.y);
+    return smaller > 0.0f && smaller < 1.0f ? kLightRange / smaller : kLightRange;
+}
+
+bool withinLightRange(const LightSprite& light, Vec2f camera, float range) {
     const float dx = light.x - camera.x;
     const float dy = light.y - camera.y;
-    return std::sqrt(dx * dx + dy * dy) < kLightRange;
+    return std::sqrt(dx * dx + dy * dy) < range;
 }
 
 void drawQueuedLights(Texture& texture, Vec2f camera) {
@@ -105,9 +113,10 @@ void drawQueuedLights(Texture& texture, Vec2f camera) {
     if (texture.vertices.size() >= 8) {
         glBindTexture(GL_TEXTURE_2D, texture.glName);
         glTexCoordPointer(2, GL_FLOAT, 0, texture.texCoords.data());
+        const float range = lightRange();
         for (int32_t i = 0; i < count; ++i) {
             const LightSprite& light = texture.queues.lights[i];
-            if (!withinLightRange(light, camera)) continue;
+            if (!withinLightRange(light, camera, range)) continue;
             buildLightVertices(lightVertices, texture.vertices.data(), {light.x, light.y});
             // The buffer may have grown, so its address is handed over for every light.
             glVertexPointer(2, GL_INT, 0, lightVertices.coords.data());
@@ -232,6 +241,11 @@ void compositeLightmap() {
     glPushMatrix();
     glTranslatef(camera.x, camera.y, 0.0f);
     glRotatef(-r, 0.0f, 0.0f, 1.0f);
+    // Undoes the zoom of the world transform, so the quad covers the window at every zoom.
+    const Vec2f scale = zoom();
+    if (scale.x != 1.0f || scale.y != 1.0f) {
+        if (scale.x != 0.0f && scale.y != 0.0f) glScalef(1.0f / scale.x, 1.0f / scale.y, 1.0f);
+    }
     glDrawArrays(GL_QUADS, 0, 4);
     glPopMatrix();
 

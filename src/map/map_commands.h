@@ -16,3 +16,20 @@ bool addSquareAt(Vec2f centre);
 // Returns how many went; with none selected nothing is recorded.
 int32_t deleteSelectedQuads();
 int32_t countSelectedQuads();
+
+// The clipboard of map quads: the selected quads' shapes, kept until the next copy.
+int32_t copySelectedQuads();  // how many were copied; with none selected the clipboard stays
+int32_t clipboardSize();
+void clearClipboard();  // a new game starts with nothing copied
+// What a paste or a duplicate did: how many quads it added (0 when there was nothing to add), and
+// whether it was turned away because the copies would lie too far out for float32 to shape them.
+struct PlaceResult {
+    int32_t added = 0;
+    bool tooFar = false;
+};
+// The clipboard's quads, moved so that the middle of their bounds lands on centre by a whole
+// number of grid steps (so copies of quads on the grid stay on it), appended in their order,
+// selected, every other quad deselected, as one undoable edit.
+PlaceResult pasteQuadsAt(Vec2f centre);
+// Copies of the selected quads one grid step right and down, the same way; the clipboard stays.
+PlaceResult duplicateSelectedQuads();

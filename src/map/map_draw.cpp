@@ -17,6 +17,10 @@ namespace {
 constexpr float kOutlineWidth = 1.5f;    // pixels
 constexpr float kHandleSize = 7.0f;      // pixels, a white square
 constexpr float kHandleCoreSize = 3.0f;  // pixels, in the outline's colour
+constexpr float kHoverHandleSize = 9.0f;  // pixels, filled: the corner a press would grab
+constexpr float kHoverOutlineWidth = 2.5f;  // pixels: the whole quad a press would grab
+constexpr float kRefusedOutlineWidth = 2.5f;
+constexpr int32_t kWholeQuadMode = 4;
 // Room around the window for the outlines' width and the rasteriser's rounding.
 constexpr double kViewSlackPixels = 8.0;
 // How far inside the viewport's edge a corner must lie to be sure GL needs no clipping for it.
@@ -197,6 +201,13 @@ void drawCornerHandles() {
         const MapQuad* quad = &getQuad(i);
         if (!quad->selected) continue;
         glVertexPointer(2, GL_FLOAT, 0, quad->vertices);
+        const int32_t grab = hoverGrab(*quad);
+        if (grab == kWholeQuadMode) {
+            glColor3f(1.0f, 0.9f, 0.45f);
+            glLineWidth(kHoverOutlineWidth);
+            glDrawArrays(GL_LINE_LOOP, 0, 4);
+            glLineWidth(1.0f);
+        }
         glColor3f(1.0f, 1.0f, 1.0f);
         glPointSize(kHandleSize);
         glDrawArrays(GL_POINTS, 0, 4);
@@ -207,8 +218,57 @@ void drawCornerHandles() {
         }
         glPointSize(kHandleCoreSize);
         glDrawArrays(GL_POINTS, 0, 4);
+        if (grab >= 0 && grab < kWholeQuadMode) {
+            glColor3f(1.0f, 0.9f, 0.45f);
+            glPointSize(kHoverHandleSize);
+            glDrawArrays(GL_POINTS, grab, 1);
+        }
     }
     glDisableClientState(GL_VERTEX_ARRAY);
     glPointSize(1.0f);
+    glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+void drawMapShapes() {
+    if (mapQuads().empty()) return;
+    const ViewMap view = currentViewMap();
+    Vec2f low{-HUGE_VALF, -HUGE_VALF}, high{HUGE_VALF, HUGE_VALF};
+    if (view.valid) visibleWorldBox(view, low, high);
+    quadsInBox(low, high, visibleQuads);
+    batchVertices.clear();
+    for (int32_t index : visibleQuads) {
+        const MapQuad& quad = getQuad(index);
+        batchVertices.insert(batchVertices.end(), quad.vertices, quad.vertices + 4);
+    }
+    if (batchVertices.empty()) return;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, batchVertices.data());
+    glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(batchVertices.size()));
+    glDisableClientState(GL_VERTEX_ARRAY);
+    batchVertices.clear();
+}
+
+void drawRubberBand() {
+    Vec2f from, to;
+    if (!rubberBand(from, to)) return;
+    const GLfloat corners[8] = {from.x, from.y, to.x, from.y, to.x, to.y, from.x, to.y};
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, corners);
+    glColor4f(0.45f, 0.7f, 1.0f, 0.18f);
+    glDrawArrays(GL_QUADS, 0, 4);
+    glColor4f(0.55f, 0.8f, 1.0f, 0.95f);
+    glDrawArrays(GL_LINE_LOOP, 0, 4);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+}
+
+void drawRefusedOutline(const Vec2f corners[4]) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, corners);
+    glColor3f(1.0f, 0.3f, 0.2f);
+    glLineWidth(kRefusedOutlineWidth);
+    glDrawArrays(GL_LINE_LOOP, 0, 4);
+    glLineWidth(1.0f);
+    glDisableClientState(GL_VERTEX_ARRAY);
     glColor3f(1.0f, 1.0f, 1.0f);
 }

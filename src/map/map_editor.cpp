@@ -2,10 +2,12 @@
 #include "map/map_editor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "map/box_select.h"
 #include "map/map_history.h"
 #include "map/map_quad.h"
 #include "map/quad_index.h"
@@ -22,6 +24,12 @@ struct EditorState {
     std::vector<int32_t> activeQuads;
     uint32_t activeGeneration = 0;
     bool activeKnown = false;
+    float pixelSize = 1.0f;  // world units per window pixel
+    Vec2f pointer;           // the cursor, once known
+    bool pointerKnown = false;
+    bool banding = false;    // a Shift drag on empty space is drawing a rubber band
+    Vec2f bandFrom, bandTo;
+    RefusedEdit refused;     // why = None when nothing was refused since the last look
 };
 EditorState editor;
 auto& activeQuads = editor.activeQuads;
@@ -29,6 +37,7 @@ auto& activeGeneration = editor.activeGeneration;
 auto& activeKnown = editor.activeKnown;
 std::vector<int32_t> pressHits;     // scratch, reused
 std::vector<int32_t> mergedActive;  // scratch, reused
+std::vector<int32_t> handleHits;    // scratch, reused
 
 bool isActive(const MapQuad& quad) { return quad.selected || quad.editMode != -1; }
 
@@ -48,14 +57,36 @@ void dropIdleQuads() {
                       activeQuads.end());
 }
 
+void refuse(const MapQuad& quad, EditRefusal why) {
+    editor.refused.why = why;
+    for (int k = 0; k < 4; ++k) editor.refused.corners[k] = quad.vertices[k];
+}
+
+EditRefusal refusalFor(CornerFault fault) {
+    switch (fault) {
+        case CornerFault::None: break;
+        case CornerFault::NotFinite: return EditRefusal::NotFinite;
+        case CornerFault::Collinear: return EditRefusal::Collinear;
+        case CornerFault::WrongWinding: return EditRefusal::Folded;
+        case CornerFault::NotConvex: return EditRefusal::NotConvex;
+    }
+    return EditRefusal::None;
+}
+
 void dragQuad(MapQuad& quad, Vec2f d) {
     Vec2f* v = quad.vertices;
     if (quad.editMode >= 0 && quad.editMode <= 3) {
         Vec2f moved[4] = {v[0], v[1], v[2], v[3]};
         moved[quad.editMode].x += d.x;
         moved[quad.editMode].y += d.y;
+        const CornerFault fault = cornerFault(moved);
         setGeometry(quad, moved[0].x, moved[0].y, moved[1].x, moved[1].y, moved[2].x, moved[2].y,
                     moved[3].x, moved[3].y);
+        if (fault != CornerFault::None) {
+            refuse(quad, refusalFor(fault));
+        } else if (!isValidBodyPolygon(quad.vertices)) {
+            refuse(quad, EditRefusal::NoBody);  // taken, as the map allows, but nothing collides
+        }
     } else if (quad.editMode == kWholeQuad) {
         // The body and centre catch up at the first motion after release.
         Vec2f moved[4];
@@ -73,7 +104,11 @@ void snapUnlessItFolds(MapQuad& quad) {
     for (int k = 0; k < 4; ++k) {
         snapped[k] = Vec2f{snapCoordinate(quad.vertices[k].x), snapCoordinate(quad.vertices[k].y)};
     }
-    if (cornersPassValidation(snapped) && isValidBodyPolygon(snapped)) setCorners(quad, snapped);
+    if (cornersPassValidation(snapped) && isValidBodyPolygon(snapped)) {
+        setCorners(quad, snapped);
+    } else {
+        refuse(quad, EditRefusal::SnapWouldFold);
+    }
 }
 
 // What undo calls a drag of the quads grabbed now: "move quad", "move corner", "move 3 quads".
@@ -102,13 +137,30 @@ void editorMouseDown(Vec2f point) {
     pressHits.erase(std::remove_if(pressHits.begin(), pressHits.end(),
                                    [point](int32_t i) { return !containsPoint(getQuad(i), point); }),
                     pressHits.end());
+    // A drawn handle takes the press even a few pixels outside its quad; inside, the quad's
+    // own zones decide as they always have.
+    handleHits.clear();
+    for (int32_t i : activeQuads) {
+        const MapQuad& quad = getQuad(i);
+        if (quad.selected && handleAt(quad, point) >= 0 && !containsPoint(quad, point)) handleHits.push_back(i);
+    }
+    if (!handleHits.empty()) {
+        mergedActive.clear();
+        std::set_union(pressHits.begin(), pressHits.end(), handleHits.begin(), handleHits.end(),
+                       std::back_inserter(mergedActive));
+        pressHits.swap(mergedActive);
+    }
     for (int32_t i : activeQuads) {
         if (!std::binary_search(pressHits.begin(), pressHits.end(), i)) getQuad(i).selected = false;
     }
     for (int32_t i : pressHits) {
         MapQuad& quad = getQuad(i);
         if (quad.selected) {
-            pickEditMode(quad, point);
+            if (containsPoint(quad, point)) {
+                pickEditMode(quad, point);
+            } else {
+                quad.editMode = handleAt(quad, point);
+            }
         } else {
             quad.selected = true;
             quad.editMode = -1;
@@ -124,8 +176,10 @@ void editorMouseDown(Vec2f point) {
     if (!label.empty()) beginMapEdit(label, activeQuads);
 }
 
-void pickEditMode(MapQuad& quad, Vec2f point) {
-    quad.editMode = kWholeQuad;
+void pickEditMode(MapQuad& quad, Vec2f point) { quad.editMode = editModeAt(quad, point); }
+
+int32_t editModeAt(const MapQuad& quad, Vec2f point) {
+    int32_t mode = kWholeQuad;
     Vec2f mid[4];
     for (int k = 0; k < 4; ++k) {
         const Vec2f a = quad.vertices[k];
@@ -142,8 +196,70 @@ void pickEditMode(MapQuad& quad, Vec2f point) {
     for (const Cut& cut : kCuts) {
         const Vec2f a = mid[cut.from];
         const Vec2f b = mid[cut.to];
-        if (wrappedDiff(headingDeg(a, b), headingDeg(a, point)) < 0.0f) quad.editMode = cut.corner;
+        if (wrappedDiff(headingDeg(a, b), headingDeg(a, point)) < 0.0f) mode = cut.corner;
     }
+    return mode;
+}
+
+void setEditorPixelSize(float worldUnitsPerPixel) {
+    if (std::isfinite(worldUnitsPerPixel) && worldUnitsPerPixel > 0.0f) editor.pixelSize = worldUnitsPerPixel;
+}
+
+int32_t handleAt(const MapQuad& quad, Vec2f point) {
+    const float reach = kHandleReachPixels * editor.pixelSize;
+    int32_t nearest = -1;
+    float nearestDistance = reach;
+    for (int32_t k = 0; k < 4; ++k) {
+        // The handles are squares on screen, so "on the handle" is a square reach too.
+        const float distance = std::max(std::fabs(point.x - quad.vertices[k].x),
+                                        std::fabs(point.y - quad.vertices[k].y));
+        if (distance <= nearestDistance && (nearest == -1 || distance < nearestDistance)) {
+            nearest = k;
+            nearestDistance = distance;
+        }
+    }
+    return nearest;
+}
+
+void editorPointer(Vec2f point) {
+    editor.pointer = point;
+    editor.pointerKnown = true;
+    if (editor.banding) editor.bandTo = point;
+}
+
+int32_t hoverGrab(const MapQuad& quad) {
+    if (!editor.enabled || !editor.pointerKnown || editor.banding) return -1;
+    if (!quad.selected || quad.editMode != -1) return -1;
+    if (containsPoint(quad, editor.pointer)) return editModeAt(quad, editor.pointer);
+    return handleAt(quad, editor.pointer);
+}
+
+void editorShiftPress(Vec2f point) {
+    if (!editor.enabled) return;
+    const int32_t top = topQuadAt(point);
+    if (top >= 0) {
+        MapQuad& quad = getQuad(top);
+        quad.selected = !quad.selected;
+        quad.editMode = -1;
+        editor.activeKnown = false;  // a quad may have joined the active ones
+        return;
+    }
+    editor.banding = true;
+    editor.bandFrom = point;
+    editor.bandTo = point;
+}
+
+bool rubberBand(Vec2f& from, Vec2f& to) {
+    from = editor.bandFrom;
+    to = editor.bandTo;
+    return editor.banding;
+}
+
+bool takeRefusedEdit(RefusedEdit& out) {
+    if (editor.refused.why == EditRefusal::None) return false;
+    out = editor.refused;
+    editor.refused = RefusedEdit();
+    return true;
 }
 
 void editorDrag(Vec2f delta) {
@@ -157,6 +273,11 @@ void editorDrag(Vec2f delta) {
 
 void editorMouseUp() {
     if (!editor.enabled) return;
+    if (editor.banding) {
+        editor.banding = false;
+        selectQuadsTouching(editor.bandFrom, editor.bandTo);
+        editor.activeKnown = false;
+    }
     syncActiveQuads();
     for (int32_t i : activeQuads) {
         MapQuad& quad = getQuad(i);
@@ -169,7 +290,10 @@ void editorMouseUp() {
 
 void addDefaultQuad() { createQuad(30.0f, 30.0f, 70.0f, 30.0f, 70.0f, 70.0f, 30.0f, 70.0f); }
 
-void setEditorEnabled(bool enabled) { editor.enabled = enabled; }
+void setEditorEnabled(bool enabled) {
+    editor.enabled = enabled;
+    if (!enabled) editor.banding = false;  // its release would never come through
+}
 bool editorEnabled() { return editor.enabled; }
 void resetEditor() { editor = EditorState(); }
 

@@ -72,9 +72,13 @@ MapSnapshot snapshotMap() {
     return map;
 }
 
-void recordQuadAppended(const std::string& label) {
+void recordQuadAppended(const std::string& label) { recordQuadsAppended(label, 1); }
+
+void recordQuadsAppended(const std::string& label, int32_t count) {
     endMapEdit();
-    pushUndo({label, false, {getQuadCount() - 1}, {}});
+    Entry entry{label, false, {}, {}};
+    for (int32_t i = getQuadCount() - count; i < getQuadCount(); ++i) entry.take.push_back(i);
+    pushUndo(std::move(entry));
 }
 
 void eraseQuadsAsEdit(const std::string& label, const std::vector<int32_t>& indices) {

@@ -16,6 +16,8 @@ MapSnapshot snapshotMap();  // the quads as they stand now (for comparisons; O(q
 // Call just after appending one quad at the end of the list: undoing removes it. Closes an open
 // edit first and clears the redo list, as every new edit does.
 void recordQuadAppended(const std::string& label);
+// The same for the last count quads of the list, appended together: one undo removes them all.
+void recordQuadsAppended(const std::string& label, int32_t count);
 // Removes the quads at the given indices (ascending, in range) as one edit.
 void eraseQuadsAsEdit(const std::string& label, const std::vector<int32_t>& indices);
 // Call just before the whole list is replaced (a reload): undoing brings back every quad as it

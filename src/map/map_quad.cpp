@@ -25,7 +25,6 @@ namespace {
 
 constexpr double kProbeDistance = 2.0;       // world units outside an edge's midpoint
 constexpr float kCoveredEdgeSlack = 1.0f;    // a neighbour edge this much shorter still covers
-constexpr float kGridStep = 8.0f;            // world units
 // Box2D welds corners closer than half a linear slop and asserts on what is left; we keep a
 // full slop between any two corners so that no corner is ever welded away.
 constexpr double kMinCornerDistance = static_cast<double>(b2_linearSlop);  // metres

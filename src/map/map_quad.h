@@ -88,6 +88,7 @@ CornerFault cornerFault(const Vec2f corners[4]);
 // True when the corners, in metres, make a polygon Box2D accepts as it is: finite, every corner a
 // strict numeric left turn, no two corners within Box2D's weld distance, area well above zero.
 bool isValidBodyPolygon(const Vec2f corners[4]);
+constexpr float kGridStep = 8.0f;  // world units: where releases snap, pastes land, the grid's lines
 // One coordinate rounded to the nearest multiple of 8 world units, halves away from zero.
 float snapCoordinate(float c);
 

@@ -23,7 +23,10 @@ BackgroundQuad backgroundQuad(Vec2f camera, Vec2f view) {
 }
 
 void drawBackground() {
-    const BackgroundQuad quad = backgroundQuad(cameraPosition(), viewSize());
+    // The world area the window shows: the view divided by the zoom.
+    const Vec2f view = viewSize(), scale = zoom();
+    const Vec2f shown = scale.x > 0.0f && scale.y > 0.0f ? Vec2f{view.x / scale.x, view.y / scale.y} : view;
+    const BackgroundQuad quad = backgroundQuad(cameraPosition(), shown);
     const Texture* background = findTexture("background.png");
     glEnable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);  // opaque: nothing lies behind it

@@ -37,6 +37,7 @@ struct Recorder {
     int32_t idleReading = 0;
     int64_t steps = 0;
     int32_t lastFlush = 0;
+    int modifiers = 0;               // as last written
     bool haveMap = false;
     std::vector<uint8_t> lastMap;    // the bytes of the last readable load
 };
@@ -232,6 +233,9 @@ bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string* problem) {
 
 void recordStartupDone() {
     addEvent(Entry::Tag::Startup, 0, 0, 0, 0);
+    // Written at once, so a replay can tell this recording from those made before the wheel,
+    // the middle button and the clipboard keys did anything (see session_replay.cpp).
+    addEvent(Entry::Tag::Modifiers, rec.modifiers, 0, 0, 0);
     if (!rec.readings.empty()) rec.lastFlush = rec.readings.back();
     flush();
 }
@@ -292,6 +296,20 @@ void recordedMouseButton(int button, int state, int x, int y) {
     rec.readings.clear();
     onMouseButton(button, state, x, y);
     addEvent(Entry::Tag::Button, button, state, x, y);
+}
+
+void recordedSpecialKey(int key, int x, int y) {
+    rec.readings.clear();
+    onSpecialKey(key, x, y);
+    addEvent(Entry::Tag::SpecialKey, key, x, y, 0);
+}
+
+void recordedModifiers(int modifiers) {
+    rec.readings.clear();
+    onModifiers(modifiers);
+    if (modifiers == rec.modifiers) return;
+    rec.modifiers = modifiers;
+    addEvent(Entry::Tag::Modifiers, modifiers, 0, 0, 0);
 }
 
 void recordedMotion(int x, int y) {

@@ -32,6 +32,10 @@ void recordedReshape(int width, int height);
 void recordedKeyDown(unsigned char key, int x, int y);
 void recordedKeyUp(unsigned char key, int x, int y);
 void recordedMouseButton(int button, int state, int x, int y);
+void recordedSpecialKey(int key, int x, int y);
+// The modifier keys the window system reports with a key or button event, handed over just
+// before it; written only when they differ from the last ones (none at start).
+void recordedModifiers(int modifiers);
 void recordedMotion(int x, int y);
 void recordedPassiveMotion(int x, int y);
 // Records the window's closing; the caller then frees what goes with the window.

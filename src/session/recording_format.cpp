@@ -129,6 +129,12 @@ bool decodeEntry(Reader& in, int32_t& lastReading, Entry& entry) {
             entry.c = in.signedVarint();
             entry.d = in.signedVarint();
             break;
+        case Entry::Tag::SpecialKey:
+            entry.a = in.signedVarint();
+            entry.b = in.signedVarint();
+            entry.c = in.signedVarint();
+            break;
+        case Entry::Tag::Modifiers: entry.a = in.signedVarint(); break;
         case Entry::Tag::Motion:
         case Entry::Tag::PassiveMotion:
             entry.b = in.signedVarint();
@@ -234,6 +240,10 @@ void EntryEncoder::add(const Entry& entry, std::vector<uint8_t>& out) {
         case Entry::Tag::Button:
             for (int64_t v : {entry.a, entry.b, entry.c, entry.d}) putSigned(out, v);
             break;
+        case Entry::Tag::SpecialKey:
+            for (int64_t v : {entry.a, entry.b, entry.c}) putSigned(out, v);
+            break;
+        case Entry::Tag::Modifiers: putSigned(out, entry.a); break;
         case Entry::Tag::Motion:
         case Entry::Tag::PassiveMotion:
             putSigned(out, entry.b);

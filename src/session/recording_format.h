@@ -32,8 +32,10 @@ struct Entry {
         Checkpoint = 9,  // step = steps run so far, hash = state hash after them
         End = 10,        // the same, once the window system's loop has returned
         Close = 11,      // the window was closed (its sheets go with it)
+        SpecialKey = 12, // a = the window system's key code, b, c = cursor pixels
+        Modifiers = 13,  // a = Shift, Ctrl, Alt bits, written when they change before an event
     };
-    static constexpr uint8_t kTagCount = 12;
+    static constexpr uint8_t kTagCount = 14;
 
     Tag tag = Tag::Startup;
     int64_t a = 0, b = 0, c = 0, d = 0;

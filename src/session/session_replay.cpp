@@ -5,12 +5,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <sstream>
 
+#include "core/keyboard.h"
 #include "game/input.h"
 #include "game/main_loop.h"
 #include "game/map_loading.h"
@@ -35,9 +37,21 @@ struct Player {
     int notes = 0;
     bool done = false;
     bool started = false;  // the start-up ran: endReplay shuts the game down
+    // A recording without modifier entries comes from a game where buttons other than the left
+    // one, and the keys below, did nothing; they are played as they acted then.
+    bool beforeEditorTools = false;
     ReplayResult result;
     Host host;
 };
+constexpr unsigned char kKeysWithoutActionBefore[] = {3, 4, 22, 'g'};  // Ctrl+C, Ctrl+D, Ctrl+V, g
+
+bool actedBeforeEditorTools(const Entry& entry) {
+    if (entry.tag == Entry::Tag::Button) return entry.a == 0;
+    if (entry.tag != Entry::Tag::KeyDown) return true;
+    for (unsigned char key : kKeysWithoutActionBefore)
+        if (entry.a == key) return false;
+    return true;
+}
 Player player;
 const std::vector<int32_t> kNoReadings;
 
@@ -162,6 +176,11 @@ void playEntry(const Entry& entry) {
     const int a = static_cast<int>(entry.a), b = static_cast<int>(entry.b);
     const int c = static_cast<int>(entry.c), d = static_cast<int>(entry.d);
     feed(entry.readings);
+    if (player.beforeEditorTools && !actedBeforeEditorTools(entry)) {
+        if (entry.tag == Entry::Tag::KeyDown) pressKey(key);  // held, as then, with no action
+        checkFed("callback");
+        return;
+    }
     switch (entry.tag) {
         case Entry::Tag::Startup: note("a second start-up in the recording is ignored"); return;
         case Entry::Tag::IdlePasses: playIdlePasses(entry); return;
@@ -169,6 +188,8 @@ void playEntry(const Entry& entry) {
         case Entry::Tag::KeyDown: onKeyDown(key, b, c); break;
         case Entry::Tag::KeyUp: onKeyUp(key, b, c); break;
         case Entry::Tag::Button: onMouseButton(a, b, c, d); break;
+        case Entry::Tag::SpecialKey: onSpecialKey(a, b, c); break;
+        case Entry::Tag::Modifiers: onModifiers(a); break;
         case Entry::Tag::Motion:
         case Entry::Tag::PassiveMotion: onMouseMove(b, c); break;
         case Entry::Tag::Reshape: onReshape(a, b); break;
@@ -256,6 +277,9 @@ bool beginReplay(const Recording& recording, const ReplaySettings& settings, con
     int argc = static_cast<int>(arguments.size());
 
     const auto& entries = recording.entries;
+    player.beforeEditorTools = std::none_of(entries.begin(), entries.end(), [](const Entry& entry) {
+        return entry.tag == Entry::Tag::Modifiers;
+    });
     if (!entries.empty() && entries.front().tag == Entry::Tag::Startup) {
         feed(entries.front().readings);
         player.next = 1;

@@ -8,9 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/camera.h"
 #include "app/frame.h"
+#include "game/input.h"
+#include "map/map_quad.h"
 #include "physics/physics_world.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
@@ -79,4 +82,51 @@ TEST_F(Frame, TheHudPanelSitsAtTheBottomLeftAndStretchesWithTheWindow) {
     expectColour(shown(456, 1000, 1200), 0.05f, 0.05f, 0.25f, "beyond it, twice the size");
     expectColour(shown(200, 756, 1200), 1, 1, 1, "inside the top edge, twice the size");
     expectColour(shown(200, 740, 1200), 0.05f, 0.05f, 0.25f, "above it, twice the size");
+}
+
+namespace {
+std::vector<uint8_t> framePixels() {
+    std::vector<uint8_t> pixels(1024 * 600 * 4);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, 1024, 600, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+}  // namespace
+
+TEST_F(Frame, GridKeyShowsAGridAroundTheQuadsAndTwiceGivesBackThePicture) {
+    clearMapQuads(false);  // what earlier tests left went with their worlds
+    createQuad(-100, -100, 100, -100, 100, 100, -100, 100);  // world = window pixel - (512, 300)
+    renderFrame();  // lets a drawable resized by an earlier test take its size
+    renderFrame();
+    const std::vector<uint8_t> before = framePixels();
+    onKeyDown('g', 0, 0), onKeyUp('g', 0, 0);
+    renderFrame();
+    const std::vector<uint8_t> grid = framePixels();
+    onKeyDown('g', 0, 0), onKeyUp('g', 0, 0);
+    renderFrame();
+    EXPECT_TRUE(framePixels() == before);
+    // The quad masks the grid; beside it, one column in 8 of the unlit scene is a line.
+    int changedInside = 0, lineColumns = 0;
+    for (int x = 512 + 108; x < 512 + 172; ++x) {  // world x 108..172, a row at world y 150
+        const size_t i = (static_cast<size_t>(600 - 1 - 450) * 1024 + x) * 4;
+        lineColumns += grid[i + 2] > before[i + 2] + 3 ? 1 : 0;
+    }
+    for (int y = 210; y < 390; ++y)
+        for (int x = 422; x < 602; ++x) {
+            const size_t i = (static_cast<size_t>(600 - 1 - y) * 1024 + x) * 4;
+            changedInside += grid[i] != before[i] || grid[i + 2] != before[i + 2];
+        }
+    EXPECT_EQ(lineColumns, 8);
+    EXPECT_EQ(changedInside, 0);
+    clearMapQuads(true);
+}
+
+TEST_F(Frame, ZoomedOutByTheWheelTheSceneStillFillsTheWindow) {
+    for (int i = 0; i < 4; ++i) onMouseButton(4, 0, 512, 300);  // zoom 0.5
+    renderFrame();  // lets a drawable resized by an earlier test take its size
+    renderFrame();
+    expectColour(shown(1020, 4, 600), 0.05f, 0.05f, 0.25f, "top-right corner");
+    expectColour(shown(1020, 596, 600), 0.05f, 0.05f, 0.25f, "bottom-right corner");
+    expectColour(shown(600, 300, 600), 0.05f, 0.05f, 0.25f, "centre");
+    setCamera(0, 0, 1024, 600, 1, 1, 0);
 }

@@ -395,3 +395,65 @@ TEST_F(Game, ANamedPipeAsTheMapBlocksNeitherStartUpNorAReloadNorTheSave) {
               "Map not saved: cannot replace map.txt: not a regular file\n");
     EXPECT_TRUE(fs::is_fifo(dir / "map.txt"));
 }
+
+namespace {
+// The quads of a saved map file, eight corner coordinates each.
+std::vector<std::vector<float>> quadsOf(const std::string& bytes) {
+    std::vector<std::vector<float>> quads;
+    for (size_t at = 4; at + 33 <= bytes.size(); at += 33) {
+        std::vector<float> corners(8);
+        std::memcpy(corners.data(), bytes.data() + at, 32);
+        quads.push_back(corners);
+    }
+    return quads;
+}
+}  // namespace
+
+TEST_F(Game, WheelMiddleDragRubberBandAndCopyPasteWorkWithRealEvents) {
+    fs::remove(dir / "map.txt");
+    start();
+    const std::string move = "xdotool mousemove --window " + window + " ";
+    auto pointer = [&](int x, int y) {
+        run(move + std::to_string(x + 3) + " " + std::to_string(y + 3));  // a motion event for sure
+        run(move + std::to_string(x) + " " + std::to_string(y));
+        sleepMs(100);
+    };
+    key("3");  // the square (30, 30)..(70, 70); window pixel = world + (512, 300)
+    // A rubber band from empty space over the square selects it.
+    pointer(512, 300);
+    run("xdotool windowfocus --sync " + window + " keydown shift mousedown 1");
+    sleepMs(100);
+    pointer(560, 350);
+    pointer(612, 400);
+    run("xdotool mouseup 1 keyup shift");
+    sleepMs(150);
+    key("ctrl+c");
+    pointer(712, 400);  // world (200, 100)
+    key("ctrl+v");      // centred there by whole grid steps: moved by (152, 48)
+    // Four wheel notches in about the window's centre: zoom 2, world (50, 50) now at (612, 400).
+    pointer(512, 300);
+    for (int i = 0; i < 4; ++i) run("xdotool click 4"), sleepMs(60);
+    pointer(612, 400);
+    key("ctrl+v");  // moved by (0, 0)
+    // A middle drag brings world (50, 50) to the centre; (612, 400) is then world (100, 100).
+    run("xdotool mousedown 2");
+    sleepMs(100);
+    pointer(560, 350);
+    pointer(512, 300);
+    run("xdotool mouseup 2");
+    sleepMs(100);
+    pointer(612, 400);
+    key("ctrl+v");  // moved by (48, 48)
+    key("9");
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    const std::vector<std::vector<float>> expected = {
+        {30, 30, 70, 30, 70, 70, 30, 70},
+        {182, 78, 222, 78, 222, 118, 182, 118},
+        {30, 30, 70, 30, 70, 70, 30, 70},
+        {78, 78, 118, 78, 118, 118, 78, 118},
+    };
+    EXPECT_EQ(quadsOf(readFile(dir / "map.txt")), expected);
+    const std::string out = readFile(dir / "stdout.txt");
+    EXPECT_EQ(out.substr(out.size() - 16), "Loading map.txt\n") << "nothing new on standard output";
+}

@@ -166,7 +166,19 @@ std::vector<float> playScenario(uint32_t seed) {
             for (size_t i = 0; i < mapQuads().size(); ++i) {
                 MapQuad copy = *mapQuads()[i];
                 if (!containsPoint(copy, p)) {
-                    expected[i].selected = false;
+                    // Just outside a selected quad, its drawn handle (6 units each way at the
+                    // default pixel size) grabs the nearest corner; elsewhere it is deselected.
+                    int32_t corner = -1;
+                    float nearest = kHandleReachPixels;
+                    for (int32_t k = 0; k < 4 && copy.selected; ++k) {
+                        const float d = std::max(std::fabs(p.x - copy.vertices[k].x), std::fabs(p.y - copy.vertices[k].y));
+                        if (d <= nearest && (corner == -1 || d < nearest)) corner = k, nearest = d;
+                    }
+                    if (corner >= 0) {
+                        expected[i].editMode = corner;
+                    } else {
+                        expected[i].selected = false;
+                    }
                 } else if (copy.selected) {
                     pickEditMode(copy, p);
                     expected[i].editMode = copy.editMode;

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -122,20 +123,19 @@ void deliver(const InputEvent& event) {
     }
 }
 
-// Records one scripted session into path and returns "steps hash" of its end.
-std::string recordGolden(const Golden& golden, const fs::path& path, const fs::path& folder) {
+// Records one session into path, calling events with every scripted millisecond before its pass,
+// and returns "steps hash" of its end.
+std::string recordSession(std::vector<std::string> arguments, int32_t endTime,
+                          const std::function<void(int32_t)>& events, const fs::path& path,
+                          const fs::path& folder) {
     openTestWindow();  // onReshape sets the viewport of a real context
     fs::copy_file(fs::path(KELVORAN_ASSETS) / "map.txt", folder / "map.txt",
                   fs::copy_options::overwrite_existing);
     const fs::path home = fs::current_path();
     fs::current_path(folder);
-    std::vector<std::string> arguments = golden.arguments;
     std::vector<char*> argv;
     for (std::string& a : arguments) argv.push_back(&a[0]);
     int argc = static_cast<int>(argv.size());
-    std::istringstream script(golden.script);
-    const std::vector<InputEvent> events = parseInputScript(script);
-
     scriptedTime = 0;
     leaveAsked = false;
     Host recorded = headlessHost();
@@ -149,9 +149,8 @@ std::string recordGolden(const Golden& golden, const fs::path& path, const fs::p
         startGame(argc, argv.data(), true, [](int&, char**) {});
         recordStartupDone();
         recordedReshape(1024, 600);
-        size_t next = 0;
-        for (scriptedTime = 1; scriptedTime <= golden.endTime && !leaveAsked; ++scriptedTime) {
-            while (next < events.size() && events[next].time <= scriptedTime) deliver(events[next++]);
+        for (scriptedTime = 1; scriptedTime <= endTime && !leaveAsked; ++scriptedTime) {
+            events(scriptedTime);
             if (!leaveAsked) recordedPass();
         }
         endRecording();
@@ -160,6 +159,15 @@ std::string recordGolden(const Golden& golden, const fs::path& path, const fs::p
     });
     fs::current_path(home);
     return end;
+}
+
+std::string recordGolden(const Golden& golden, const fs::path& path, const fs::path& folder) {
+    std::istringstream script(golden.script);
+    const std::vector<InputEvent> events = parseInputScript(script);
+    size_t next = 0;
+    return recordSession(golden.arguments, golden.endTime, [&](int32_t now) {
+        while (next < events.size() && events[next].time <= now) deliver(events[next++]);
+    }, path, folder);
 }
 
 std::vector<std::pair<std::string, std::string>> goldenHashes() {
@@ -367,4 +375,96 @@ TEST_F(SessionRecording, WatchPlaysAtTheRecordedSpeedAndEndsWithTheSameHash) {
     EXPECT_EQ(run.lastLine(), "replay matches: " + hashes[1].second);
     // The session lasted 1.5 s of game time; a watched replay cannot be quicker than that.
     EXPECT_GE(took, std::chrono::milliseconds(1400));
+}
+
+// The editor's new inputs: modifier keys, a special key, the wheel and the middle button, each
+// written as the window system gave it and played back to the same state.
+TEST_F(SessionRecording, ModifiersHomeWheelAndMiddleDragReplayToTheSameState) {
+    const fs::path path = dir / "tools.krec";
+    const fs::path endFile = dir / "end.txt";
+    fs::create_directories(dir / "record");
+    const pid_t child = fork();
+    if (child == 0) {
+        const auto events = [](int32_t now) {
+            switch (now) {
+                case 100: recordedPassiveMotion(562, 350); break;
+                case 150: recordedModifiers(0), recordedKeyDown('3', 0, 0); break;   // a square at 30..70
+                case 200: recordedModifiers(1), recordedMouseButton(0, 0, 562, 350); break;  // Shift+click
+                case 250: recordedMouseButton(0, 1, 562, 350); break;
+                case 300: recordedModifiers(2), recordedKeyDown(3, 0, 0); break;  // Ctrl+C
+                case 350: recordedMouseButton(3, 0, 700, 200), recordedMouseButton(3, 1, 700, 200); break;
+                case 400: recordedMouseButton(1, 0, 500, 300); break;
+                case 420: recordedMotion(540, 330); break;
+                case 440: recordedMouseButton(1, 1, 540, 330); break;
+                case 500: recordedPassiveMotion(300, 200); break;
+                case 520: recordedModifiers(2), recordedKeyDown(22, 0, 0); break;  // Ctrl+V
+                case 540: recordedKeyDown(4, 0, 0); break;                        // Ctrl+D
+                case 600: recordedModifiers(0), recordedSpecialKey(106, 0, 0); break;  // Home
+                case 700: recordedKeyDown('9', 0, 0); break;
+                case 800: recordedKeyDown(27, 0, 0); break;
+                default: break;
+            }
+        };
+        writeFile(endFile, recordSession({"kelvoran"}, 1000, events, path, dir / "record"));
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::string bytes = readFile(path);
+    const Recording recording = decodeRecording(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    ASSERT_EQ(recording.problem, Recording::Problem::None) << recording.problemText;
+    std::vector<int64_t> modifiers, special;
+    for (const Entry& entry : recording.entries) {
+        if (entry.tag == Entry::Tag::Modifiers) modifiers.push_back(entry.a);
+        if (entry.tag == Entry::Tag::SpecialKey) special.push_back(entry.a);
+    }
+    // Once at start-up, then only when they change.
+    EXPECT_EQ(modifiers, (std::vector<int64_t>{0, 1, 2, 0}));
+    EXPECT_EQ(special, std::vector<int64_t>{106});
+
+    const ToolRun played = replayTool(dir, "--dir play " + path.string());
+    EXPECT_EQ(played.status, 0) << played.err;
+    EXPECT_EQ(played.lastLine(), "replay matches: " + [&] {
+        const std::string end = readFile(endFile);
+        return end.substr(0, end.find(' ')) + " steps, state " + end.substr(end.find(' ') + 1);
+    }()) << played.err;
+    // The paste and the duplicate reached the saved map in the replay as in the game.
+    EXPECT_EQ(readFile(dir / "play" / "map.txt"), readFile(dir / "record" / "map.txt"));
+    EXPECT_GT(readFile(dir / "record" / "map.txt").size(), readFile(fs::path(KELVORAN_ASSETS) / "map.txt").size() + 33);
+}
+
+// A recording from before the wheel, the middle button and the clipboard keys acted replays as
+// it did then: the golden session with a wheel notch and a middle drag slipped in still matches.
+TEST_F(SessionRecording, OlderRecordingsPlayTheNewButtonsAsTheyActedThen) {
+    const Golden& golden = kGoldenSessions[1];
+    const std::string original = readFile(kGolden / golden.name);
+    const Recording recording = decodeRecording(reinterpret_cast<const uint8_t*>(original.data()), original.size());
+    ASSERT_EQ(recording.problem, Recording::Problem::None);
+    std::vector<Entry> entries = recording.entries;
+    auto button = [](int64_t which, int64_t state) {
+        Entry entry;
+        entry.tag = Entry::Tag::Button;
+        entry.a = which, entry.b = state, entry.c = 600, entry.d = 300;
+        return entry;
+    };
+    Entry motion;
+    motion.tag = Entry::Tag::Motion;
+    motion.b = 650, motion.c = 320;
+    entries.insert(entries.begin() + 1, {button(3, 0), button(3, 1), button(1, 0), motion, button(1, 1)});
+    std::vector<uint8_t> bytes = encodeHeader(recording.buildId);
+    appendRecord(bytes, RecordType::Arguments, encodeArguments(recording.arguments));
+    for (const MapLoad& map : recording.maps)
+        appendRecord(bytes, RecordType::MapLoad,
+                     encodeMapLoad(map.readable ? MapLoadKind::Bytes : MapLoadKind::Unreadable,
+                                   map.bytes ? *map.bytes : std::vector<uint8_t>()));
+    EntryEncoder encoder;
+    std::vector<uint8_t> payload;
+    for (const Entry& entry : entries) encoder.add(entry, payload);
+    appendRecord(bytes, RecordType::Entries, payload);
+    writeFile(dir / "older.krec", std::string(bytes.begin(), bytes.end()));
+
+    const ToolRun run = replayTool(dir, "--dir play older.krec");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.lastLine(), "replay matches: " + goldenHashes()[1].second) << run.err;
 }

@@ -1,0 +1,47 @@
+// edit_feedback.cpp: the refusal's words and the timing of its flash.
+#include "game/edit_feedback.h"
+
+#include "game/main_loop.h"
+#include "game/sandbox.h"
+
+namespace {
+struct Flash {
+    bool started = false;
+    int32_t startMs = 0;
+    Vec2f corners[4];
+};
+Flash flash;
+}  // namespace
+
+std::string refusalText(EditRefusal why) {
+    switch (why) {
+        case EditRefusal::None: break;
+        case EditRefusal::NotConvex: return "Not convex: corner kept";
+        case EditRefusal::Folded: return "Folded over: corner kept";
+        case EditRefusal::Collinear: return "Corners in a line: corner kept";
+        case EditRefusal::NotFinite: return "Out of range: corner kept";
+        case EditRefusal::NoBody: return "Too thin for the physics: no body";
+        case EditRefusal::SnapWouldFold: return "Snap would fold it: left off the grid";
+    }
+    return std::string();
+}
+
+void reportRefusedEdit() {
+    RefusedEdit refused;
+    if (!takeRefusedEdit(refused)) return;
+    showMessage(refusalText(refused.why));
+    flash.started = true;
+    flash.startMs = frameScheduler().now;
+    for (int k = 0; k < 4; ++k) flash.corners[k] = refused.corners[k];
+}
+
+bool refusedOutlineLit(Vec2f corners[4]) {
+    if (!flash.started) return false;
+    const int32_t age = frameScheduler().now - flash.startMs;
+    if (age < 0 || age >= kRefusalFlashMs) return false;
+    if ((age / kRefusalBlinkMs) % 2 != 0) return false;
+    for (int k = 0; k < 4; ++k) corners[k] = flash.corners[k];
+    return true;
+}
+
+void clearEditFeedback() { flash = Flash(); }
