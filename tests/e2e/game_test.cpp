@@ -383,6 +383,7 @@ TEST_F(Game, ANamedPipeAsTheMapBlocksNeitherStartUpNorAReloadNorTheSave) {
     start();  // the window appears: the start-up did not wait for a writer
     key("7");
     key("Escape");  // the save fails: the game plays on and says so
+    EXPECT_EQ(waitForExit(500), -1);
     key("Escape");  // while that shows: quit without saving
     ASSERT_EQ(waitForExit(10000), 0);
     const std::string out = readFile(dir / "stdout.txt");
