@@ -8,12 +8,14 @@
 #include "core/camera.h"
 #include "core/keyboard.h"
 #include "core/random.h"
+#include "core/sound_cues.h"
 #include "game/help.h"
 #include "game/host.h"
 #include "game/input.h"
 #include "game/main_loop.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
+#include "game/sound_state.h"
 #include "map/map_editor.h"
 #include "map/map_history.h"
 #include "map/map_quad.h"
@@ -61,6 +63,8 @@ void shutdownGame(bool glContextCurrent) {
     resetInput();
     releaseAllKeys();
     hideHelpPanel();
+    unmuteSound();
+    clearSoundCues();
     resetScheduler();
     resetCamera();
 }

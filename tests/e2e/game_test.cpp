@@ -109,6 +109,9 @@ protected:
             if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(126);
             // The sanitizer pass keeps the GL driver loaded in the game alone (see CMakeLists).
             if (const char* driver = getenv("KELVORAN_GAME_PRELOAD")) setenv("LD_PRELOAD", driver, 1);
+            // OpenAL's choice of output: its silent "null" device by default, so the game runs
+            // its sound as on a machine with a sound card, on every machine.
+            setenv("ALSOFT_DRIVERS", audioDrivers.c_str(), 1);
             execl(KELVORAN_BINARY, KELVORAN_BINARY, static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -142,6 +145,7 @@ protected:
 
     std::string geometry() { return run("xdotool getwindowgeometry " + window); }
 
+    std::string audioDrivers = "null";
     fs::path dir;
     pid_t pid = -1;
     pid_t xvfb = -1;
@@ -435,4 +439,21 @@ TEST_F(Game, ANamedPipeAsTheMapBlocksNeitherStartUpNorAReloadNorTheSave) {
               "map.txt not loaded: it is a named pipe, not a regular file; the current map stays\n"
               "Map not saved: cannot replace map.txt: not a regular file\n");
     EXPECT_TRUE(fs::is_fifo(dir / "map.txt"));
+}
+
+TEST_F(Game, WithNoAudioDeviceTheGameSaysSoInOneLineAndPlaysOnSilently) {
+    audioDrivers = "none-of-these";  // no output OpenAL knows: as on a server with no sound card
+    start();
+    run("xdotool mousemove --window " + window + " 612 200");
+    run("xdotool windowfocus --sync " + window + " keydown space");
+    sleepMs(1000);
+    run("xdotool keyup space");
+    key("1");
+    key("z");
+    key("m");
+    key("m");
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    EXPECT_EQ(readFile(dir / "stderr.txt"), "Sound off: no audio device\n");
+    EXPECT_NE(readFile(dir / "stdout.txt").find("  Car - POS:10/20/ - 0x"), std::string::npos);
 }
