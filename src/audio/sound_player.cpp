@@ -2,13 +2,12 @@
 #include "audio/sound_player.h"
 
 #include <AL/al.h>
-#include <AL/alc.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <iostream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "audio/audio_device.h"
@@ -199,7 +198,7 @@ void followEngines() {
     const ALuint buffer = bufferOf(SoundName::Engine);
     if (buffer == 0) return;
     for (const EngineState& engine : engines) {
-        const float gain = engineGain(engine.speed, engine.throttle);
+        float gain = engineGain(engine.speed, engine.throttle);
         Voice* voice = engineVoiceOf(engine.carId);
         if (!voice) {
             voice = voiceFor(gain);
@@ -209,6 +208,9 @@ void followEngines() {
             alSourcei(voice->source, AL_BUFFER, static_cast<ALint>(buffer));
             alSourcei(voice->source, AL_LOOPING, AL_TRUE);
             alSourcePlay(voice->source);
+        } else {
+            // A speeding engine gets louder only as far as the mix has room.
+            gain = std::min(gain, voice->gain + std::max(0.0f, kMaxTotalGain - totalGain()));
         }
         voice->gain = gain;
         alSourcef(voice->source, AL_GAIN, gain);

@@ -24,6 +24,8 @@
 #include <string>
 #include <thread>
 
+#include "audio/sound_file.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -112,6 +114,7 @@ protected:
             // OpenAL's choice of output: its silent "null" device by default, so the game runs
             // its sound as on a machine with a sound card, on every machine.
             setenv("ALSOFT_DRIVERS", audioDrivers.c_str(), 1);
+            setenv("ALSOFT_CONF", "alsoft.conf", 1);  // the wave output's file, when asked for
             execl(KELVORAN_BINARY, KELVORAN_BINARY, static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -456,4 +459,30 @@ TEST_F(Game, WithNoAudioDeviceTheGameSaysSoInOneLineAndPlaysOnSilently) {
     ASSERT_EQ(waitForExit(10000), 0);
     EXPECT_EQ(readFile(dir / "stderr.txt"), "Sound off: no audio device\n");
     EXPECT_NE(readFile(dir / "stdout.txt").find("  Car - POS:10/20/ - 0x"), std::string::npos);
+}
+
+TEST_F(Game, BurstsAreHeardThroughTheOutputDeviceAndNotWhenMuted) {
+    // OpenAL Soft's wave output writes the game's mix, in real time, into a file.
+    audioDrivers = "wave";
+    std::ofstream(dir / "alsoft.conf") << "[wave]\nfile = " << (dir / "mix.wav").string() << "\n";
+    double loudest[2] = {};
+    for (int muted = 1; muted >= 0; --muted) {
+        start();
+        if (muted) key("m");
+        key("z");
+        sleepMs(1200);  // the bursts ring out
+        key("Escape");
+        ASSERT_EQ(waitForExit(10000), 0);
+        EXPECT_EQ(readFile(dir / "stderr.txt"), "");
+        SoundData mix;
+        std::string problem;
+        ASSERT_TRUE(readSoundFile((dir / "mix.wav").string(), SoundLimits(), mix, problem)) << problem;
+        for (size_t at = 0; at + 4410 <= mix.samples.size(); at += 4410) {  // 100 ms at 44.1 kHz
+            double sum = 0.0;
+            for (size_t i = at; i < at + 4410; ++i) sum += double(mix.samples[i]) * mix.samples[i];
+            loudest[muted] = std::max(loudest[muted], std::sqrt(sum / 4410.0));
+        }
+    }
+    EXPECT_EQ(loudest[1], 0.0) << "heard while muted";
+    EXPECT_GT(loudest[0], 0.02 * 32767) << "the bursts were not heard";
 }
