@@ -45,7 +45,9 @@ struct SoundPlayer {
     bool running = false;
     std::array<ALuint, kSoundCount> buffers{};  // 0: the sound is missing or damaged
     std::array<Voice, kMaxVoices> voices{};
-    std::vector<SoundCue> cues;  // reused each update
+    // Reused each update, so that a frame allocates nothing once they have grown.
+    std::vector<SoundCue> cues;
+    std::vector<EngineState> engines;
 };
 SoundPlayer player;
 
@@ -160,8 +162,8 @@ void playCues() {
     takeSoundCues(player.cues);
     if (soundMuted()) return;  // dropped, not saved for later
     std::vector<SoundCue>& cues = player.cues;
-    // The hardest impacts first; bursts and rockets keep their order ahead of them.
-    std::stable_sort(cues.begin(), cues.end(), [](const SoundCue& a, const SoundCue& b) {
+    // Bursts and rockets first, then the hardest impacts.
+    std::sort(cues.begin(), cues.end(), [](const SoundCue& a, const SoundCue& b) {
         const bool aImpact = a.kind == SoundCueKind::Impact, bImpact = b.kind == SoundCueKind::Impact;
         if (aImpact != bImpact) return bImpact;
         return aImpact && a.impulse > b.impulse;
@@ -187,7 +189,8 @@ Voice* engineVoiceOf(int32_t carId) {
 }
 
 void followEngines() {
-    const std::vector<EngineState> engines = carEngines();
+    std::vector<EngineState>& engines = player.engines;
+    carEngines(engines);
     // Cars gone since the last update fall silent.
     for (Voice& voice : player.voices) {
         if (voice.use != VoiceUse::Engine) continue;

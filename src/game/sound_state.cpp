@@ -18,8 +18,8 @@ bool soundMuted() { return state.muted; }
 void toggleSoundMuted() { state.muted = !state.muted; }
 void unmuteSound() { state.muted = false; }
 
-std::vector<EngineState> carEngines() {
-    std::vector<EngineState> engines;
+void carEngines(std::vector<EngineState>& engines) {
+    engines.clear();
     // The car drives on the same keys; it reads them in its update.
     const bool throttle = isKeyDown('w') || isKeyDown('s');
     for (const auto& actor : allActors()) {
@@ -28,5 +28,4 @@ std::vector<EngineState> carEngines() {
         const b2Vec2 velocity = car->body->GetLinearVelocityFromLocalPoint(car->body->GetLocalCenter());
         engines.push_back(EngineState{car->id, car->x, car->y, velocity.Length(), throttle});
     }
-    return engines;
 }

@@ -15,5 +15,6 @@ struct EngineState {
     float speed = 0.0f;    // m/s of the car's centre
     bool throttle = false;  // w or s held: the car is being driven
 };
-// Every live car's engine, in the actor list's order.
-std::vector<EngineState> carEngines();
+// Every live car's engine, in the actor list's order, into engines (replacing its contents; its
+// capacity is kept, so a caller that keeps the vector allocates nothing frame to frame).
+void carEngines(std::vector<EngineState>& engines);
