@@ -46,7 +46,8 @@ endforeach()
 add_custom_target(kelvoran_dist ALL DEPENDS ${dist_outputs})
 
 install(TARGETS kelvoran kelvoran-map kelvoran_replay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-file(GLOB KELVORAN_SHEETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.png)
+file(GLOB KELVORAN_SHEETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.png
+  ${CMAKE_SOURCE_DIR}/assets/*.wav)
 install(FILES ${KELVORAN_SHEETS} ${CMAKE_SOURCE_DIR}/assets/map.txt
   DESTINATION ${KELVORAN_DATA_SUBDIR})
 if(EXISTS ${CMAKE_SOURCE_DIR}/levels)

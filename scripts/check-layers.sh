@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Fails when a source folder includes a header of a folder at its own level or above, other than
 # itself, or when the game's rules include a GL or GLUT header. Lowest first; folders that share
-# a level (render and physics, actors and lighting) do not include each other.
+# a level (render and physics, actors and lighting, session and audio) do not include each other.
 set -euo pipefail
 cd "$(dirname "$0")/../src"
 rank() {
   case "$1" in
     core) echo 0 ;; render | physics) echo 1 ;; map) echo 2 ;; actors | lighting) echo 3 ;;
-    game) echo 4 ;; session) echo 5 ;; app) echo 6 ;;
+    game) echo 4 ;; session | audio) echo 5 ;; app) echo 6 ;;
     *) echo 99 ;;
   esac
 }
@@ -28,8 +28,8 @@ for folder in */; do
   done < <(grep -Hn '#include "[a-z_]*/' "$folder"/* || true)
 done
 # The rules run without a window: replays, fuzzing and tests drive them headless.
-if grep -Hn '#include *<GL/\|#include *<GLUT/\|#include *<SOIL' game/* session/*; then
-  echo "the files above give the game or session layer a GL or GLUT header"
+if grep -Hn '#include *<GL/\|#include *<GLUT/\|#include *<SOIL' game/* session/* audio/*; then
+  echo "the files above give the game, session or audio layer a GL or GLUT header"
   status=1
 fi
 [ $status -eq 0 ] && echo "every folder includes only the folders below it"

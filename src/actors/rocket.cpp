@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "core/random.h"
+#include "core/sound_cues.h"
 #include "map/map_quad.h"
 #include "render/effects.h"
 #include "render/texture.h"
@@ -25,6 +26,7 @@ Rocket::Rocket(float startX, float startY, float stepX, float stepY) {
     vx = stepX;
     vy = stepY;
     lifetime = kLifetime;
+    cueSound(SoundCue{SoundCueKind::Rocket, x, y});
 }
 
 void Rocket::update() {
@@ -37,6 +39,7 @@ void Rocket::update() {
         if (texture) {
             spawnBurst(*texture, x, y, burstAngle);
         }
+        cueSound(SoundCue{SoundCueKind::Burst, x, y});
         dead = true;
     }
 }

@@ -5,6 +5,7 @@
 #include <GL/freeglut.h>
 
 #include "app/frame.h"
+#include "audio/sound_player.h"
 #include "core/camera.h"
 #include "core/heap_upkeep.h"
 #include "game/game.h"
@@ -56,6 +57,12 @@ void releaseGlResources() {
     releaseGlTextures();
 }
 
+// The game's frame, then the sound of what happened since the last one.
+void frameWithSound() {
+    renderFrame();
+    updateAudio();
+}
+
 void openGlutWindow(int& argc, char** argv) {
     glutInit(&argc, argv);
     glutInitDisplayMode(kDisplayMode);
@@ -93,11 +100,14 @@ int runApplication(int argc, char** argv) {
     Host recorded = windowHost();
     recorded.clock = recordedWindowClock;
     recorded.readMap = readAndRecordMap;
+    recorded.frame = frameWithSound;
     const ScopedHost installed(recorded);
     startGame(argc, argv, true, openGlutWindow);
+    startAudio();  // output only: with or without a device the game plays the same
     recordStartupDone();
     glutMainLoop();
     endRecording();
+    stopAudio();
     shutdownGame(false);  // the window, its context and textures are gone by now
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "core/keyboard.h"
 #include "core/random.h"
 #include "game/edit_feedback.h"
+#include "core/sound_cues.h"
 #include "game/help.h"
 #include "game/host.h"
 #include "game/input.h"
@@ -19,6 +20,7 @@
 #include "game/sandbox.h"
 #include "game/view_control.h"
 #include "map/map_commands.h"
+#include "game/sound_state.h"
 #include "map/map_editor.h"
 #include "map/map_file.h"
 #include "map/map_history.h"
@@ -72,6 +74,8 @@ void shutdownGame(bool glContextCurrent) {
     resetInput();
     releaseAllKeys();
     hideHelpPanel();
+    unmuteSound();
+    clearSoundCues();
     resetScheduler();
     resetCamera();
 }

@@ -30,6 +30,7 @@ const std::vector<KeyRow> kRows = {
     {HelpColumn::Play, "z / p", "bloom bursts / a flicker", {{'z', burstsKey}, {'p', flickerKey}}},
     {HelpColumn::Play, "0", "pause or resume", {{'0', pauseKey}}},
     {HelpColumn::Play, ".", "one step while paused", {{'.', singleStepKey}}},
+    {HelpColumn::Play, "m", "sound off / on", {{'m', muteKey}}},
     {HelpColumn::Play, "c", "clear crates, cars, rockets", {{'c', clearKey}}},
     {HelpColumn::Play, "f", "full screen", {{'F', fullScreenKey}, {'f', fullScreenKey}}},
     {HelpColumn::Play, "wheel", "zoom about the mouse", {}},

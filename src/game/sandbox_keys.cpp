@@ -8,11 +8,13 @@
 #include "game/input.h"
 #include "actors/actor.h"
 #include "core/random.h"
+#include "core/sound_cues.h"
 #include "game/host.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
 #include "game/sandbox_limits.h"
 #include "game/view_control.h"
+#include "game/sound_state.h"
 #include "map/map_commands.h"
 #include "map/map_editor.h"
 #include "map/map_file.h"
@@ -43,6 +45,7 @@ void burstsKey() {
         const float y = kBurstMargin + randomFraction() * kBurstSpanY;  // drawn first
         const float x = kBurstMargin + randomFraction() * kBurstSpanX;
         if (bloom) spawnBurst(*bloom, x, y, 0.0f);
+        cueSound(SoundCue{SoundCueKind::Burst, x, y});
     }
 }
 
@@ -76,6 +79,11 @@ void quitKey() {
 void pauseKey() {
     setSimulationPaused(!simulationPaused());
     showMessage(simulationPaused() ? "Paused" : "Resumed");
+}
+
+void muteKey() {
+    toggleSoundMuted();
+    showMessage(soundMuted() ? "Sound off" : "Sound on");
 }
 
 void singleStepKey() {

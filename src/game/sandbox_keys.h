@@ -7,6 +7,7 @@ void flickerKey();     // p: a flickering light at a random place
 void fullScreenKey();  // f, F
 void quitKey();        // Esc: leave the main loop, saving the map on the way
 void pauseKey();       // 0: pause or resume the simulation
+void muteKey();        // m: sound off or on; the game itself is unchanged
 void singleStepKey();  // .: one full logic step while paused
 void clearKey();       // c: remove every box, car and rocket
 void undoKey();        // Ctrl+Z

@@ -1,11 +1,13 @@
 // Rocket: straight flight, the map test after the move, its burst and its lifetime.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <box2d/box2d.h>
 #include <gtest/gtest.h>
 
 #include "actors/rocket.h"
+#include "core/sound_cues.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"
 #include "render/texture.h"
@@ -54,6 +56,7 @@ TEST_F(RocketTest, MapTestComesAfterTheMove) {
 }
 
 TEST_F(RocketTest, BurstsOnceWhereItEntersWithARandomAngle) {
+    clearSoundCues();
     auto* rocket = spawnActor<Rocket>(40.5f, 120.0f, 2.0f, 0.5f);
     int passes = 0;
     while (!rocket->dead && passes < 200) {
@@ -65,6 +68,15 @@ TEST_F(RocketTest, BurstsOnceWhereItEntersWithARandomAngle) {
     const Burst& burst = sheet->queues.bursts[0];
     EXPECT_EQ(burst.x, rocket->x);
     EXPECT_EQ(burst.y, rocket->y);
+    // Heard leaving where it started, and bursting where it is seen to.
+    std::vector<SoundCue> cues;
+    takeSoundCues(cues);
+    ASSERT_EQ(cues.size(), 2u);
+    EXPECT_EQ(cues[0].kind, SoundCueKind::Rocket);
+    EXPECT_EQ(cues[0].x, 40.5f);
+    EXPECT_EQ(cues[1].kind, SoundCueKind::Burst);
+    EXPECT_EQ(cues[1].x, burst.x);
+    EXPECT_EQ(cues[1].y, burst.y);
     EXPECT_GT(rocket->x, 100.0f);
     EXPECT_LE(rocket->x - 2.0f, 100.0f);  // the step before was still outside
     EXPECT_GE(burst.angle, 0.0f);

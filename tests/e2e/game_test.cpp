@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "support/private_display.h"
+#include "audio/sound_file.h"
 
 namespace fs = std::filesystem;
 
@@ -67,6 +68,10 @@ protected:
             if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(126);
             // The sanitizer pass keeps the GL driver loaded in the game alone (see CMakeLists).
             if (const char* driver = getenv("KELVORAN_GAME_PRELOAD")) setenv("LD_PRELOAD", driver, 1);
+            // OpenAL's choice of output: its silent "null" device by default, so the game runs
+            // its sound as on a machine with a sound card, on every machine.
+            setenv("ALSOFT_DRIVERS", audioDrivers.c_str(), 1);
+            setenv("ALSOFT_CONF", "alsoft.conf", 1);  // the wave output's file, when asked for
             execl(KELVORAN_BINARY, KELVORAN_BINARY, static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -100,6 +105,7 @@ protected:
 
     std::string geometry() { return run("xdotool getwindowgeometry " + window); }
 
+    std::string audioDrivers = "null";
     fs::path dir;
     pid_t pid = -1;
     pid_t xvfb = -1;
@@ -457,4 +463,47 @@ TEST_F(Game, WheelMiddleDragRubberBandAndCopyPasteWorkWithRealEvents) {
     EXPECT_EQ(quadsOf(readFile(dir / "map.txt")), expected);
     const std::string out = readFile(dir / "stdout.txt");
     EXPECT_EQ(out.substr(out.size() - 16), "Loading map.txt\n") << "nothing new on standard output";
+}
+
+TEST_F(Game, WithNoAudioDeviceTheGameSaysSoInOneLineAndPlaysOnSilently) {
+    audioDrivers = "none-of-these";  // no output OpenAL knows: as on a server with no sound card
+    start();
+    run("xdotool mousemove --window " + window + " 612 200");
+    run("xdotool windowfocus --sync " + window + " keydown space");
+    sleepMs(1000);
+    run("xdotool keyup space");
+    key("1");
+    key("z");
+    key("m");
+    key("m");
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    EXPECT_EQ(readFile(dir / "stderr.txt"), "Sound off: no audio device\n");
+    EXPECT_NE(readFile(dir / "stdout.txt").find("  Car - POS:10/20/ - 0x"), std::string::npos);
+}
+
+TEST_F(Game, BurstsAreHeardThroughTheOutputDeviceAndNotWhenMuted) {
+    // OpenAL Soft's wave output writes the game's mix, in real time, into a file.
+    audioDrivers = "wave";
+    std::ofstream(dir / "alsoft.conf") << "[wave]\nfile = " << (dir / "mix.wav").string() << "\n";
+    double loudest[2] = {};
+    for (int muted = 1; muted >= 0; --muted) {
+        start();
+        if (muted) key("m");
+        key("z");
+        sleepMs(1200);  // the bursts ring out
+        key("Escape");
+        ASSERT_EQ(waitForExit(10000), 0);
+        EXPECT_EQ(readFile(dir / "stderr.txt"), "");
+        SoundData mix;
+        std::string problem;
+        ASSERT_TRUE(readSoundFile((dir / "mix.wav").string(), SoundLimits(), mix, problem)) << problem;
+        for (size_t at = 0; at + 4410 <= mix.samples.size(); at += 4410) {  // 100 ms at 44.1 kHz
+            double sum = 0.0;
+            for (size_t i = at; i < at + 4410; ++i) sum += double(mix.samples[i]) * mix.samples[i];
+            loudest[muted] = std::max(loudest[muted], std::sqrt(sum / 4410.0));
+        }
+    }
+    EXPECT_EQ(loudest[1], 0.0) << "heard while muted";
+    EXPECT_GT(loudest[0], 0.02 * 32767) << "the bursts were not heard";
 }

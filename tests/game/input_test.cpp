@@ -10,6 +10,7 @@
 
 #include "core/camera.h"
 #include "core/keyboard.h"
+#include "core/sound_cues.h"
 #include "game/host.h"
 #include "game/input.h"
 #include "game/main_loop.h"
@@ -103,9 +104,10 @@ TEST(Keyboard, EscapeLeavesTheLoopAndSavesTheMap) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(Keyboard, KeyZSpawnsSixBloomBurstsInsideTheirArea) {
+TEST(Keyboard, KeyZSpawnsSixBloomBurstsInsideTheirAreaEachCuingItsSound) {
     loadSheetsWithoutGl();
     std::srand(0);
+    clearSoundCues();
     onKeyDown('z', 0, 0);
     const Texture* bloom = findTexture("bloomtest.png");
     ASSERT_NE(bloom, nullptr);
@@ -119,6 +121,14 @@ TEST(Keyboard, KeyZSpawnsSixBloomBurstsInsideTheirArea) {
         spread = spread || burst.x > 300 || burst.y > 300;
     }
     EXPECT_TRUE(spread) << "bursts crowd the corner: the random fraction is scaled wrongly";
+    std::vector<SoundCue> cues;
+    takeSoundCues(cues);
+    ASSERT_EQ(cues.size(), 6u);
+    for (size_t i = 0; i < cues.size(); ++i) {
+        EXPECT_EQ(cues[i].kind, SoundCueKind::Burst);
+        EXPECT_EQ(cues[i].x, bloom->queues.bursts[i].x);  // heard where it is seen
+        EXPECT_EQ(cues[i].y, bloom->queues.bursts[i].y);
+    }
 }
 
 TEST(Keyboard, KeyPPlacesItsFirstFlickerAtTheSamePointEveryRun) {

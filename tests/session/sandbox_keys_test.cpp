@@ -19,6 +19,8 @@
 #include "game/host.h"
 #include "game/input.h"
 #include "game/sandbox.h"
+#include "game/sound_state.h"
+#include "game/state_hash.h"
 #include "core/camera.h"
 #include "map/map_history.h"
 #include "map/map_quad.h"
@@ -294,4 +296,32 @@ TEST_F(SandboxKeys, CarsStopAtTheirLimitWithAMessage) {
     key('c');
     captureStdout([] { key('1'); });
     EXPECT_EQ(countOfKind(countSandbox().actors, "car"), 1);
+}
+
+TEST_F(SandboxKeys, MSwitchesSoundOffAndOnAndTheGameRunsTheSameEitherWay) {
+    // A crate falls and lands; the second time with the sound switched off on the way.
+    uint64_t hashes[2] = {};
+    for (int muted = 0; muted < 2; ++muted) {
+        if (muted) {
+            stopHeadless();
+            captureStdout(startHeadless);
+        }
+        captureStdout([&] {
+            pointAt({100, -150});
+            onKeyDown(' ', 0, 0);
+            run(300);
+            onKeyUp(' ', 0, 0);
+            if (muted) key('m');
+            run(2000);
+        });
+        hashes[muted] = stateHash();
+    }
+    EXPECT_EQ(hashes[0], hashes[1]);
+    EXPECT_TRUE(soundMuted());
+    key('m');
+    EXPECT_FALSE(soundMuted());
+    EXPECT_TRUE(showing("Sound on"));
+    key('m');
+    EXPECT_TRUE(soundMuted());
+    EXPECT_TRUE(showing("Sound off"));
 }
