@@ -8,6 +8,7 @@
 #include "core/camera.h"
 #include "core/keyboard.h"
 #include "core/random.h"
+#include "game/grab.h"
 #include "game/help.h"
 #include "game/host.h"
 #include "game/input.h"
@@ -53,6 +54,7 @@ void shutdownGame(bool glContextCurrent) {
     clearMapHistory();
     setSimulationPaused(false);
     clearMessages();
+    releaseGrab();  // before its body and world go
     resetActors();  // their bodies first, while their world exists
     clearMapQuads(true);
     destroyWorld();

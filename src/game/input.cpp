@@ -3,12 +3,14 @@
 
 #include "core/camera.h"
 #include "core/keyboard.h"
+#include "game/grab.h"
 #include "game/host.h"
 #include "game/key_table.h"
 #include "map/map_editor.h"
 
 namespace {
 constexpr int kLeftButton = 0;
+constexpr int kRightButton = 2;
 constexpr int kButtonDown = 0;
 
 struct InputState {
@@ -43,6 +45,15 @@ void onKeyDown(unsigned char key, int, int) {
 void onKeyUp(unsigned char key, int, int) { releaseKey(key); }
 
 void onMouseButton(int button, int state, int, int) {
+    if (button == kRightButton) {
+        // Whether the editor is on or off: the editor has only the left button.
+        if (state == kButtonDown) {
+            grabBodyAt(input.mouseWorld);
+        } else {
+            releaseGrab();
+        }
+        return;
+    }
     if (button != kLeftButton) return;
     if (state == kButtonDown) {
         editorMouseDown(input.mouseWorld);
@@ -55,6 +66,7 @@ void onMouseMove(int x, int y) {
     const Vec2f world = screenToWorld(static_cast<float>(x), static_cast<float>(y));
     const Vec2f delta = {world.x - input.mouseWorld.x, world.y - input.mouseWorld.y};
     input.mouseWorld = world;
+    moveGrabTarget(world);
     editorDrag(delta);
 }
 

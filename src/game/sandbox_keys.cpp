@@ -9,6 +9,7 @@
 #include "actors/actor.h"
 #include "actors/car.h"
 #include "core/random.h"
+#include "game/grab.h"
 #include "game/host.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
@@ -58,6 +59,8 @@ void quitKey() {
 }
 
 void pauseKey() {
+    // A pause lets go of a held body; a grab made while paused waits for the next step.
+    if (!simulationPaused()) releaseGrab();
     setSimulationPaused(!simulationPaused());
     showMessage(simulationPaused() ? "Paused" : "Resumed");
 }
