@@ -4,14 +4,20 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <iostream>
 
 #include "actors/actor.h"
+#include "app/frame_timing.h"
+#include "app/grab_marker.h"
 #include "app/help_panel.h"
+#include "app/physics_overlay.h"
+#include "app/timing_overlay.h"
 #include "game/input.h"
 #include "game/main_loop.h"
+#include "game/overlays.h"
 #include "app/text.h"
 #include "core/camera.h"
 #include "core/units.h"
@@ -49,6 +55,13 @@ void drawHud() {
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     drawText(10, 10, "F:%i \n S:%i", frameScheduler().passesPerSecond, frameScheduler().stepsPerSecond);
 }
+
+// The lights the lightmap pass is about to draw.
+int32_t queuedLights() {
+    int32_t lights = 0;
+    for (const auto& texture : allTextures()) lights += std::max(0, texture->queues.lightCount);
+    return lights;
+}
 }  // namespace
 
 std::string glRestProblem() {
@@ -66,9 +79,12 @@ std::string glRestProblem() {
 }
 
 void renderFrame() {
+    const double start = timingClockMs();
     const Vec2f view = viewSize();
     glClear(GL_COLOR_BUFFER_BIT);  // the stencil is cleared per light, inside each light quad
+    const int32_t lights = queuedLights();
     renderLightmap();
+    const double lightmapMs = timingClockMs() - start;
 
     applyWorldProjection();
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -86,6 +102,8 @@ void renderFrame() {
     drawFrontLayer();
     compositeLightmap();
     drawCornerHandles();  // over the lighting; nothing unless a quad is selected in the editor
+    if (physicsOverlayShown()) drawPhysicsOverlay();
+    drawGrabMarker();  // nothing unless the right button holds a body
     glPopMatrix();
 
     // HUD in view units from the top-left corner, y down; it stretches with the window.
@@ -96,6 +114,7 @@ void renderFrame() {
     glLoadIdentity();
     gluOrtho2D(0.0, view.x, view.y, 0.0);
     drawHud();
+    if (timingOverlayShown()) drawTimingOverlay();
     drawHelpOverlay();  // draws nothing unless the panel or a message is showing
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
@@ -103,6 +122,8 @@ void renderFrame() {
 
     glDisable(GL_BLEND);
     glutSwapBuffers();
+    noteFrame(lightmapMs, timingClockMs() - start);
+    noteDrawnCounts({lights, drawnQuadCount()});
 #ifndef NDEBUG
     // A frame that leaves GL otherwise moves the next frame's HUD, or worse, without a word.
     const std::string problem = glRestProblem();

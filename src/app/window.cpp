@@ -3,10 +3,14 @@
 #include "app/window.h"
 
 #include <GL/freeglut.h>
+#include <box2d/box2d.h>
 
 #include "app/frame.h"
+#include "app/frame_timing.h"
 #include "core/camera.h"
 #include "game/game.h"
+#include "game/main_loop.h"
+#include "physics/physics_world.h"
 #include "render/texture.h"
 #include "session/recording.h"
 
@@ -34,6 +38,25 @@ void releaseGlResources() {
     releaseGlTextures();
 }
 
+// The recorded pass, measured for the timing overlay: the loop's logic is the pass less its
+// frame, shared among the steps it ran.
+void timedPass() {
+    const FrameScheduler before = frameScheduler();
+    const double start = timingClockMs();
+    recordedPass();
+    const double passMs = timingClockMs() - start;
+    const FrameScheduler& after = frameScheduler();
+    // The per-second publication zeroes the counters before the pass's steps run.
+    const int32_t steps = after.passes == 0 ? after.steps : after.steps - before.steps;
+    PhysicsSplit split;
+    if (const b2World* world = getWorld(); world && steps > 0) {
+        const b2Profile& profile = world->GetProfile();  // the pass's last step
+        split = {profile.collide, profile.solve, profile.solveTOI};
+    }
+    notePass(passMs, steps, split);
+    publishTimingIfDue(timingClockMs());
+}
+
 void openGlutWindow(int& argc, char** argv) {
     glutInit(&argc, argv);
     glutInitDisplayMode(kDisplayMode);
@@ -43,15 +66,16 @@ void openGlutWindow(int& argc, char** argv) {
     // Let glutMainLoop return, so Esc and closing the window both end with status 0 from here.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
     // Each wrapper runs the game's handler (onReshape, runPass, onKeyDown, onKeyUp,
-    // onMouseMove, onMouseButton) and writes the callback to the session recording.
+    // onMouseMove, onMouseButton) and writes the callback to the session recording; the pass is
+    // also timed.
     glutReshapeFunc(recordedReshape);
-    glutDisplayFunc(recordedPass);
+    glutDisplayFunc(timedPass);
     glutKeyboardFunc(recordedKeyDown);
     glutKeyboardUpFunc(recordedKeyUp);
     glutMotionFunc(recordedMotion);
     glutPassiveMotionFunc(recordedPassiveMotion);
     glutMouseFunc(recordedMouseButton);
-    glutIdleFunc(recordedPass);
+    glutIdleFunc(timedPass);
     glutCloseFunc(releaseGlResources);
     glClearColor(0.025f, 0.025f, 0.125f, 1.0f);
 }

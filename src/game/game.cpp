@@ -13,6 +13,7 @@
 #include "game/host.h"
 #include "game/input.h"
 #include "game/main_loop.h"
+#include "game/overlays.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
 #include "map/map_editor.h"
@@ -63,6 +64,7 @@ void shutdownGame(bool glContextCurrent) {
     resetInput();
     releaseAllKeys();
     hideHelpPanel();
+    hideOverlays();
     resetScheduler();
     resetCamera();
 }

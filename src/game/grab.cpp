@@ -127,7 +127,7 @@ const char* grabProblem() {
     const b2World* world = getWorld();
     // Compared before the joint is touched: a joint of a world gone is gone with it.
     if (grab.world != world) return "the grab's joint is in another world";
-    if (grab.joint->GetBodyB()->GetType() != b2_dynamicBody) return "the grab holds a body that is not dynamic";
+    if (grab.joint->GetBodyB()->GetType() != b2_dynamicBody) return "the grab holds a static body";
     if (world->GetJointCount() < 1) return "the grab's joint is not in the world";
     return "";
 }

@@ -5,6 +5,7 @@
 #include <cassert>
 
 #include "game/help.h"
+#include "game/overlays.h"
 #include "game/sandbox_keys.h"
 #include "map/map_commands.h"
 #include "map/map_editor.h"
@@ -26,6 +27,8 @@ const std::vector<KeyRow> kRows = {
     {HelpColumn::Play, ".", "one step while paused", {{'.', singleStepKey}}},
     {HelpColumn::Play, "c", "clear crates, cars, rockets", {{'c', clearKey}}},
     {HelpColumn::Play, "right drag", "grab a body; let go to throw", {}},
+    {HelpColumn::Play, "b", "physics overlay on / off", {{'b', physicsOverlayKey}}},
+    {HelpColumn::Play, "i", "timing overlay on / off", {{'i', timingOverlayKey}}},
     {HelpColumn::Play, "f", "full screen", {{'F', fullScreenKey}, {'f', fullScreenKey}}},
     {HelpColumn::Play, "h", "this help on / off", {{'h', toggleHelpPanel}}},
     {HelpColumn::Play, "Esc", "save the map and quit", {{kEsc, quitKey}}},
