@@ -82,6 +82,7 @@ void renderFrame() {
     const double start = timingClockMs();
     const Vec2f view = viewSize();
     glClear(GL_COLOR_BUFFER_BIT);  // the stencil is cleared per light, inside each light quad
+    if (timingOverlayShown()) prepareTimingOverlay();  // before the lightmap takes its corner
     const int32_t lights = queuedLights();
     renderLightmap();
     const double lightmapMs = timingClockMs() - start;

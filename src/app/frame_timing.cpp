@@ -16,6 +16,7 @@ struct Accumulator {
 struct TimingState {
     std::array<Accumulator, kTimedParts> current{};
     std::array<TimingFigure, kTimedParts> shown{};
+    uint64_t generation = 0;        // publications so far
     double secondStart = -1.0;      // timingClockMs of the running second; < 0 before the first
     double frameSinceLastPass = 0;  // ms of frames drawn inside the pass being measured
     std::array<float, kFrameHistory> history{};
@@ -63,6 +64,7 @@ void publishTimingIfDue(double nowMs) {
     if (timing.secondStart < 0.0) timing.secondStart = nowMs;
     if (nowMs - timing.secondStart < kSecondMs) return;
     timing.secondStart = nowMs;
+    ++timing.generation;
     for (size_t i = 0; i < timing.current.size(); ++i) {
         const Accumulator& a = timing.current[i];
         timing.shown[i] = a.count > 0 ? TimingFigure{a.sum / static_cast<double>(a.count), a.max}
@@ -70,6 +72,8 @@ void publishTimingIfDue(double nowMs) {
         timing.current[i] = Accumulator();
     }
 }
+
+uint64_t timingGeneration() { return timing.generation; }
 
 TimingFigure timingFigure(TimedPart part) { return timing.shown[static_cast<size_t>(part)]; }
 

@@ -29,6 +29,7 @@ void notePass(double passMs, int32_t steps, const PhysicsSplit& lastStep);
 // second just ended replace the shown ones.
 void publishTimingIfDue(double nowMs);
 TimingFigure timingFigure(TimedPart part);  // of the last whole second; zeros before it
+uint64_t timingGeneration();  // how many times the figures have been published
 
 constexpr size_t kFrameHistory = 256;  // about five seconds of frames
 std::vector<float> frameHistory();     // the latest frames' times, ms, oldest first

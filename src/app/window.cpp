@@ -7,6 +7,7 @@
 
 #include "app/frame.h"
 #include "app/frame_timing.h"
+#include "app/timing_overlay.h"
 #include "core/camera.h"
 #include "game/game.h"
 #include "game/main_loop.h"
@@ -35,6 +36,7 @@ void viewportToWindow(int width, int height) { glViewport(0, 0, width, height); 
 // sheet records stay until shutdownGame, after the actors and quads that point at them.
 void releaseGlResources() {
     recordClose();
+    releaseTimingOverlay();
     releaseGlTextures();
 }
 
