@@ -103,7 +103,8 @@ void releaseGrab() {
     if (!grab.joint) return;
     b2Joint* joint = grab.joint;
     grab.joint = nullptr;
-    joint->GetBodyB()->GetWorld()->DestroyJoint(joint);
+    // A world replaced or destroyed without a goodbye took the joint with it.
+    if (grab.world == getWorld()) getWorld()->DestroyJoint(joint);
 }
 
 bool grabHeld() { return grab.joint != nullptr; }
