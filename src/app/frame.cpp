@@ -4,15 +4,21 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <iostream>
 
 #include "actors/actor.h"
+#include "app/frame_timing.h"
+#include "app/grab_marker.h"
 #include "app/help_panel.h"
+#include "app/physics_overlay.h"
+#include "app/timing_overlay.h"
 #include "game/edit_feedback.h"
 #include "game/input.h"
 #include "game/main_loop.h"
+#include "game/overlays.h"
 #include "game/view_control.h"
 #include "app/text.h"
 #include "core/camera.h"
@@ -70,6 +76,13 @@ void drawGridAroundTheMap() {
     drawGrid(kGridStep, kGridMajorStep);
     glDisable(GL_STENCIL_TEST);
 }
+
+// The lights the lightmap pass is about to draw.
+int32_t queuedLights() {
+    int32_t lights = 0;
+    for (const auto& texture : allTextures()) lights += std::max(0, texture->queues.lightCount);
+    return lights;
+}
 }  // namespace
 
 std::string glRestProblem() {
@@ -87,9 +100,13 @@ std::string glRestProblem() {
 }
 
 void renderFrame() {
+    const double start = timingClockMs();
     const Vec2f view = viewSize();
     glClear(GL_COLOR_BUFFER_BIT);  // the stencil is cleared per light, inside each light quad
+    if (timingOverlayShown()) prepareTimingOverlay();  // before the lightmap takes its corner
+    const int32_t lights = queuedLights();
     renderLightmap();
+    const double lightmapMs = timingClockMs() - start;
 
     applyWorldProjection();
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -111,6 +128,8 @@ void renderFrame() {
     drawRubberBand();
     Vec2f keptCorners[4];
     if (refusedOutlineLit(keptCorners)) drawRefusedOutline(keptCorners);
+    if (physicsOverlayShown()) drawPhysicsOverlay();
+    drawGrabMarker();  // nothing unless the right button holds a body
     glPopMatrix();
 
     // HUD in view units from the top-left corner, y down; it stretches with the window.
@@ -121,6 +140,7 @@ void renderFrame() {
     glLoadIdentity();
     gluOrtho2D(0.0, view.x, view.y, 0.0);
     drawHud();
+    if (timingOverlayShown()) drawTimingOverlay();
     drawHelpOverlay();  // draws nothing unless the panel or a message is showing
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
@@ -128,6 +148,8 @@ void renderFrame() {
 
     glDisable(GL_BLEND);
     glutSwapBuffers();
+    noteFrame(lightmapMs, timingClockMs() - start);
+    noteDrawnCounts({lights, drawnQuadCount()});
 #ifndef NDEBUG
     // A frame that leaves GL otherwise moves the next frame's HUD, or worse, without a word.
     const std::string problem = glRestProblem();

@@ -9,6 +9,7 @@
 #include <cstddef>
 
 #include "app/text.h"
+#include "app/window_pixels.h"
 #include "game/help.h"
 #include "game/key_table.h"
 #include "game/sandbox.h"
@@ -99,27 +100,11 @@ void drawMessages(const Vec2f window, const std::vector<std::string>& messages) 
 }  // namespace
 
 void drawHelpOverlay() {
-    const std::vector<std::string> messages = visibleMessages();
-    if (!helpPanelShown() && messages.empty()) return;
-    const Vec2f window = windowSize();
-    if (window.x <= 0.0f || window.y <= 0.0f) return;
-    GLint callerMode = GL_MODELVIEW;
-    glGetIntegerv(GL_MATRIX_MODE, &callerMode);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    gluOrtho2D(0.0, window.x, window.y, 0.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    if (helpPanelShown()) drawPanel(window);
-    drawMessages(window, messages);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    // Back in the mode the caller drew in, so the caller's own pops undo its own pushes.
-    glMatrixMode(static_cast<GLenum>(callerMode));
+    if (!helpPanelShown() && visibleMessages().empty()) return;
+    drawInWindowPixels([](const Vec2f window) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        if (helpPanelShown()) drawPanel(window);
+        drawMessages(window, visibleMessages());
+    });
 }

@@ -3,13 +3,18 @@
 #include "app/window.h"
 
 #include <GL/freeglut.h>
+#include <box2d/box2d.h>
 
 #include "app/frame.h"
+#include "app/frame_timing.h"
+#include "app/timing_overlay.h"
 #include "audio/sound_player.h"
 #include "core/camera.h"
 #include "core/heap_upkeep.h"
 #include "game/game.h"
 #include "game/input.h"
+#include "game/main_loop.h"
+#include "physics/physics_world.h"
 #include "render/texture.h"
 #include "session/recording.h"
 
@@ -54,6 +59,7 @@ void mouseButtonWithModifiers(int button, int state, int x, int y) {
 // sheet records stay until shutdownGame, after the actors and quads that point at them.
 void releaseGlResources() {
     recordClose();
+    releaseTimingOverlay();
     releaseGlTextures();
 }
 
@@ -61,6 +67,25 @@ void releaseGlResources() {
 void frameWithSound() {
     renderFrame();
     updateAudio();
+}
+
+// The recorded pass, measured for the timing overlay: the loop's logic is the pass less its
+// frame, shared among the steps it ran.
+void timedPass() {
+    const FrameScheduler before = frameScheduler();
+    const double start = timingClockMs();
+    recordedPass();
+    const double passMs = timingClockMs() - start;
+    const FrameScheduler& after = frameScheduler();
+    // The per-second publication zeroes the counters before the pass's steps run.
+    const int32_t steps = after.passes == 0 ? after.steps : after.steps - before.steps;
+    PhysicsSplit split;
+    if (const b2World* world = getWorld(); world && steps > 0) {
+        const b2Profile& profile = world->GetProfile();  // the pass's last step
+        split = {profile.collide, profile.solve, profile.solveTOI};
+    }
+    notePass(passMs, steps, split);
+    publishTimingIfDue(timingClockMs());
 }
 
 void openGlutWindow(int& argc, char** argv) {
@@ -72,16 +97,17 @@ void openGlutWindow(int& argc, char** argv) {
     // Let glutMainLoop return, so Esc and closing the window both end with status 0 from here.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
     // Each wrapper runs the game's handler (onReshape, runPass, onKeyDown, onKeyUp,
-    // onSpecialKey, onMouseMove, onMouseButton) and writes the callback to the session recording.
+    // onSpecialKey, onMouseMove, onMouseButton) and writes the callback to the session recording;
+    // the pass is also timed.
     glutReshapeFunc(recordedReshape);
-    glutDisplayFunc(recordedPass);
+    glutDisplayFunc(timedPass);
     glutKeyboardFunc(keyDownWithModifiers);
     glutKeyboardUpFunc(recordedKeyUp);
     glutSpecialFunc(specialKeyWithModifiers);
     glutMotionFunc(recordedMotion);
     glutPassiveMotionFunc(recordedPassiveMotion);
     glutMouseFunc(mouseButtonWithModifiers);
-    glutIdleFunc(recordedPass);
+    glutIdleFunc(timedPass);
     glutCloseFunc(releaseGlResources);
     glClearColor(0.025f, 0.025f, 0.125f, 1.0f);
 }

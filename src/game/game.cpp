@@ -12,10 +12,12 @@
 #include "core/random.h"
 #include "game/edit_feedback.h"
 #include "core/sound_cues.h"
+#include "game/grab.h"
 #include "game/help.h"
 #include "game/host.h"
 #include "game/input.h"
 #include "game/main_loop.h"
+#include "game/overlays.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
 #include "game/view_control.h"
@@ -66,6 +68,7 @@ void shutdownGame(bool glContextCurrent) {
     clearEditFeedback();
     clearClipboard();
     resetViewControl();
+    releaseGrab();  // before its body and world go
     resetActors();  // their bodies first, while their world exists
     clearMapQuads(true);
     destroyWorld();
@@ -76,6 +79,7 @@ void shutdownGame(bool glContextCurrent) {
     hideHelpPanel();
     unmuteSound();
     clearSoundCues();
+    hideOverlays();
     resetScheduler();
     resetCamera();
 }

@@ -4,6 +4,7 @@
 #include "core/camera.h"
 #include "core/keyboard.h"
 #include "game/edit_feedback.h"
+#include "game/grab.h"
 #include "game/host.h"
 #include "game/key_table.h"
 #include "game/view_control.h"
@@ -14,6 +15,7 @@ constexpr int kLeftButton = 0;
 constexpr int kMiddleButton = 1;
 constexpr int kWheelUp = 3;
 constexpr int kWheelDown = 4;
+constexpr int kRightButton = 2;
 constexpr int kButtonDown = 0;
 
 struct InputState {
@@ -75,7 +77,14 @@ void onSpecialKey(int key, int, int) { runSpecialKeyAction(key); }
 
 void onMouseButton(int button, int state, int x, int y) {
     const auto px = static_cast<float>(x), py = static_cast<float>(y);
-    if (button == kLeftButton) {
+    if (button == kRightButton) {
+        // Whether the editor is on or off: the editor has only the left button.
+        if (state == kButtonDown) {
+            grabBodyAt(input.mouseWorld);
+        } else {
+            releaseGrab();
+        }
+    } else if (button == kLeftButton) {
         onLeftButton(state);
     } else if (button == kMiddleButton) {
         input.panning = state == kButtonDown;
@@ -98,6 +107,7 @@ void onMouseMove(int x, int y) {
     const Vec2f world = screenToWorld(static_cast<float>(x), static_cast<float>(y));
     const Vec2f delta = {world.x - input.mouseWorld.x, world.y - input.mouseWorld.y};
     input.mouseWorld = world;
+    moveGrabTarget(world);
     editorDrag(delta);
     tellEditorTheView();  // the hover's handles keep their size on screen after a resize too
     editorPointer(world);

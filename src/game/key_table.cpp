@@ -6,6 +6,7 @@
 
 #include "game/edit_feedback.h"
 #include "game/help.h"
+#include "game/overlays.h"
 #include "game/sandbox_keys.h"
 #include "map/map_commands.h"
 #include "map/map_editor.h"
@@ -32,6 +33,9 @@ const std::vector<KeyRow> kRows = {
     {HelpColumn::Play, ".", "one step while paused", {{'.', singleStepKey}}},
     {HelpColumn::Play, "m", "sound off / on", {{'m', muteKey}}},
     {HelpColumn::Play, "c", "clear crates, cars, rockets", {{'c', clearKey}}},
+    {HelpColumn::Play, "right drag", "grab a body; let go to throw", {}},
+    {HelpColumn::Play, "b", "physics overlay on / off", {{'b', physicsOverlayKey}}},
+    {HelpColumn::Play, "i", "timing overlay on / off", {{'i', timingOverlayKey}}},
     {HelpColumn::Play, "f", "full screen", {{'F', fullScreenKey}, {'f', fullScreenKey}}},
     {HelpColumn::Play, "wheel", "zoom about the mouse", {}},
     {HelpColumn::Play, "middle drag", "pan the view", {}},

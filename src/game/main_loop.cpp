@@ -4,8 +4,11 @@
 
 #include <box2d/box2d.h>
 
+#include <cassert>
+
 #include "actors/actor.h"
 #include "actors/box.h"
+#include "game/grab.h"
 #include "game/host.h"
 #include "game/input.h"
 #include "game/sandbox.h"
@@ -102,4 +105,5 @@ void updateStep() {
     spawnBoxIfDue();  // before the world step, so a new box gets its first postStep this step
     if (b2World* world = getWorld()) world->Step(kStepSeconds, kVelocityIterations, kPositionIterations);
     postStepActors();  // a car moves the camera here, after the key scrolling
+    assert(*grabProblem() == '\0' && "a grab outlived its body or world");
 }

@@ -9,6 +9,7 @@
 #include "actors/actor.h"
 #include "core/random.h"
 #include "core/sound_cues.h"
+#include "game/grab.h"
 #include "game/host.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
@@ -77,6 +78,8 @@ void quitKey() {
 }
 
 void pauseKey() {
+    // A pause lets go of a held body; a grab made while paused waits for the next step.
+    if (!simulationPaused()) releaseGrab();
     setSimulationPaused(!simulationPaused());
     showMessage(simulationPaused() ? "Paused" : "Resumed");
 }

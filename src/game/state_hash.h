@@ -8,7 +8,8 @@
 // FNV-1a over the bytes of every actor (kind, pose, velocities, age, body pose and velocities),
 // every map quad (corners, texture corners, centre, tag, selection, edit mode, body pose), the
 // editor flag, the camera, the held keys and the mouse, the loop's timers, every sheet's effects
-// and queues, and the count of random numbers drawn.
+// and queues, the count of random numbers drawn, and a body held by the right button (nothing
+// when none is held).
 uint64_t stateHash();
 // The hash as 16 lower-case hex digits.
 std::string formatHash(uint64_t hash);

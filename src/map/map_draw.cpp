@@ -147,7 +147,10 @@ void flushBatch(GLuint texture) {
 // its own, and a selected quad ends its run so that its outline lands between it and the quads
 // after it: the pixels are exactly those of drawing every quad with drawQuad.
 void drawMap() {
-    if (mapQuads().empty()) return;
+    if (mapQuads().empty()) {
+        visibleQuads.clear();
+        return;
+    }
     const ViewMap view = currentViewMap();
     Vec2f low{-HUGE_VALF, -HUGE_VALF}, high{HUGE_VALF, HUGE_VALF};  // lists every quad
     if (view.valid) visibleWorldBox(view, low, high);
@@ -272,3 +275,5 @@ void drawRefusedOutline(const Vec2f corners[4]) {
     glDisableClientState(GL_VERTEX_ARRAY);
     glColor3f(1.0f, 1.0f, 1.0f);
 }
+
+int32_t drawnQuadCount() { return static_cast<int32_t>(visibleQuads.size()); }

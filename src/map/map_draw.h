@@ -1,12 +1,14 @@
 // map_draw.h: the map quads, textured, with an outline on the selected ones, and the handles
 // on their corners while the editor is on.
 #pragma once
+#include <cstdint>
 
 #include "core/vec2.h"
 
 struct MapQuad;
 
 void drawMap();  // every quad in list order, in world coordinates; GL context required
+int32_t drawnQuadCount();  // how many quads the last drawMap found in view and drew
 // One quad with its texture (and its outline when selected); the caller enables texturing and
 // the vertex and texture-coordinate arrays.
 void drawQuad(const MapQuad& quad);

@@ -43,7 +43,8 @@ struct Player {
     ReplayResult result;
     Host host;
 };
-constexpr unsigned char kKeysWithoutActionBefore[] = {3, 4, 22, 'g'};  // Ctrl+C, Ctrl+D, Ctrl+V, g
+// Ctrl+C, Ctrl+D, Ctrl+V and the letters that came with the editor tools, the overlays and sound.
+constexpr unsigned char kKeysWithoutActionBefore[] = {3, 4, 22, 'g', 'b', 'i', 'm'};
 
 bool actedBeforeEditorTools(const Entry& entry) {
     if (entry.tag == Entry::Tag::Button) return entry.a == 0;

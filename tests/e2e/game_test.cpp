@@ -507,3 +507,87 @@ TEST_F(Game, BurstsAreHeardThroughTheOutputDeviceAndNotWhenMuted) {
     EXPECT_EQ(loudest[1], 0.0) << "heard while muted";
     EXPECT_GT(loudest[0], 0.02 * 32767) << "the bursts were not heard";
 }
+
+namespace {
+// Pixels of the physics overlay's outline of a dynamic body, awake or asleep, inside a rectangle
+// of window pixels: their count and mean x, and the topmost row that holds one.
+struct Outline {
+    int count = 0;
+    double meanX = 0;
+    int top = -1;
+};
+Outline dynamicOutline(const Picture& picture, int x0, int y0, int x1, int y1) {
+    auto near = [](unsigned char v, int target) { return std::abs(static_cast<int>(v) - target) <= 2; };
+    Outline outline;
+    double sumX = 0;
+    for (int y = y0; y < std::min(y1, picture.height); ++y) {
+        for (int x = x0; x < std::min(x1, picture.width); ++x) {
+            const auto* p = reinterpret_cast<const unsigned char*>(&picture.rgb[(static_cast<size_t>(y) * picture.width + x) * 3]);
+            const bool awake = near(p[0], 230) && near(p[1], 179) && near(p[2], 179);
+            const bool asleep = near(p[0], 153) && near(p[1], 153) && near(p[2], 153);
+            if (!awake && !asleep) continue;
+            if (outline.top < 0) outline.top = y;
+            ++outline.count;
+            sumX += x;
+        }
+    }
+    if (outline.count > 0) outline.meanX = sumX / outline.count;
+    return outline;
+}
+}  // namespace
+
+TEST_F(Game, ACrateDraggedByTheRightButtonEndsWhereItWasLetGoAndTheSessionReplays) {
+    start();
+    auto shot = [&](const char* name) {
+        run("import -window " + window + " -depth 8 " + (dir / name).string());
+        return readPpm(dir / name);
+    };
+    const std::string mouse = "xdotool mousemove --window " + window + " ";
+    // Crates at world (60, 120), just above the long quad: however many come, they stack there.
+    run(mouse + "572 420");
+    run("xdotool windowfocus --sync " + window + " keydown space");
+    for (int waited = 0; waited < 8000; waited += 50) {
+        if (readFile(dir / "stdout.txt").find("  Box - POS:60/120/") != std::string::npos) break;
+        sleepMs(50);
+    }
+    run("xdotool keyup space");
+    key("b");
+    sleepMs(2500);  // settled, most asleep
+    const Picture stacked = shot("stacked.ppm");
+    ASSERT_GE(stacked.width, 1000);
+    const Outline stack = dynamicOutline(stacked, 550, 0, 595, 500);
+    ASSERT_GE(stack.top, 0) << "no crate outlined above the long quad";
+    // On the small quad at world x 330..410, top 40, where the crate will be let go: nothing yet.
+    ASSERT_EQ(dynamicOutline(stacked, 840, 280, 925, 345).count, 0);
+
+    // The top crate: up clear of the map, across, and down over the small quad.
+    run(mouse + "572 " + std::to_string(stack.top + 16));
+    sleepMs(100);
+    run("xdotool mousedown 3");
+    for (const char* to : {"572 300", "572 200", "680 200", "780 200", "882 200", "882 260", "882 300"}) {
+        sleepMs(120);
+        run(mouse + to);
+    }
+    sleepMs(1200);  // hanging still under the cursor
+    run("xdotool mouseup 3");
+    sleepMs(1500);  // dropped 8 units onto the quad and at rest
+    const Outline landed = dynamicOutline(shot("landed.ppm"), 840, 280, 925, 345);
+    EXPECT_GE(landed.count, 40) << "no crate on the small quad";
+    // Held by one point, a crate may still turn as it hangs and land on a corner, tipping over
+    // by up to half its width.
+    EXPECT_NEAR(landed.meanX, 882, 20) << "the crate is not where the cursor let it go";
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+
+    std::vector<fs::path> sessions;
+    for (const auto& entry : fs::directory_iterator(dir / "recordings")) sessions.push_back(entry.path());
+    ASSERT_EQ(sessions.size(), 1u);
+    const fs::path replayDir = dir.string() + "-replay";
+    const std::string out = run("cd '" + dir.string() + "' && " + KELVORAN_SESSION_REPLAY + " --dir '" +
+                                replayDir.string() + "' recordings/" +
+                                sessions[0].filename().string() + "; echo status $?");
+    fs::remove_all(replayDir);
+    const size_t lastLine = out.rfind("replay matches: ");
+    ASSERT_NE(lastLine, std::string::npos) << out.substr(out.size() > 2000 ? out.size() - 2000 : 0);
+    EXPECT_EQ(out.substr(out.find('\n', lastLine) + 1), "status 0\n");
+}

@@ -15,6 +15,7 @@
 #include "actors/actor.h"
 #include "actors/box.h"
 #include "actors/car.h"
+#include "game/grab.h"
 #include "session/headless.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"
@@ -59,7 +60,8 @@ std::string runReplayTool(const fs::path& script) {
 
 TEST_F(Headless, RandomInputNeverLeavesAForeignOrLeakedBodyInTheWorld) {
     std::mt19937 random(1234);
-    const char keys[] = {'1', '3', '4', '5', '6', '7', '8', '9', 'z', 'p', 'w', 'a', 's', 'd', ' '};
+    const char keys[] = {'1', '3', '4', '5', '6', '7', '8', '9', 'z', 'p', 'w', 'a', 's', 'd', ' ',
+                         '0', 'c'};
     std::vector<InputEvent> events;
     for (int32_t t = 50; t < 40000; t += 1 + static_cast<int32_t>(random() % 40)) {
         InputEvent event;
@@ -71,8 +73,11 @@ TEST_F(Headless, RandomInputNeverLeavesAForeignOrLeakedBodyInTheWorld) {
                 event.a = static_cast<int32_t>(random() % 1100) - 40;
                 event.b = static_cast<int32_t>(random() % 680) - 40;
                 break;
-            case 2: event.kind = InputEvent::Kind::ButtonDown; break;
-            case 3: event.kind = InputEvent::Kind::ButtonUp; break;
+            case 2:
+            case 3:  // the left button edits, the right one grabs and throws
+                event.kind = random() % 2 == 0 ? InputEvent::Kind::ButtonDown : InputEvent::Kind::ButtonUp;
+                event.a = random() % 2 == 0 ? 0 : 2;
+                break;
             default:
                 event.kind = (random() % 3 == 0) ? InputEvent::Kind::KeyUp : InputEvent::Kind::KeyDown;
                 event.a = keys[random() % sizeof keys];
@@ -102,6 +107,8 @@ TEST_F(Headless, RandomInputNeverLeavesAForeignOrLeakedBodyInTheWorld) {
         }
     }
     EXPECT_EQ(world->GetBodyCount(), expectedBodies);
+    EXPECT_EQ(world->GetJointCount(), grabHeld() ? 1 : 0);
+    EXPECT_STREQ(grabProblem(), "");
     EXPECT_GT(getQuadCount(), 0);
 }
 
