@@ -8,6 +8,7 @@
 #include "core/camera.h"
 #include "game/game.h"
 #include "render/texture.h"
+#include "script/scripting.h"
 #include "session/recording.h"
 
 namespace {
@@ -58,7 +59,7 @@ void openGlutWindow(int& argc, char** argv) {
 }  // namespace
 
 Host windowHost() {
-    return Host{windowSystemClock, renderFrame, loadImageWithGl, readMapFromDisk,
+    return Host{windowSystemClock, renderFrame, loadImageWithGl, readMapFromDisk, readScriptFromDisk,
                 WindowActions{leaveWithGlut, fullScreenWithGlut, windowedWithGlut,
                               viewportToWindow, releaseGlTextures}};
 }
@@ -69,7 +70,9 @@ int runApplication(int argc, char** argv) {
     Host recorded = windowHost();
     recorded.clock = recordedWindowClock;
     recorded.readMap = readAndRecordMap;
+    recorded.readScript = readAndRecordScript;
     const ScopedHost installed(recorded);
+    installScripting();
     startGame(argc, argv, true, openGlutWindow);
     recordStartupDone();
     glutMainLoop();

@@ -11,6 +11,7 @@
 #include "game/help.h"
 #include "game/host.h"
 #include "game/input.h"
+#include "game/level_script.h"
 #include "game/main_loop.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
@@ -46,12 +47,14 @@ void startGame(int& argc, char** argv, bool announce, OpenWindowFunction openWin
     seedRandom(0);
     loadAllTextures(host().loadImage);
     loadMap();    // creates the physics world first
+    loadLevelScript();
     primeLoop();  // after loading, so loading time is not owed as logic steps
 }
 
 void shutdownGame(bool glContextCurrent) {
     clearMapHistory();
     setSimulationPaused(false);
+    resetLevelScript();  // the script's actors go with the others below
     clearMessages();
     resetActors();  // their bodies first, while their world exists
     clearMapQuads(true);

@@ -1,7 +1,11 @@
 // host.cpp: the installed host and the stand-ins a run without a window uses.
 #include "game/host.h"
 
+#include <fstream>
+#include <iterator>
+
 #include "actors/actor.h"
+#include "game/level_script.h"
 #include "map/map_file.h"
 #include "render/effect_layers.h"
 
@@ -14,7 +18,7 @@ Host installedHost = headlessHost();
 }  // namespace
 
 Host headlessHost() {
-    return Host{stoppedClock, queueOnlyFrame, loadNoImage, readMapFromDisk,
+    return Host{stoppedClock, queueOnlyFrame, loadNoImage, readMapFromDisk, readScriptFromDisk,
                 WindowActions{noAction, noAction, noSize, noSize, noAction}};
 }
 
@@ -30,6 +34,14 @@ ScopedHost::~ScopedHost() { installedHost = previous_; }
 
 bool readMapFromDisk(std::vector<uint8_t>& bytes, std::string* problem) {
     return readMapFile(kMapFileName, bytes, problem);
+}
+
+bool readScriptFromDisk(std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    std::ifstream in(kScriptFileName, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
 }
 
 // The lightmap pass empties the lights queued last frame, the actors and flickers queue new

@@ -5,10 +5,20 @@
 #include "core/keyboard.h"
 #include "game/host.h"
 #include "game/key_table.h"
+#include "game/level_script.h"
 #include "map/map_editor.h"
 
 namespace {
 constexpr int kLeftButton = 0;
+constexpr int kRightButton = 2;
+// Read while held by the logic step: the script never sees them as its own.
+constexpr unsigned char kHeldKeys[] = {'w', 'a', 's', 'd', ' '};
+
+bool heldKey(unsigned char key) {
+    for (unsigned char held : kHeldKeys)
+        if (key == held) return true;
+    return false;
+}
 constexpr int kButtonDown = 0;
 
 struct InputState {
@@ -37,12 +47,13 @@ void toggleFullScreen() {
 
 void onKeyDown(unsigned char key, int, int) {
     pressKey(key);
-    runKeyAction(key);
+    if (!runKeyAction(key) && !heldKey(key)) levelScriptKey(key);
 }
 
 void onKeyUp(unsigned char key, int, int) { releaseKey(key); }
 
 void onMouseButton(int button, int state, int, int) {
+    if (button == kRightButton && state == kButtonDown) levelScriptClick(input.mouseWorld);
     if (button != kLeftButton) return;
     if (state == kButtonDown) {
         editorMouseDown(input.mouseWorld);

@@ -25,6 +25,7 @@ const std::vector<KeyRow> kRows = {
     {HelpColumn::Play, "0", "pause or resume", {{'0', pauseKey}}},
     {HelpColumn::Play, ".", "one step while paused", {{'.', singleStepKey}}},
     {HelpColumn::Play, "c", "clear crates, cars, rockets", {{'c', clearKey}}},
+    {HelpColumn::Play, "r", "restart the level", {{'r', restartKey}}},
     {HelpColumn::Play, "f", "full screen", {{'F', fullScreenKey}, {'f', fullScreenKey}}},
     {HelpColumn::Play, "h", "this help on / off", {{'h', toggleHelpPanel}}},
     {HelpColumn::Play, "Esc", "save the map and quit", {{kEsc, quitKey}}},

@@ -8,6 +8,7 @@
 #include "actors/box.h"
 #include "game/host.h"
 #include "game/input.h"
+#include "game/level_script.h"
 #include "game/sandbox.h"
 #include "core/camera.h"
 #include "core/keyboard.h"
@@ -86,6 +87,7 @@ void runPass() {
 }
 
 void updateStep() {
+    watchLevelScript();
     if (!takeSimulationStep()) {
         // Paused: everything stands still but a camera no car holds.
         if (!carHoldsCamera()) scrollCameraByKeys();
@@ -95,6 +97,7 @@ void updateStep() {
     updateActors();
     scrollCameraByKeys();
     spawnBoxIfDue();  // before the world step, so a new box gets its first postStep this step
+    stepLevelScript();  // likewise for what the script spawns
     if (b2World* world = getWorld()) world->Step(kStepSeconds, kVelocityIterations, kPositionIterations);
     postStepActors();  // a car moves the camera here, after the key scrolling
 }

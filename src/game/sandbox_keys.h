@@ -16,3 +16,4 @@ void addAtMouseKey();  // n: the default square centred at the mouse
 void saveKey();        // 9: saveMap, then says whether it worked
 void reloadKey();      // 7, 8: loadMap, then says what it loaded
 void editorKey(bool enabled);  // 5, 6
+void restartKey();     // r: every actor goes, map.txt and map.lua load again

@@ -8,6 +8,7 @@
 
 #include "actors/actor.h"
 #include "game/input.h"
+#include "game/level_script.h"
 #include "game/main_loop.h"
 #include "game/sandbox.h"
 #include "core/camera.h"
@@ -111,6 +112,7 @@ uint64_t stateHash() {
     h.add(randomCount());
     const b2World* world = getWorld();
     h.add(world ? world->GetBodyCount() : -1);
+    hashLevelScript(h);
     return h.value();
 }
 

@@ -174,6 +174,22 @@ bool decodeArguments(Reader in, std::vector<std::string>& arguments) {
     return in.atEnd();
 }
 
+bool decodeScriptRead(Reader in, std::vector<ScriptRead>& scripts) {
+    if (in.left() < 5) return false;
+    const uint8_t* head = in.take(4);
+    ScriptRead read;
+    read.read = getU32(head);
+    const uint8_t present = in.byte();
+    if (present > 1 || (present == 0 && !in.atEnd())) return false;
+    if (!scripts.empty() && read.read <= scripts.back().read) return false;
+    read.present = present == 1;
+    const size_t n = in.left();
+    const uint8_t* bytes = in.take(n);
+    read.bytes.assign(bytes, bytes + n);
+    scripts.push_back(std::move(read));
+    return true;
+}
+
 bool decodeMapLoad(Reader in, std::vector<MapLoad>& maps) {
     const uint8_t kind = in.byte();
     if (in.failed()) return false;
@@ -283,6 +299,14 @@ std::vector<uint8_t> encodeMapLoad(MapLoadKind kind, const std::vector<uint8_t>&
     return out;
 }
 
+std::vector<uint8_t> encodeScriptRead(const ScriptRead& read) {
+    std::vector<uint8_t> out;
+    putU32(out, read.read);
+    out.push_back(read.present ? 1 : 0);
+    if (read.present) out.insert(out.end(), read.bytes.begin(), read.bytes.end());
+    return out;
+}
+
 Recording decodeRecording(const uint8_t* bytes, size_t size) {
     Recording r;
     auto stop = [&r](Recording::Problem problem, std::string text) {
@@ -329,6 +353,8 @@ Recording decodeRecording(const uint8_t* bytes, size_t size) {
             ok = r.arguments.empty() && decodeArguments(payload, r.arguments);
         } else if (type == static_cast<uint8_t>(RecordType::MapLoad)) {
             ok = decodeMapLoad(payload, r.maps);
+        } else if (type == static_cast<uint8_t>(RecordType::ScriptRead)) {
+            ok = decodeScriptRead(payload, r.scripts);
         } else if (type == static_cast<uint8_t>(RecordType::Entries)) {
             // A batch counts whole or not at all.
             Reader in = payload;

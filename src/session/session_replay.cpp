@@ -15,6 +15,7 @@
 #include "game/game.h"
 #include "game/host.h"
 #include "game/state_hash.h"
+#include "script/scripting.h"
 
 namespace {
 constexpr int kMaxNotes = 5;  // schedule notes on standard error before going quiet
@@ -24,6 +25,10 @@ struct Player {
     ReplaySettings settings;
     size_t next = 0;      // entry to play next
     size_t nextMap = 0;   // map load to hand out next
+    uint32_t scriptReads = 0;   // reads of map.lua so far
+    size_t nextScript = 0;      // recorded script read to hand out next
+    bool scriptPresent = false;  // what the latest read found
+    std::vector<uint8_t> script;
     const std::vector<int32_t>* feed = nullptr;  // readings of the entry being played
     size_t fed = 0;
     int32_t lastReading = 0;
@@ -70,6 +75,21 @@ bool recordedMap(std::vector<uint8_t>& bytes, std::string* /*problem*/) {
     if (!out) std::cerr << "kelvoran-replay: cannot write " << path << std::endl;
     bytes = load.bytes;
     return true;
+}
+
+// The recorded result of each read of map.lua: a read without a record of its own found what
+// the read before it did.
+bool recordedScript(std::vector<uint8_t>& bytes) {
+    const auto& scripts = player.recording->scripts;
+    if (player.nextScript < scripts.size() &&
+        scripts[player.nextScript].read == player.scriptReads) {
+        const ScriptRead& read = scripts[player.nextScript++];
+        player.scriptPresent = read.present;
+        player.script = read.bytes;
+    }
+    ++player.scriptReads;
+    bytes = player.script;
+    return player.scriptPresent;
 }
 
 void noWindow(int&, char**) {}
@@ -188,6 +208,7 @@ void beginReplay(const Recording& recording, const ReplaySettings& settings, con
     player.host = base;
     player.host.clock = recordedClock;
     player.host.readMap = recordedMap;
+    player.host.readScript = recordedScript;
     player.host.window.leaveMainLoop = [] {};
     player.host.window.enterFullScreen = [] {};
     player.host.window.leaveFullScreen = [](int, int) {};
@@ -209,6 +230,7 @@ void beginReplay(const Recording& recording, const ReplaySettings& settings, con
     }
     if (chdir(startFolder.c_str()) != 0)
         std::cerr << "kelvoran-replay: cannot enter a folder for the replay" << std::endl;
+    installScripting();
     startGame(argc, argv.data(), true, openWindow);
     checkFed("start-up");
 }

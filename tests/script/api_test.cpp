@@ -1,0 +1,109 @@
+// api_test.cpp: the game table, handles and callbacks, driven through the logic step.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "actors/actor.h"
+#include "support/gl_window.h"
+#include "core/random.h"
+#include "game/input.h"
+#include "game/sandbox.h"
+#include "game/state_hash.h"
+#include "script/scripting.h"
+#include "script_support.h"
+
+namespace {
+using ScriptApiTest = ScriptedGame;
+
+int32_t countKind(const char* name) {
+    int32_t n = 0;
+    for (const auto& actor : allActors()) n += std::string(actor->kind().name) == name ? 1 : 0;
+    return n;
+}
+}  // namespace
+
+TEST_F(ScriptApiTest, HandlesReadAndMoveTheirActorsAndARemovedOneIsSafe) {
+    start("b = game.box(100, 50)\n"
+          "p = game.body{x = 300, y = 80, w = 64, h = 16, dynamic = false}\n"
+          "print(b.kind, p.kind, b:alive(), tostring(b) == tostring(b))\n"
+          "function on_step()\n"
+          "  if game.time() == 0.5 then\n"
+          "    local x, y = b:position(); local vx, vy = b:velocity()\n"
+          "    print(x == 100, y > 50, vy > 0, p:angle())\n"
+          "    p:move(310, 90); print(p:position())\n"
+          "    b:remove(); print(b:alive(), pcall(b.position, b))\n"
+          "    b:position()\n"
+          "  end\n"
+          "end\n");
+    EXPECT_EQ(countKind("box"), 1);
+    EXPECT_EQ(countKind("body"), 1);
+    testing::internal::CaptureStderr();
+    const std::string out = steps(60);
+    const std::string err = testing::internal::GetCapturedStderr();
+    // A C function called straight from pcall has no line of its own to name.
+    EXPECT_NE(out.find("true\ttrue\ttrue\t0.0\n310.0\t90.0\nfalse\tfalse\tthe box #0 was removed\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(err, "map.lua:10: the box #0 was removed\n");
+    EXPECT_EQ(countKind("box"), 0);   // removed by the next update
+    EXPECT_EQ(countKind("body"), 1);  // the script stops, its actors stay
+}
+
+TEST_F(ScriptApiTest, TimersAndTimeRunOnLogicSteps) {
+    start("game.after(0.05, function() print('after', game.time()) end)\n"
+          "game.after(0, function() print('next step', game.time()) end)\n"
+          "function on_start() print('start', game.time()) end\n");
+    EXPECT_EQ(steps(10), "next step\t0.01\nafter\t0.05\n");
+}
+
+TEST_F(ScriptApiTest, RandomDrawsFromTheGamesCountedGenerator) {
+    start("local a = game.random(); local b = math.random(6); local c = math.random(10, 12)\n"
+          "print(a >= 0 and a < 1, b >= 1 and b <= 6 and math.type(b), c >= 10 and c <= 12)\n");
+    EXPECT_EQ(randomCount(), 3u);  // seeded at start-up, then three draws
+}
+
+TEST_F(ScriptApiTest, KeysTheGameDoesNotUseAndRightClicksReachTheScript) {
+    start("function on_key(k) print('key', k) end\n"
+          "function on_click(x, y) print('click', x, y) end\n");
+    const std::string out = captureStdout([] {
+        onKeyDown('q', 0, 0);
+        onKeyDown('w', 0, 0);  // held for scrolling: the game's
+        onKeyDown('c', 0, 0);  // clears: the game's
+        onMouseMove(10, 20);
+        onMouseButton(2, 0, 10, 20);
+    });
+    EXPECT_EQ(out.rfind("key\tq\nclick\t", 0), 0u) << out;
+    EXPECT_EQ(out.find("key\tw"), std::string::npos);
+    EXPECT_EQ(out.find("key\tc"), std::string::npos);
+}
+
+TEST_F(ScriptApiTest, TraversalAndPrintingShowNoAddresses) {
+    const std::string out = start(
+        "local t = {zeta = 1, alpha = 2, [3] = 'c', [1] = 'a', mid = 3, [true] = 4}\n"
+        "local keys = {}\n"
+        "for k in pairs(t) do keys[#keys + 1] = tostring(k) end\n"
+        "print(table.concat(keys, ' '))\n"
+        "print(next(t), next(t, 'mid'))\n"
+        "print(tostring({}), tostring(print) ~= nil, string.format('%s', {}))\n"
+        "local s = {{k = 2, n = 'b'}, {k = 1, n = 'a'}, {k = 2, n = 'c'}, {k = 1, n = 'd'}}\n"
+        "table.sort(s, function(a, b) return a.k < b.k end)\n"
+        "print(s[1].n .. s[2].n .. s[3].n .. s[4].n, pcall(string.format, '%p', {}))\n");
+    EXPECT_EQ(out,
+              "1 3 alpha mid zeta true\n1\tzeta\t1\ntable #1\ttrue\ttable #3\n"
+              "adbc\tfalse\tstring.format: %p shows an address; not available here\n");
+}
+
+TEST_F(ScriptApiTest, SameScriptSameHashAndNoScriptAddsNothing) {
+    const char* script = "local kinds = {a = 1, b = 2, c = 3}\n"
+                         "for name, n in pairs(kinds) do game.box(n * 40, 10) end\n"
+                         "game.after(0.3, function() game.box(game.random() * 500, 0) end)\n";
+    start(script);
+    steps(50);
+    const uint64_t first = stateHash();
+    TearDown();
+    SetUp();
+    start(script);
+    steps(50);
+    EXPECT_EQ(stateHash(), first);
+    EXPECT_EQ(countKind("box"), 4);
+}
