@@ -22,8 +22,9 @@ build: deps
 release: deps
 	@bash scripts/build-quietly.sh $(RELEASE) Release $(JOBS) kelvoran
 
+# LEVEL=levels/NAME plays that level.
 run: release
-	@bash scripts/run.sh $(RELEASE)
+	@LEVEL=$(LEVEL) bash scripts/run.sh $(RELEASE)
 
 # The whole suite, then the whole suite again built with clang under AddressSanitizer,
 # UndefinedBehaviorSanitizer and LeakSanitizer.

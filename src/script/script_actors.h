@@ -28,6 +28,7 @@ public:
     int32_t frame = 0;
     bool light = false;
     Texture* sheet = nullptr;
+    float width = 32.0f, height = 32.0f;  // world units
 };
 
 class Lamp final : public Actor {

@@ -351,7 +351,20 @@ const luaL_Reg kHandleMethods[] = {
     {"angle", handleAngle}, {"push", handlePush},         {"move", handleMove},
     {"remove", handleRemove}, {nullptr, nullptr},
 };
+HandleKind kindOf(const Actor& actor) {
+    const char* name = actor.kind().name;
+    for (int k = 0; k < 5; ++k)
+        if (std::strcmp(name, kKindNames[k]) == 0) return static_cast<HandleKind>(k);
+    return HandleKind::Body;
+}
 }  // namespace
+
+bool pushActorHandle(lua_State* L, int32_t id) {
+    const Actor* actor = findActor(id);
+    if (!actor) return false;
+    pushHandle(L, *actor, kindOf(*actor));
+    return true;
+}
 
 void openGameApi(lua_State* L) {
     luaL_newlib(L, kGameFunctions);

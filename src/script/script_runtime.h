@@ -9,3 +9,5 @@ int64_t scriptSteps();  // logic steps since the script was loaded
 void addScriptTimer(lua_State* L, int64_t dueStep);
 // Registers the game table and the handle type in a fresh state.
 void openGameApi(lua_State* L);
+// Pushes a handle to the live actor with id and returns true, or pushes nothing.
+bool pushActorHandle(lua_State* L, int32_t id);

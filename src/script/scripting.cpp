@@ -2,9 +2,16 @@
 // fixed points, and stopping it for good on the first failure.
 #include "script/scripting.h"
 
+#include <box2d/box2d.h>
+
 #include <algorithm>
 #include <string>
+#include <utility>
 
+#include "actors/actor.h"
+#include "actors/body_actor.h"
+#include "map/map_quad.h"
+#include "physics/physics_world.h"
 #include "game/level_script.h"
 #include "game/sandbox.h"
 #include "script/lua_sandbox.h"
@@ -17,6 +24,54 @@ struct Timer {
     int ref = LUA_NOREF;
 };
 
+// One side of a touch: an actor by id, or a map quad by its 1-based number.
+struct Party {
+    bool quad = false;
+    int32_t id = 0;
+};
+
+struct Touch {
+    Party a, b;
+};
+
+// Collects the touches that begin during a world step, named at once (the bodies may be gone by
+// the time the script hears of them); the next step's callbacks deliver them.
+class TouchListener final : public b2ContactListener {
+public:
+    void BeginContact(b2Contact* contact) override {
+        Party a, b;
+        if (name(contact->GetFixtureA()->GetBody(), a) && name(contact->GetFixtureB()->GetBody(), b))
+            touches.push_back({a, b});
+    }
+    void forgetBodies() { indexed = false; }
+
+    std::vector<Touch> touches;
+
+private:
+    bool name(const b2Body* body, Party& party) {
+        if (!indexed) index();
+        const auto it = std::lower_bound(bodies.begin(), bodies.end(), std::make_pair(body, Party()),
+                                         [](const auto& x, const auto& y) { return x.first < y.first; });
+        if (it == bodies.end() || it->first != body) return false;
+        party = it->second;
+        return true;
+    }
+    // Looked up by address only to name a body; nothing is ordered by address.
+    void index() {
+        bodies.clear();
+        for (const auto& actor : allActors())
+            if (const auto* physical = dynamic_cast<const BodyActor*>(actor.get()))
+                bodies.push_back({physical->body, Party{false, actor->id}});
+        const auto& quads = mapQuads();
+        for (size_t i = 0; i < quads.size(); ++i)
+            if (quads[i]->body) bodies.push_back({quads[i]->body, Party{true, static_cast<int32_t>(i + 1)}});
+        std::sort(bodies.begin(), bodies.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+        indexed = true;
+    }
+    std::vector<std::pair<const b2Body*, Party>> bodies;
+    bool indexed = false;
+};
+
 struct ScriptRuntime {
     lua_State* L = nullptr;
     bool loaded = false;   // a script was loaded, running or stopped since
@@ -26,8 +81,17 @@ struct ScriptRuntime {
     std::vector<Timer> timers;
 };
 ScriptRuntime runtime;
+TouchListener touchListener;
+std::vector<Touch> deliveredTouches;
+
+void listenForTouches(bool on) {
+    touchListener.touches.clear();
+    touchListener.forgetBodies();
+    if (b2World* world = getWorld()) world->SetContactListener(on ? &touchListener : nullptr);
+}
 
 void closeState() {
+    if (runtime.L) listenForTouches(false);
     closeSandbox(runtime.L);
     runtime.L = nullptr;
     runtime.timers.clear();
@@ -69,6 +133,40 @@ void freshBudget(lua_State* L) { sandboxLimits(L).instructions = 0; }
 
 int dispatchStart(lua_State* L) {
     if (pushCallback(L, "on_start")) lua_call(L, 0, 0);
+    return 0;
+}
+
+bool pushParty(lua_State* L, const Party& party) {
+    if (!party.quad) return pushActorHandle(L, party.id);
+    lua_pushinteger(L, party.id);
+    return true;
+}
+
+void deliverTouches(lua_State* L) {
+    // Taken first: the callbacks may spawn and so make new touches for the next step. Held in
+    // module state, never on this stack, which an error unwinds without destructors.
+    std::vector<Touch>& touches = deliveredTouches;
+    touches.clear();
+    std::swap(touches, touchListener.touches);
+    const bool listening = pushCallback(L, "on_touch");
+    if (listening) lua_pop(L, 1);
+    for (const Touch& touch : touches) {
+        if (!listening || !pushCallback(L, "on_touch")) break;
+        if (!pushParty(L, touch.a)) {
+            lua_pop(L, 1);
+            continue;
+        }
+        if (!pushParty(L, touch.b)) {
+            lua_pop(L, 2);
+            continue;
+        }
+        freshBudget(L);
+        lua_call(L, 2, 0);
+    }
+}
+
+int dispatchTouches(lua_State* L) {
+    deliverTouches(L);
     return 0;
 }
 
@@ -150,7 +248,11 @@ void loadScript(const std::vector<uint8_t>& source) {
 void stepScript() {
     if (!runtime.L) return;
     ++runtime.steps;
-    runProtected(dispatchStep);
+    if (!touchListener.touches.empty() && !runProtected(dispatchTouches)) return;
+    if (!runProtected(dispatchStep)) return;
+    // The touches of this step's world step, named against the actors and quads as they are now.
+    touchListener.forgetBodies();
+    if (b2World* world = getWorld()) world->SetContactListener(&touchListener);
 }
 
 void keyToScript(unsigned char key) { runProtected(dispatchKey, key); }
@@ -162,6 +264,7 @@ void hashScript(StateHasher& h) {
     h.add(static_cast<uint8_t>(0x5c));
     h.add(runtime.stopped);
     h.add(runtime.steps);
+    h.add(static_cast<uint64_t>(touchListener.touches.size()));
     h.add(static_cast<uint64_t>(runtime.timers.size()));
     for (const Timer& timer : runtime.timers) {
         h.add(timer.due);

@@ -436,3 +436,30 @@ TEST_F(Game, ANamedPipeAsTheMapBlocksNeitherStartUpNorAReloadNorTheSave) {
               "Map not saved: cannot replace map.txt: not a regular file\n");
     EXPECT_TRUE(fs::is_fifo(dir / "map.txt"));
 }
+
+// The switch level played with real keys: crates dropped with b land on the plate and open the
+// gate; an edit of map.lua reloads it while the game runs; r restarts the level.
+TEST_F(Game, TheSwitchLevelOpensItsGateReloadsItsScriptAndRestarts) {
+    const fs::path level = fs::path(KELVORAN_SOURCE_DIR) / "levels/switch";
+    fs::copy_file(level / "map.txt", dir / "map.txt", fs::copy_options::overwrite_existing);
+    fs::copy_file(level / "map.lua", dir / "map.lua");
+    start();
+    key("b");
+    sleepMs(2500);  // the crate falls onto the plate and settles
+    std::string out = readFile(dir / "stdout.txt");
+    EXPECT_NE(out.find("gate open at "), std::string::npos) << out.substr(out.size() > 3000 ? out.size() - 3000 : 0);
+
+    std::ofstream(dir / "map.lua", std::ios::app) << "print('edited and reloaded')\n";
+    sleepMs(1500);  // looked at twice a second
+    out = readFile(dir / "stdout.txt");
+    EXPECT_NE(out.find("edited and reloaded\n"), std::string::npos);
+
+    key("r");
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    out = readFile(dir / "stdout.txt");
+    // The restart ran the script once more.
+    const size_t first = out.find("edited and reloaded\n");
+    EXPECT_NE(out.find("edited and reloaded\n", first + 1), std::string::npos);
+    EXPECT_EQ(readFile(dir / "stderr.txt").find("map.lua"), std::string::npos) << readFile(dir / "stderr.txt");
+}

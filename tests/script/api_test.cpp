@@ -107,3 +107,13 @@ TEST_F(ScriptApiTest, SameScriptSameHashAndNoScriptAddsNothing) {
     EXPECT_EQ(stateHash(), first);
     EXPECT_EQ(countKind("box"), 4);
 }
+
+TEST_F(ScriptApiTest, TouchesBetweenActorsAndQuadsReachOnTouch) {
+    start("floor = game.body{x = 0, y = 200, w = 400, h = 20, dynamic = false}\n"
+          "crate = game.box(0, 100)\n"
+          "function on_touch(a, b)\n"
+          "  print('touch', a.kind, b.kind, a == crate or b == crate)\n"
+          "end\n");
+    const std::string out = steps(100);
+    EXPECT_EQ(out, "touch\tbody\tbox\ttrue\n") << out;
+}
