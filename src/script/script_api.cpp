@@ -17,6 +17,7 @@
 #include "core/camera.h"
 #include "core/random.h"
 #include "game/sandbox.h"
+#include "lighting/lightmap.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"
 #include "render/effects.h"
@@ -322,6 +323,22 @@ int camera(lua_State* L) {
     return 0;
 }
 
+float checkChannel(lua_State* L, int index) {
+    const double value = luaL_checknumber(L, index);
+    luaL_argcheck(L, value >= 0.0 && value <= 1.0, index, "a level from 0 to 1 expected");
+    return static_cast<float>(value);
+}
+
+int ambient(lua_State* L) {
+    LightmapAmbient level;
+    level.set = true;
+    level.red = checkChannel(L, 1);
+    level.green = checkChannel(L, 2);
+    level.blue = checkChannel(L, 3);
+    setLightmapAmbient(level);
+    return 0;
+}
+
 int quads(lua_State* L) {
     lua_pushinteger(L, static_cast<lua_Integer>(mapQuads().size()));
     return 1;
@@ -343,7 +360,7 @@ const luaL_Reg kGameFunctions[] = {
     {"box", spawnBox},     {"car", spawnCar},     {"rocket", spawnRocketAt}, {"body", spawnBody},
     {"lamp", spawnLamp},   {"say", say},          {"after", after},          {"time", gameTime},
     {"random", gameRandom}, {"burst", burst},     {"flicker", flicker},      {"camera", camera},
-    {"quads", quads},      {"quad", quad},        {nullptr, nullptr},
+    {"quads", quads},      {"quad", quad},        {"ambient", ambient},      {nullptr, nullptr},
 };
 
 const luaL_Reg kHandleMethods[] = {

@@ -10,6 +10,7 @@
 
 #include "actors/actor.h"
 #include "actors/body_actor.h"
+#include "lighting/lightmap.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"
 #include "game/level_script.h"
@@ -220,6 +221,7 @@ int openApi(lua_State* L) {
 
 void unloadScript() {
     closeState();
+    setLightmapAmbient(LightmapAmbient());  // the next level starts in the default dark
     runtime = ScriptRuntime();
 }
 

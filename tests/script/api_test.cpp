@@ -8,7 +8,9 @@
 #include "core/random.h"
 #include "game/input.h"
 #include "game/sandbox.h"
+#include "game/level_script.h"
 #include "game/state_hash.h"
+#include "lighting/lightmap.h"
 #include "script/scripting.h"
 #include "script_support.h"
 
@@ -116,4 +118,13 @@ TEST_F(ScriptApiTest, TouchesBetweenActorsAndQuadsReachOnTouch) {
           "end\n");
     const std::string out = steps(100);
     EXPECT_EQ(out, "touch\tbody\tbox\ttrue\n") << out;
+}
+
+TEST_F(ScriptApiTest, AmbientLightIsTheLevelsUntilTheScriptGoes) {
+    start("game.ambient(0.5, 0.25, 1)\nprint(pcall(game.ambient, 2, 0, 0))\n");
+    EXPECT_TRUE(lightmapAmbient().set);
+    EXPECT_EQ(lightmapAmbient().green, 0.25f);
+    EXPECT_EQ(lightmapAmbient().blue, 1.0f);
+    uninstallScriptHooks();  // unloads
+    EXPECT_FALSE(lightmapAmbient().set);
 }

@@ -5,6 +5,7 @@ local FLAG_X = 2600
 local car, started, finished
 
 function on_start()
+  game.ambient(0.22, 0.22, 0.3)
   car = game.car(-600, 150)
   game.body{x = FLAG_X, y = 60, w = 16, h = 48, dynamic = false, frame = 0, light = true}
   for x = -400, 2400, 400 do game.lamp(x, 120, 0.8) end
