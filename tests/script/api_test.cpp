@@ -1,6 +1,7 @@
 // api_test.cpp: the game table, handles and callbacks, driven through the logic step.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "actors/actor.h"
@@ -127,4 +128,20 @@ TEST_F(ScriptApiTest, AmbientLightIsTheLevelsUntilTheScriptGoes) {
     EXPECT_EQ(lightmapAmbient().blue, 1.0f);
     uninstallScriptHooks();  // unloads
     EXPECT_FALSE(lightmapAmbient().set);
+}
+
+TEST_F(ScriptApiTest, AnEditedScriptReloadsWithinASecondAndRRestartsTheLevel) {
+    start("print('first')\ngame.box(0, 0)\n");
+    steps(20);
+    std::ofstream("map.lua", std::ios::trunc) << "function on_start() print('second', #tostring(1)) end\n";
+    const std::string reloaded = steps(100);
+    EXPECT_NE(reloaded.find("second\t1\n"), std::string::npos) << reloaded;
+    EXPECT_EQ(visibleMessages().back(), "Reloaded map.lua");
+    EXPECT_EQ(countKind("box"), 1);  // actors already spawned stay
+    EXPECT_EQ(steps(100).find("second"), std::string::npos);  // an unchanged file is not reloaded
+
+    const std::string restarted = captureStdout([] { onKeyDown('r', 0, 0); });
+    EXPECT_NE(restarted.find("second\t1\n"), std::string::npos);
+    EXPECT_EQ(visibleMessages().back(), "Restarted");
+    EXPECT_EQ(countKind("box"), 0);
 }
