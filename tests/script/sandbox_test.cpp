@@ -97,3 +97,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "map.lua:2: bad argument #1 to 'box' (number expected, got string)"},
         Runaway{"ErrorObject", "error({})\n", "map.lua: error object is a table value"}),
     [](const testing::TestParamInfo<Runaway>& param) { return std::string(param.param.name); });
+
+TEST_F(SandboxTest, AMapLuaOver16MiBIsNotReadButSaysWhy) {
+    testing::internal::CaptureStderr();
+    start("-- " + std::string(17u << 20, 'x') + "\nprint('read')\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "map.lua: larger than 16 MiB: not loaded\n");
+    EXPECT_TRUE(scriptStopped());
+}
