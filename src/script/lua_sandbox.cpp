@@ -322,6 +322,7 @@ int orderedNext(lua_State* L) {
 // The iterator pairs returns: walks a sorted snapshot of the keys, skipping those set to nil
 // since. Upvalues: the snapshot and the next position in it.
 int snapshotStep(lua_State* L) {
+    luaL_checktype(L, 1, LUA_TTABLE);  // the iterator may be called by hand with anything
     lua_Integer position = lua_tointeger(L, lua_upvalueindex(2));
     for (;;) {
         if (lua_rawgeti(L, lua_upvalueindex(1), position) == LUA_TNIL) return 1;

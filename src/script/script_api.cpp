@@ -299,9 +299,11 @@ int mathRandom(lua_State* L) {
         default: return luaL_error(L, "wrong number of arguments");
     }
     luaL_argcheck(L, low <= high, lua_gettop(L), "interval is empty");
-    const long double span = static_cast<long double>(high) - static_cast<long double>(low) + 1.0L;
-    const auto offset = static_cast<lua_Integer>(std::floor(static_cast<long double>(drawFraction()) * span));
-    lua_pushinteger(L, low + std::min<lua_Integer>(offset, high - low));
+    // In unsigned arithmetic, so the widest interval does not overflow.
+    const lua_Unsigned range = static_cast<lua_Unsigned>(high) - static_cast<lua_Unsigned>(low);
+    const long double scaled = static_cast<long double>(drawFraction()) * (static_cast<long double>(range) + 1.0L);
+    const lua_Unsigned offset = std::min(static_cast<lua_Unsigned>(scaled), range);
+    lua_pushinteger(L, static_cast<lua_Integer>(static_cast<lua_Unsigned>(low) + offset));
     return 1;
 }
 

@@ -60,9 +60,21 @@ TEST_F(ScriptApiTest, TimersAndTimeRunOnLogicSteps) {
 }
 
 TEST_F(ScriptApiTest, RandomDrawsFromTheGamesCountedGenerator) {
-    start("local a = game.random(); local b = math.random(6); local c = math.random(10, 12)\n"
-          "print(a >= 0 and a < 1, b >= 1 and b <= 6 and math.type(b), c >= 10 and c <= 12)\n");
-    EXPECT_EQ(randomCount(), 3u);  // seeded at start-up, then three draws
+    const std::string out = start(
+        "local a = game.random(); local b = math.random(6); local c = math.random(10, 12)\n"
+        "print(a >= 0 and a < 1, b >= 1 and b <= 6 and math.type(b), c >= 10 and c <= 12)\n"
+        "print(math.type(math.random(math.mininteger, math.maxinteger)))\n"
+        "local seen, bad = {}, 0\n"
+        "for i = 1, 6000 do\n"
+        "  local d = math.random(-2, 3); local f = math.random()\n"
+        "  if d < -2 or d > 3 or f < 0 or f >= 1 then bad = bad + 1 end\n"
+        "  seen[d] = (seen[d] or 0) + 1\n"
+        "end\n"
+        "local faces = 0\n"
+        "for _, n in pairs(seen) do if n > 800 then faces = faces + 1 end end\n"
+        "print(bad, faces)\n");
+    EXPECT_EQ(out, "true\tinteger\ttrue\ninteger\n0\t6\n");
+    EXPECT_EQ(randomCount(), 4u + 12000u);  // seeded at start-up, then one draw per number
 }
 
 TEST_F(ScriptApiTest, KeysTheGameDoesNotUseAndRightClicksReachTheScript) {
