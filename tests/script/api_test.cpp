@@ -1,6 +1,7 @@
 // api_test.cpp: the game table, handles and callbacks, driven through the logic step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "game/level_script.h"
 #include "game/state_hash.h"
 #include "lighting/lightmap.h"
+#include "map/map_codec.h"
 #include "script/scripting.h"
 #include "script_support.h"
 
@@ -124,13 +126,25 @@ TEST_F(ScriptApiTest, SameScriptSameHashAndNoScriptAddsNothing) {
 }
 
 TEST_F(ScriptApiTest, TouchesBetweenActorsAndQuadsReachOnTouch) {
-    start("floor = game.body{x = 0, y = 200, w = 400, h = 20, dynamic = false}\n"
-          "crate = game.box(0, 100)\n"
+    // A map quad under the right crate, a scripted floor under the left one.
+    QuadRecord floor;
+    const float corners[8] = {200, 200, 400, 200, 400, 240, 200, 240};
+    std::copy(corners, corners + 8, floor.corners);
+    const std::vector<uint8_t> map = encodeMap({floor});
+    std::ofstream("map.txt", std::ios::binary).write(reinterpret_cast<const char*>(map.data()),
+                                                     static_cast<std::streamsize>(map.size()));
+    start("game.body{x = 0, y = 200, w = 200, h = 20, dynamic = false}\n"
+          "left, right = game.box(0, 100), game.box(300, 100)\n"
+          "local function name(x)\n"
+          "  if type(x) == 'number' then return 'quad ' .. x end\n"
+          "  return x == left and 'left' or x == right and 'right' or x.kind\n"
+          "end\n"
           "function on_touch(a, b)\n"
-          "  print('touch', a.kind, b.kind, a == crate or b == crate)\n"
+          "  local names = {name(a), name(b)}; table.sort(names)\n"
+          "  print('touch', names[1], names[2])\n"
           "end\n");
     const std::string out = steps(100);
-    EXPECT_EQ(out, "touch\tbody\tbox\ttrue\n") << out;
+    EXPECT_EQ(out, "touch\tbody\tleft\ntouch\tquad 1\tright\n") << out;
 }
 
 TEST_F(ScriptApiTest, AmbientLightIsTheLevelsUntilTheScriptGoes) {
