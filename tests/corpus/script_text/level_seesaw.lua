@@ -33,7 +33,9 @@ function on_step()
   local _, vy = crate:velocity()
   if highest and vy > 0 and highest < 100 and not reported then
     reported = true
-    game.say(string.format("The crate flew %d units high", math.floor(120 - highest)))
+    local text = string.format("The crate flew %d units high", math.floor(120 - highest))
+    game.say(text)
+    print(text:lower())
     game.after(2, function() reported = false; highest = nil end)
   end
 end
