@@ -142,6 +142,22 @@ protected:
 
     std::string geometry() { return run("xdotool getwindowgeometry " + window); }
 
+    // Plays levels/name: its map.txt and map.lua in the game's folder.
+    void useLevel(const std::string& name) {
+        const fs::path level = fs::path(KELVORAN_SOURCE_DIR) / "levels" / name;
+        fs::copy_file(level / "map.txt", dir / "map.txt", fs::copy_options::overwrite_existing);
+        fs::copy_file(level / "map.lua", dir / "map.lua", fs::copy_options::overwrite_existing);
+    }
+
+    // Waits up to timeoutMs for text on the game's standard output.
+    bool printed(const std::string& text, int timeoutMs) {
+        for (int waited = 0; waited < timeoutMs; waited += 100) {
+            if (readFile(dir / "stdout.txt").find(text) != std::string::npos) return true;
+            sleepMs(100);
+        }
+        return false;
+    }
+
     fs::path dir;
     pid_t pid = -1;
     pid_t xvfb = -1;
@@ -440,9 +456,7 @@ TEST_F(Game, ANamedPipeAsTheMapBlocksNeitherStartUpNorAReloadNorTheSave) {
 // The switch level played with real keys: crates dropped with b land on the plate and open the
 // gate; an edit of map.lua reloads it while the game runs; r restarts the level.
 TEST_F(Game, TheSwitchLevelOpensItsGateReloadsItsScriptAndRestarts) {
-    const fs::path level = fs::path(KELVORAN_SOURCE_DIR) / "levels/switch";
-    fs::copy_file(level / "map.txt", dir / "map.txt", fs::copy_options::overwrite_existing);
-    fs::copy_file(level / "map.lua", dir / "map.lua");
+    useLevel("switch");
     start();
     key("b");
     sleepMs(2500);  // the crate falls onto the plate and settles
@@ -461,5 +475,29 @@ TEST_F(Game, TheSwitchLevelOpensItsGateReloadsItsScriptAndRestarts) {
     // The restart ran the script once more.
     const size_t first = out.find("edited and reloaded\n");
     EXPECT_NE(out.find("edited and reloaded\n", first + 1), std::string::npos);
+    EXPECT_EQ(readFile(dir / "stderr.txt").find("map.lua"), std::string::npos) << readFile(dir / "stderr.txt");
+}
+
+// The flag level: w held drives the car over the hill to the flag, which times the run.
+TEST_F(Game, TheFlagLevelTimesADriveToTheFlag) {
+    useLevel("flag");
+    start();
+    run("xdotool windowfocus --sync " + window + " keydown w");
+    const bool reached = printed("flag reached in ", 20000);
+    run("xdotool keyup w");
+    EXPECT_TRUE(reached);
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    EXPECT_EQ(readFile(dir / "stderr.txt").find("map.lua"), std::string::npos) << readFile(dir / "stderr.txt");
+}
+
+// The see-saw level: x drops the weight and the crate on the other end flies.
+TEST_F(Game, TheSeesawLevelLaunchesItsCrate) {
+    useLevel("seesaw");
+    start();
+    key("x");
+    EXPECT_TRUE(printed("the crate flew ", 10000));
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
     EXPECT_EQ(readFile(dir / "stderr.txt").find("map.lua"), std::string::npos) << readFile(dir / "stderr.txt");
 }
