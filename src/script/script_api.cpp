@@ -56,6 +56,40 @@ float optCoordinate(lua_State* L, int index, double fallback) {
     return lua_isnoneornil(L, index) ? static_cast<float>(fallback) : checkCoordinate(L, index);
 }
 
+// Counts the bodies whose boxes overlap a box, up to a limit.
+class OverlapCount final : public b2QueryCallback {
+public:
+    explicit OverlapCount(int32_t stopAt) : stopAt_(stopAt) {}
+    bool ReportFixture(b2Fixture*) override { return ++count < stopAt_; }
+    int32_t count = 0;
+
+private:
+    int32_t stopAt_;
+};
+
+// The physics step grows with the square of the bodies piled in one place: a body is not made or
+// moved where more than this many boxes already overlap its own.
+constexpr int32_t kMaxOverlaps = 16;
+
+// How many boxes overlap the box of half-size (hw, hh) units centred on (x, y), counted up to
+// one past the limit.
+int32_t overlapsAt(float x, float y, float hw, float hh) {
+    b2World* world = getWorld();
+    if (!world) return 0;
+    b2AABB box;
+    box.lowerBound = b2Vec2(toMetres(x - hw), toMetres(y - hh));
+    box.upperBound = b2Vec2(toMetres(x + hw), toMetres(y + hh));
+    OverlapCount overlaps(kMaxOverlaps + 1);
+    world->QueryAABB(&overlaps, box);
+    return overlaps.count;
+}
+
+// An error when a body of that size there would be too crowded.
+void checkCrowding(lua_State* L, float x, float y, float hw, float hh) {
+    if (overlapsAt(x, y, hw, hh) > kMaxOverlaps)
+        luaL_error(L, "too crowded: more than %d bodies already overlap there", static_cast<int>(kMaxOverlaps));
+}
+
 void checkRoom(lua_State* L) {
     if (allActors().size() >= kMaxActors)
         luaL_error(L, "too many actors (%d): remove some first", static_cast<int>(kMaxActors));
@@ -148,6 +182,14 @@ int handleMove(lua_State* L) {
     Actor& actor = liveActor(L);
     const float x = checkCoordinate(L, 2), y = checkCoordinate(L, 3);
     if (b2Body* body = bodyOf(actor)) {
+        // The half-size of its box, from its own fixtures as they stand.
+        float hw = 0.0f, hh = 0.0f;
+        for (const b2Fixture* f = body->GetFixtureList(); f; f = f->GetNext()) {
+            const b2AABB own = f->GetAABB(0);
+            hw = std::max(hw, toUnits(own.GetExtents().x));
+            hh = std::max(hh, toUnits(own.GetExtents().y));
+        }
+        checkCrowding(L, x, y, hw, hh);
         body->SetTransform(b2Vec2(toMetres(x), toMetres(y)), body->GetAngle());
         body->SetAwake(true);
     }
@@ -186,15 +228,19 @@ int handleEquals(lua_State* L) {
     return 1;
 }
 
+constexpr float kCrateHalf = 16.0f;  // units: a crate, and about a car's height
+
 int spawnBox(lua_State* L) {
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
     checkRoom(L);
+    checkCrowding(L, x, y, kCrateHalf, kCrateHalf);
     return pushHandle(L, *spawnActor<Box>(x, y), HandleKind::Box);
 }
 
 int spawnCar(lua_State* L) {
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
     checkRoom(L);
+    checkCrowding(L, x, y, kCrateHalf, kCrateHalf);
     return pushHandle(L, *spawnActor<Car>(x, y), HandleKind::Car);
 }
 
@@ -243,6 +289,11 @@ int spawnBody(lua_State* L) {
     }
     if (!known) luaL_error(L, "game.body: no sheet named '%s'", sheetName);
     checkRoom(L);
+    {
+        // Any turn of the body stays inside the circle round its corners.
+        const float reach = 0.5f * std::hypot(shape.w, shape.h);
+        checkCrowding(L, shape.x, shape.y, reach, reach);
+    }
     return pushHandle(L, *spawnActor<ScriptBody>(shape), HandleKind::Body);
 }
 

@@ -73,6 +73,19 @@ private:
     bool indexed = false;
 };
 
+// A script can pile hundreds of bodies into one place, and the physics step grows with the square
+// of their number. While a script runs, touches beyond this many are not made (bodies over the
+// limit pass through each other), so the step stays bounded; no ordinary level comes near it.
+constexpr int32_t kMaxContacts = 10000;
+
+class ContactCap final : public b2ContactFilter {
+public:
+    bool ShouldCollide(b2Fixture* a, b2Fixture* b) override {
+        return a->GetBody()->GetWorld()->GetContactCount() < kMaxContacts &&
+               b2ContactFilter::ShouldCollide(a, b);
+    }
+};
+
 struct ScriptRuntime {
     lua_State* L = nullptr;
     bool loaded = false;   // a script was loaded, running or stopped since
@@ -83,12 +96,17 @@ struct ScriptRuntime {
 };
 ScriptRuntime runtime;
 TouchListener touchListener;
+ContactCap contactCap;
+b2ContactFilter plainFilter;  // Box2D's own rule, put back when the script goes
 std::vector<Touch> deliveredTouches;
 
 void listenForTouches(bool on) {
     touchListener.touches.clear();
     touchListener.forgetBodies();
-    if (b2World* world = getWorld()) world->SetContactListener(on ? &touchListener : nullptr);
+    if (b2World* world = getWorld()) {
+        world->SetContactListener(on ? &touchListener : nullptr);
+        world->SetContactFilter(on ? static_cast<b2ContactFilter*>(&contactCap) : &plainFilter);
+    }
 }
 
 void closeState() {
@@ -254,7 +272,10 @@ void stepScript() {
     if (!runProtected(dispatchStep)) return;
     // The touches of this step's world step, named against the actors and quads as they are now.
     touchListener.forgetBodies();
-    if (b2World* world = getWorld()) world->SetContactListener(&touchListener);
+    if (b2World* world = getWorld()) {
+        world->SetContactListener(&touchListener);
+        world->SetContactFilter(&contactCap);
+    }
 }
 
 void keyToScript(unsigned char key) { runProtected(dispatchKey, key); }

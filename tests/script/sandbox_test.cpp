@@ -95,7 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
         Runaway{"SyntaxError", "function on_step(\n", "map.lua:2: <name> or '...' expected near <eof>"},
         Runaway{"BadArgument", "function on_start()\n  game.box('left', 3)\nend\n",
                 "map.lua:2: bad argument #1 to 'box' (number expected, got string)"},
-        Runaway{"ErrorObject", "error({})\n", "map.lua: error object is a table value"}),
+        Runaway{"ErrorObject", "error({})\n", "map.lua: error object is a table value"},
+        Runaway{"PileOfBodies",
+                "function on_start()\n  for i = 1, 40 do\n    game.body{x = 0, y = 0, w = 100, h = 100}\n  end\nend\n",
+                "map.lua:3: too crowded: more than 16 bodies already overlap there"}),
     [](const testing::TestParamInfo<Runaway>& param) { return std::string(param.param.name); });
 
 TEST_F(SandboxTest, AMapLuaOver16MiBIsNotReadButSaysWhy) {
