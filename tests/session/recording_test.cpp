@@ -413,3 +413,31 @@ TEST_F(SessionRecording, AScriptedSessionWithAHotReloadReplaysToTheSameHash) {
     for (int load = 0; load < 4; ++load) expected += "far left middle right ";
     EXPECT_EQ(names, expected) << run.out;
 }
+
+// Script reads decode in order, each later than the one before; anything else is a damaged file.
+TEST_F(SessionRecording, ScriptReadsDecodeInOrderAndOutOfOrderOnesAreRefused) {
+    const auto decode = [](const std::vector<ScriptRead>& reads, const std::vector<uint8_t>& extra) {
+        std::vector<uint8_t> file = encodeHeader("test");
+        for (const ScriptRead& read : reads) appendRecord(file, RecordType::ScriptRead, encodeScriptRead(read));
+        if (!extra.empty()) appendRecord(file, RecordType::ScriptRead, extra);
+        return decodeRecording(file.data(), file.size());
+    };
+    const std::vector<uint8_t> text = {'x', '=', '1'};
+    const Recording good = decode({{0, true, text}, {7, false, {}}, {9, true, {}}}, {});
+    ASSERT_EQ(good.problem, Recording::Problem::None) << good.problemText;
+    ASSERT_EQ(good.scripts.size(), 3u);
+    EXPECT_EQ(good.scripts[0].bytes, text);
+    EXPECT_FALSE(good.scripts[1].present);
+    EXPECT_TRUE(good.scripts[2].present && good.scripts[2].bytes.empty());
+
+    for (const std::vector<uint8_t>& bad : std::vector<std::vector<uint8_t>>{
+             {5, 0, 0, 0, 1},     // read 5 again
+             {4, 0, 0, 0, 1},     // an earlier read
+             {8, 0, 0, 0, 0, 1},  // "none" with bytes
+             {8, 0, 0, 0, 2},     // neither none nor bytes
+             {8, 0, 0}}) {        // cut short
+        const Recording damaged = decode({{5, true, text}}, bad);
+        EXPECT_EQ(damaged.problem, Recording::Problem::Corrupt);
+        EXPECT_EQ(damaged.scripts.size(), 1u);
+    }
+}
