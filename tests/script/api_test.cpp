@@ -7,6 +7,7 @@
 
 #include "actors/actor.h"
 #include "support/gl_window.h"
+#include "core/camera.h"
 #include "core/random.h"
 #include "game/input.h"
 #include "game/sandbox.h"
@@ -14,6 +15,7 @@
 #include "game/state_hash.h"
 #include "lighting/lightmap.h"
 #include "map/map_codec.h"
+#include "render/texture.h"
 #include "script/scripting.h"
 #include "script_support.h"
 
@@ -170,4 +172,42 @@ TEST_F(ScriptApiTest, AnEditedScriptReloadsWithinASecondAndRRestartsTheLevel) {
     EXPECT_NE(restarted.find("second\t1\n"), std::string::npos);
     EXPECT_EQ(visibleMessages().back(), "Restarted");
     EXPECT_EQ(countKind("box"), 0);
+}
+
+TEST_F(ScriptApiTest, TheRestOfTheGameTableActsOnTheGame) {
+    QuadRecord quad;
+    const float corners[8] = {-100, 300, 100, 300, 100, 340, -100, 340};
+    std::copy(corners, corners + 8, quad.corners);
+    const std::vector<uint8_t> map = encodeMap({quad});
+    std::ofstream("map.txt", std::ios::binary).write(reinterpret_cast<const char*>(map.data()),
+                                                     static_cast<std::streamsize>(map.size()));
+    const std::string out = start(
+        "print(game.quads(), game.quad(1))\n"
+        "print(pcall(function() return game.quad(2) end))\n"
+        "local r = game.rocket(0, 0, 200, -100)\n"
+        "print(r.kind, r:velocity())\n"
+        "local l = game.lamp(50, 60, 2)\n"
+        "print(l.kind, l:position())\n"
+        "game.camera(123, 45)\n"
+        "game.burst(10, 10); game.flicker(20, 20)\n"
+        "game.say('hello')\n");
+    EXPECT_NE(out.find("1\t-100.0\t300.0\t100.0\t300.0\t100.0\t340.0\t-100.0\t340.0\n"
+                       "false\tmap.lua:2: bad argument #1 to 'quad' (no quad with that number)\n"
+                       "rocket\t200.0\t-100.0\nlamp\t50.0\t60.0\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(cameraPosition().x, 123.0f);
+    EXPECT_EQ(cameraPosition().y, 45.0f);
+    EXPECT_EQ(visibleMessages().back(), "hello");
+    size_t bursts = 0, flickers = 0;
+    for (const auto& texture : allTextures()) {
+        bursts += texture->queues.bursts.size();
+        flickers += texture->queues.flickers.size();
+    }
+    EXPECT_EQ(bursts, 1u);
+    EXPECT_EQ(flickers, 1u);
+    // A car takes the camera from the script.
+    start("game.car(0, 0)\nfunction on_step() game.camera(900, 900) end\n");
+    steps(5);
+    EXPECT_NE(cameraPosition().x, 900.0f);
 }
