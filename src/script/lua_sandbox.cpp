@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <new>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -23,10 +25,19 @@ constexpr size_t kMaxChunkName = 63;
 // inside the library's matcher nothing can interrupt it.
 constexpr double kMaxPatternSteps = 2e8;
 
+// Objects found by neither birth nor an earlier sight are numbered from here, after any birth.
+constexpr int64_t kFirstSightIds = int64_t{1} << 40;
+// What one entry of the birth table costs, charged to the script's memory.
+constexpr size_t kBirthEntryBytes = 64;
+
 struct SandboxState {
     SandboxLimits limits;
     char chunkName[kMaxChunkName + 1] = "";
-    int64_t nextObjectId = 1;
+    // Every table and function the state makes, by the order it was made: the allocator sees
+    // them born, in the same order on every run, whatever addresses they get.
+    std::unordered_map<const void*, int64_t> births;
+    int64_t nextBirth = 1;
+    int64_t nextObjectId = kFirstSightIds;
 };
 
 SandboxState& state(lua_State* L) { return **static_cast<SandboxState**>(lua_getextraspace(L)); }
@@ -37,13 +48,37 @@ double cpuSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+bool numberedAtBirth(size_t kind) { return kind == LUA_TTABLE || kind == LUA_TFUNCTION; }
+
 void* cappedAlloc(void* ud, void* ptr, size_t osize, size_t nsize) {
-    SandboxLimits& limits = static_cast<SandboxState*>(ud)->limits;
+    SandboxState& s = *static_cast<SandboxState*>(ud);
+    SandboxLimits& limits = s.limits;
     const size_t old = ptr ? osize : 0;  // without ptr, osize names the kind of object
     if (nsize == 0) {
         limits.used -= old;
+        if (ptr && s.births.erase(ptr) != 0) limits.used -= kBirthEntryBytes;
         std::free(ptr);
         return nullptr;
+    }
+    if (!ptr && numberedAtBirth(osize)) {
+        if (limits.outOfMemory || limits.used + nsize + kBirthEntryBytes > limits.limit) {
+            limits.outOfMemory = true;
+            return nullptr;
+        }
+        void* born = std::malloc(nsize);
+        if (!born) {
+            limits.outOfMemory = true;
+            return nullptr;
+        }
+        try {
+            s.births.emplace(born, s.nextBirth++);
+        } catch (const std::bad_alloc&) {
+            std::free(born);
+            limits.outOfMemory = true;
+            return nullptr;
+        }
+        limits.used += nsize + kBirthEntryBytes;
+        return born;
     }
     if (nsize > old && (limits.outOfMemory || limits.used - old + nsize > limits.limit)) {
         limits.outOfMemory = true;
@@ -147,6 +182,9 @@ int textOnlyLoad(lua_State* L) {
 
 int64_t objectId(lua_State* L, int index) {
     index = lua_absindex(L, index);
+    const SandboxState& s = state(L);
+    const auto born = s.births.find(lua_topointer(L, index));
+    if (born != s.births.end()) return born->second;
     lua_getfield(L, LUA_REGISTRYINDEX, kIdsKey);
     lua_pushvalue(L, index);
     lua_rawget(L, -2);
@@ -200,10 +238,16 @@ KeyOrder keyOrder(lua_State* L, int ids) {
         k.i = lua_toboolean(L, index);
     } else {
         k.rank = 3;
-        lua_pushvalue(L, index);
-        lua_rawget(L, ids);
-        k.id = lua_tointeger(L, -1);
-        lua_pop(L, 1);
+        const SandboxState& s = state(L);
+        const auto born = s.births.find(lua_topointer(L, index));
+        if (born != s.births.end()) {
+            k.id = born->second;
+        } else {
+            lua_pushvalue(L, index);
+            lua_rawget(L, ids);
+            k.id = lua_tointeger(L, -1);
+            lua_pop(L, 1);
+        }
     }
     return k;
 }

@@ -103,12 +103,17 @@ TEST_F(ScriptApiTest, TraversalAndPrintingShowNoAddresses) {
         "for k in pairs(t) do keys[#keys + 1] = tostring(k) end\n"
         "print(table.concat(keys, ' '))\n"
         "print(next(t), next(t, 'mid'))\n"
-        "print(tostring({}), tostring(print) ~= nil, string.format('%s', {}))\n"
+        "print(tostring({}) ~= tostring({}), tostring(print) ~= nil, string.format('%s', {}):match('^table #%d+$') ~= nil)\n"
+        "local a, b, c = {}, function() end, {}\n"
+        "local objects = {[c] = 'c', [a] = 'a', [b] = 'b', [{}] = 'd'}\n"
+        "local order = ''\n"
+        "for _, v in pairs(objects) do order = order .. v end\n"
+        "print(order, tostring(a) < tostring(c) or #tostring(a) < #tostring(c))\n"
         "local s = {{k = 2, n = 'b'}, {k = 1, n = 'a'}, {k = 2, n = 'c'}, {k = 1, n = 'd'}}\n"
         "table.sort(s, function(a, b) return a.k < b.k end)\n"
         "print(s[1].n .. s[2].n .. s[3].n .. s[4].n, pcall(string.format, '%p', {}))\n");
     EXPECT_EQ(out,
-              "1 3 alpha mid zeta true\n1\tzeta\t1\ntable #1\ttrue\ttable #3\n"
+              "1 3 alpha mid zeta true\n1\tzeta\t1\ntrue\ttrue\ttrue\nabcd\ttrue\n"
               "adbc\tfalse\tstring.format: %p shows an address; not available here\n");
 }
 
