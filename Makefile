@@ -27,8 +27,9 @@ build: deps
 release: deps
 	@bash scripts/build-quietly.sh $(RELEASE) Release $(JOBS) $(PROGRAMS)
 
+# LEVEL=levels/NAME plays that level.
 run: release
-	@bash scripts/run.sh $(RELEASE)
+	@LEVEL=$(LEVEL) bash scripts/run.sh $(RELEASE)
 
 # The programs, the data, the manual pages, the desktop entry and the icon under PREFIX.
 install: deps

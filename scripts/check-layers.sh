@@ -7,7 +7,7 @@ cd "$(dirname "$0")/../src"
 rank() {
   case "$1" in
     core) echo 0 ;; render | physics) echo 1 ;; map) echo 2 ;; actors | lighting) echo 3 ;;
-    game) echo 4 ;; session | audio) echo 5 ;; app) echo 6 ;;
+    game) echo 4 ;; script) echo 5 ;; session | audio) echo 6 ;; app) echo 7 ;;
     *) echo 99 ;;
   esac
 }
@@ -28,8 +28,8 @@ for folder in */; do
   done < <(grep -Hn '#include "[a-z_]*/' "$folder"/* || true)
 done
 # The rules run without a window: replays, fuzzing and tests drive them headless.
-if grep -Hn '#include *<GL/\|#include *<GLUT/\|#include *<SOIL' game/* session/* audio/*; then
-  echo "the files above give the game, session or audio layer a GL or GLUT header"
+if grep -Hn '#include *<GL/\|#include *<GLUT/\|#include *<SOIL' game/* script/* session/* audio/*; then
+  echo "the files above give the game, script, session or audio layer a GL or GLUT header"
   status=1
 fi
 [ $status -eq 0 ] && echo "every folder includes only the folders below it"

@@ -67,7 +67,7 @@ std::vector<uint8_t> wellFormedFile(const uint8_t* data, size_t size) {
     std::vector<uint8_t> file = encodeHeader(recordingBuildId());
     size_t next = 0;
     while (next + 3 <= size) {
-        const auto type = static_cast<RecordType>(1 + data[next] % 3);
+        const auto type = static_cast<RecordType>(1 + data[next] % 4);
         const size_t wanted = data[next + 1] | static_cast<size_t>(data[next + 2]) << 8;
         const size_t length = std::min(wanted, size - next - 3);
         const std::vector<uint8_t> payload(data + next + 3, data + next + 3 + length);

@@ -16,6 +16,7 @@
 #include "game/main_loop.h"
 #include "physics/physics_world.h"
 #include "render/texture.h"
+#include "script/scripting.h"
 #include "session/recording.h"
 
 namespace {
@@ -114,7 +115,7 @@ void openGlutWindow(int& argc, char** argv) {
 }  // namespace
 
 Host windowHost() {
-    return Host{windowSystemClock, renderFrame, loadImageWithGl, readMapFromDisk,
+    return Host{windowSystemClock, renderFrame, loadImageWithGl, readMapFromDisk, readScriptFromDisk,
                 WindowActions{leaveWithGlut, fullScreenWithGlut, windowedWithGlut,
                               viewportToWindow, releaseGlTextures}};
 }
@@ -127,7 +128,9 @@ int runApplication(int argc, char** argv) {
     recorded.clock = recordedWindowClock;
     recorded.readMap = readAndRecordMap;
     recorded.frame = frameWithSound;
+    recorded.readScript = readAndRecordScript;
     const ScopedHost installed(recorded);
+    installScripting();
     startGame(argc, argv, true, openGlutWindow);
     startAudio();  // output only: with or without a device the game plays the same
     recordStartupDone();

@@ -16,6 +16,7 @@
 #include "game/help.h"
 #include "game/host.h"
 #include "game/input.h"
+#include "game/level_script.h"
 #include "game/main_loop.h"
 #include "game/overlays.h"
 #include "game/map_loading.h"
@@ -56,14 +57,17 @@ void startGame(int& argc, char** argv, bool announce, OpenWindowFunction openWin
     seedRandom(0);
     loadAllTextures(host().loadImage);
     const bool loaded = loadMap();  // creates the physics world first
-    primeLoop();  // after loading, so loading time is not owed as logic steps
-    // Standard output keeps its one line for this; the window says what it means.
+    // Standard output keeps its one line for this; the window says what it means. Before the
+    // script, so that anything the script says is the newest message.
     if (!loaded && access(kMapFileName, F_OK) != 0) showMessage("No map.txt here: the map starts empty");
+    loadLevelScript();
+    primeLoop();  // after loading, so loading time is not owed as logic steps
 }
 
 void shutdownGame(bool glContextCurrent) {
     clearMapHistory();
     setSimulationPaused(false);
+    resetLevelScript();  // the script's actors go with the others below
     clearMessages();
     clearEditFeedback();
     clearClipboard();

@@ -12,6 +12,9 @@
 // with the reason in problem (may be null; left empty for a missing file, which is simply an
 // empty map).
 using MapReader = bool (*)(std::vector<uint8_t>& bytes, std::string* problem);
+// Fills bytes with the level script and returns true, or returns false (bytes empty) when there
+// is none to read.
+using ScriptReader = bool (*)(std::vector<uint8_t>& bytes);
 
 // What the key handlers and the window events ask of the window.
 struct WindowActions {
@@ -27,6 +30,7 @@ struct Host {
     void (*frame)();        // draws one frame, or does to the queues what a frame would
     ImageLoader loadImage;  // sheet images to GL names; 0 for none
     MapReader readMap;      // the bytes of map.txt
+    ScriptReader readScript;  // the bytes of map.lua, read only while scripting is installed
     WindowActions window;
 };
 
@@ -51,6 +55,8 @@ private:
 
 // The default map reader: map.txt in the working folder.
 bool readMapFromDisk(std::vector<uint8_t>& bytes, std::string* problem);
+// The default script reader: map.lua in the working folder.
+bool readScriptFromDisk(std::vector<uint8_t>& bytes);
 // What a frame does to the sheets' queues, without GL: the lights queued last frame gone, this
 // frame's queued, the sprite batches empty.
 void queueOnlyFrame();

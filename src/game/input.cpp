@@ -8,6 +8,7 @@
 #include "game/host.h"
 #include "game/key_table.h"
 #include "game/view_control.h"
+#include "game/level_script.h"
 #include "map/map_editor.h"
 
 namespace {
@@ -16,6 +17,14 @@ constexpr int kMiddleButton = 1;
 constexpr int kWheelUp = 3;
 constexpr int kWheelDown = 4;
 constexpr int kRightButton = 2;
+// Read while held by the logic step: the script never sees them as its own.
+constexpr unsigned char kHeldKeys[] = {'w', 'a', 's', 'd', ' '};
+
+bool heldKey(unsigned char key) {
+    for (unsigned char held : kHeldKeys)
+        if (key == held) return true;
+    return false;
+}
 constexpr int kButtonDown = 0;
 
 struct InputState {
@@ -68,7 +77,7 @@ void toggleFullScreen() {
 
 void onKeyDown(unsigned char key, int, int) {
     pressKey(key);
-    runKeyAction(key);
+    if (!runKeyAction(key) && !heldKey(key)) levelScriptKey(key);
 }
 
 void onKeyUp(unsigned char key, int, int) { releaseKey(key); }
@@ -80,7 +89,8 @@ void onMouseButton(int button, int state, int x, int y) {
     if (button == kRightButton) {
         // Whether the editor is on or off: the editor has only the left button.
         if (state == kButtonDown) {
-            grabBodyAt(input.mouseWorld);
+            // A press that takes no body is the level script's click.
+            if (!grabBodyAt(input.mouseWorld)) levelScriptClick(input.mouseWorld);
         } else {
             releaseGrab();
         }

@@ -36,6 +36,7 @@ const std::vector<KeyRow> kRows = {
     {HelpColumn::Play, "right drag", "grab a body; let go to throw", {}},
     {HelpColumn::Play, "b", "physics overlay on / off", {{'b', physicsOverlayKey}}},
     {HelpColumn::Play, "i", "timing overlay on / off", {{'i', timingOverlayKey}}},
+    {HelpColumn::Play, "r", "restart the level", {{'r', restartKey}}},
     {HelpColumn::Play, "f", "full screen", {{'F', fullScreenKey}, {'f', fullScreenKey}}},
     {HelpColumn::Play, "wheel", "zoom about the mouse", {}},
     {HelpColumn::Play, "middle drag", "pan the view", {}},

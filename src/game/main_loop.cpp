@@ -11,6 +11,7 @@
 #include "game/grab.h"
 #include "game/host.h"
 #include "game/input.h"
+#include "game/level_script.h"
 #include "game/sandbox.h"
 #include "game/sandbox_limits.h"
 #include "core/camera.h"
@@ -94,6 +95,7 @@ void runPass() {
 }
 
 void updateStep() {
+    watchLevelScript();
     if (!takeSimulationStep()) {
         // Paused: everything stands still but a camera no car holds.
         if (!carHoldsCamera()) scrollCameraByKeys();
@@ -103,6 +105,7 @@ void updateStep() {
     updateActors();
     scrollCameraByKeys();
     spawnBoxIfDue();  // before the world step, so a new box gets its first postStep this step
+    stepLevelScript();  // likewise for what the script spawns
     if (b2World* world = getWorld()) world->Step(kStepSeconds, kVelocityIterations, kPositionIterations);
     postStepActors();  // a car moves the camera here, after the key scrolling
     assert(*grabProblem() == '\0' && "a grab outlived its body or world");

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "game/input.h"
+#include "game/level_script.h"
 #include "actors/actor.h"
 #include "core/random.h"
 #include "core/sound_cues.h"
@@ -194,6 +195,14 @@ void reloadKey() {
         // The loader has said on standard error what is wrong with the file.
         showMessage("Reload failed: cannot read " + std::string(kMapFileName));
     }
+    loadLevelScript();
+}
+
+void restartKey() {
+    clearSandbox();
+    loadMap();
+    loadLevelScript();
+    showMessage("Restarted");
 }
 
 void editorKey(bool enabled) {

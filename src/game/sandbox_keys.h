@@ -22,3 +22,4 @@ void pasteKey();      // Ctrl+V: the clipboard centred at the mouse, on the grid
 void duplicateKey();  // Ctrl+D: the selected quads again, one grid step over
 void gridKey();       // g: the grid on or off
 void homeKey();       // Home: the start view
+void restartKey();     // r: every actor goes, map.txt and map.lua load again

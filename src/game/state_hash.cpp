@@ -9,6 +9,7 @@
 #include "actors/actor.h"
 #include "game/grab.h"
 #include "game/input.h"
+#include "game/level_script.h"
 #include "game/main_loop.h"
 #include "game/sandbox.h"
 #include "core/camera.h"
@@ -112,6 +113,7 @@ uint64_t stateHash() {
     h.add(randomCount());
     const b2World* world = getWorld();
     h.add(world ? world->GetBodyCount() : -1);
+    hashLevelScript(h);
     hashGrab(h);  // last, and nothing without a grab: such states hash as they always did
     return h.value();
 }

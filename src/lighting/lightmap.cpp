@@ -24,6 +24,19 @@ constexpr float kFaceLightAlpha = 0.55f;  // ... and a dimmer one
 constexpr double kScissorSlack = 2.0;
 
 bool scissorEnabled = true;
+LightmapAmbient ambientLevel;
+
+// Fills the lightmap's corner with the level's ambient colour, leaving the clear colour as it was.
+void fillAmbient(GLsizei width, GLsizei height) {
+    GLfloat clear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, width, height);
+    glClearColor(ambientLevel.red, ambientLevel.green, ambientLevel.blue, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(clear[0], clear[1], clear[2], clear[3]);
+    glDisable(GL_SCISSOR_TEST);
+}
 
 // Kept across frames: it only grows, so the pass allocates nothing once it has seen its
 // largest light.
@@ -143,6 +156,7 @@ void renderLightmap() {
 
     // The whole view, squeezed into the lightmap's corner of the back buffer.
     glViewport(0, 0, mapWidth, mapHeight);
+    if (ambientLevel.set) fillAmbient(mapWidth, mapHeight);
     applyWorldProjection();
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
@@ -217,6 +231,8 @@ void lightScissorBox(const int32_t corners[8], float x, float y, float angle, in
 }
 
 void setLightScissorEnabled(bool enabled) { scissorEnabled = enabled; }
+void setLightmapAmbient(const LightmapAmbient& ambient) { ambientLevel = ambient; }
+const LightmapAmbient& lightmapAmbient() { return ambientLevel; }
 
 void compositeLightmap() {
     const Vec2f camera = cameraPosition();

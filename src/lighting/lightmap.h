@@ -15,3 +15,12 @@ void lightScissorBox(const int32_t corners[8], float x, float y, float angle, in
 // Whether each light's stencil and shadow draws are cut to its box (on at start); the lightmap's
 // pixels are the same either way.
 void setLightScissorEnabled(bool enabled);
+
+// The lightmap's unlit level, where no light reaches: by default the frame's clear colour; a
+// level may set its own (0.5 in every channel leaves the scene as drawn). No GL.
+struct LightmapAmbient {
+    bool set = false;
+    float red = 0.0f, green = 0.0f, blue = 0.0f;
+};
+void setLightmapAmbient(const LightmapAmbient& ambient);
+const LightmapAmbient& lightmapAmbient();

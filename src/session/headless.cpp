@@ -9,6 +9,7 @@
 #include "game/game.h"
 #include "game/host.h"
 #include "core/camera.h"
+#include "script/scripting.h"
 #include "render/effect_layers.h"
 #include "render/texture.h"
 
@@ -57,6 +58,7 @@ void startHeadless() {
     scripted.window.leaveMainLoop = [] { leaveRequested = true; };
     installHost(scripted);
     int argc = 0;
+    installScripting();
     startGame(argc, nullptr, false, openNoWindow);
 }
 

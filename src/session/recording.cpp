@@ -40,6 +40,9 @@ struct Recorder {
     int modifiers = 0;               // as last written
     bool haveMap = false;
     std::vector<uint8_t> lastMap;    // the bytes of the last readable load
+    uint32_t scriptReads = 0;        // reads of map.lua so far
+    bool scriptPresent = false;      // what the last one found
+    std::vector<uint8_t> lastScript;
 };
 Recorder rec;
 
@@ -229,6 +232,20 @@ bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string* problem) {
     appendRecord(record, RecordType::MapLoad, encodeMapLoad(kind, bytes));
     writeBytes(record);
     return readable;
+}
+
+bool readAndRecordScript(std::vector<uint8_t>& bytes) {
+    const bool present = readScriptFromDisk(bytes);
+    if (rec.fd < 0) return present;
+    const uint32_t read = rec.scriptReads++;
+    if (present == rec.scriptPresent && bytes == rec.lastScript) return present;
+    rec.scriptPresent = present;
+    rec.lastScript = bytes;
+    flush();
+    std::vector<uint8_t> record;
+    appendRecord(record, RecordType::ScriptRead, encodeScriptRead({read, present, bytes}));
+    writeBytes(record);
+    return present;
 }
 
 void recordStartupDone() {

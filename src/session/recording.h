@@ -23,6 +23,9 @@ std::string recordingPath();  // empty when not recording
 int32_t recordReading(int32_t ms);
 // A map reader for the host: reads map.txt from disk and records what it found.
 bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string* problem);
+// A script reader for the host: reads map.lua from disk and records what it found whenever it
+// differs from the read before.
+bool readAndRecordScript(std::vector<uint8_t>& bytes);
 // Closes the start-up: the clock readings taken since beginRecording.
 void recordStartupDone();
 

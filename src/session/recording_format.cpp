@@ -186,6 +186,22 @@ bool decodeArguments(Reader in, std::vector<std::string>& arguments) {
     return true;
 }
 
+bool decodeScriptRead(Reader in, std::vector<ScriptRead>& scripts) {
+    if (in.left() < 5) return false;
+    const uint8_t* head = in.take(4);
+    ScriptRead read;
+    read.read = getU32(head);
+    const uint8_t present = in.byte();
+    if (present > 1 || (present == 0 && !in.atEnd())) return false;
+    if (!scripts.empty() && read.read <= scripts.back().read) return false;
+    read.present = present == 1;
+    const size_t n = in.left();
+    const uint8_t* bytes = in.take(n);
+    read.bytes.assign(bytes, bytes + n);
+    scripts.push_back(std::move(read));
+    return true;
+}
+
 // distinctBytes grows by the bytes of a load that carries its own.
 bool decodeMapLoad(Reader in, std::vector<MapLoad>& maps, uint64_t& distinctBytes) {
     const uint8_t kind = in.byte();
@@ -307,6 +323,14 @@ bool hasRecordingHeader(const uint8_t* bytes, size_t size) {
     return size >= 8 + idLength + kCrcSize && getU32(bytes + 8 + idLength) == crcOf(bytes, 8 + idLength);
 }
 
+std::vector<uint8_t> encodeScriptRead(const ScriptRead& read) {
+    std::vector<uint8_t> out;
+    putU32(out, read.read);
+    out.push_back(read.present ? 1 : 0);
+    if (read.present) out.insert(out.end(), read.bytes.begin(), read.bytes.end());
+    return out;
+}
+
 Recording decodeRecording(const uint8_t* bytes, size_t size) {
     Recording r;
     auto stop = [&r](Recording::Problem problem, std::string text) {
@@ -367,6 +391,8 @@ Recording decodeRecording(const uint8_t* bytes, size_t size) {
             if (loadedMapBytes > kMaxReplayMapLoadBytes)
                 return stop(P::BeyondLimits,
                             beyondLimit("map bytes loaded in all", kMaxReplayMapLoadBytes));
+        } else if (type == static_cast<uint8_t>(RecordType::ScriptRead)) {
+            ok = decodeScriptRead(payload, r.scripts);
         } else if (type == static_cast<uint8_t>(RecordType::Entries)) {
             // A batch counts whole or not at all.
             Reader in = payload;

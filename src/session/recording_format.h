@@ -14,7 +14,7 @@ constexpr uint16_t kRecordingFormatVersion = 1;
 // The build this program was made from: source revision and compiler, fixed at configure time.
 const char* recordingBuildId();
 
-enum class RecordType : uint8_t { Arguments = 1, MapLoad = 2, Entries = 3 };
+enum class RecordType : uint8_t { Arguments = 1, MapLoad = 2, Entries = 3, ScriptRead = 4 };
 
 // One callback the window system made, or a mark the recorder set between callbacks.
 struct Entry {
@@ -62,6 +62,16 @@ std::vector<uint8_t> encodeArguments(const std::vector<std::string>& arguments);
 enum class MapLoadKind : uint8_t { Unreadable = 0, Bytes = 1, SameAsBefore = 2 };
 std::vector<uint8_t> encodeMapLoad(MapLoadKind kind, const std::vector<uint8_t>& bytes);
 
+// A read of map.lua whose result differs from the read before it (the first from "none"):
+// the reads between two records found the same as the earlier one. read counts every read of
+// the session from 0.
+struct ScriptRead {
+    uint32_t read = 0;
+    bool present = false;
+    std::vector<uint8_t> bytes;
+};
+std::vector<uint8_t> encodeScriptRead(const ScriptRead& read);
+
 struct MapLoad {
     bool readable = false;
     // Shared: a load of an unchanged map holds the earlier load's bytes, never a copy.
@@ -79,6 +89,7 @@ struct Recording {
     std::string buildId;
     std::vector<std::string> arguments;
     std::vector<MapLoad> maps;   // in load order
+    std::vector<ScriptRead> scripts;  // in read order, each read later than the one before
     std::vector<Entry> entries;  // in the order they happened
     bool ended = false;          // the End entry was read
 };

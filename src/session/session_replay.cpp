@@ -19,6 +19,7 @@
 #include "game/game.h"
 #include "game/host.h"
 #include "game/state_hash.h"
+#include "script/scripting.h"
 #include "session/recording_limits.h"
 #include "session/terminal_text.h"
 
@@ -30,6 +31,10 @@ struct Player {
     ReplaySettings settings;
     size_t next = 0;      // entry to play next
     size_t nextMap = 0;   // map load to hand out next
+    uint32_t scriptReads = 0;   // reads of map.lua so far
+    size_t nextScript = 0;      // recorded script read to hand out next
+    bool scriptPresent = false;  // what the latest read found
+    std::vector<uint8_t> script;
     const std::vector<int32_t>* feed = nullptr;  // readings of the entry being played
     size_t fed = 0;
     int32_t lastReading = 0;
@@ -111,6 +116,21 @@ bool recordedMap(std::vector<uint8_t>& bytes, std::string* /*problem*/) {
         std::cerr << "kelvoran-replay: cannot write " << path << ": " << std::strerror(errno) << std::endl;
     bytes = *load.bytes;
     return true;
+}
+
+// The recorded result of each read of map.lua: a read without a record of its own found what
+// the read before it did.
+bool recordedScript(std::vector<uint8_t>& bytes) {
+    const auto& scripts = player.recording->scripts;
+    if (player.nextScript < scripts.size() &&
+        scripts[player.nextScript].read == player.scriptReads) {
+        const ScriptRead& read = scripts[player.nextScript++];
+        player.scriptPresent = read.present;
+        player.script = read.bytes;
+    }
+    ++player.scriptReads;
+    bytes = player.script;
+    return player.scriptPresent;
 }
 
 void noWindow(int&, char**) {}
@@ -261,6 +281,7 @@ bool beginReplay(const Recording& recording, const ReplaySettings& settings, con
     player.host = base;
     player.host.clock = recordedClock;
     player.host.readMap = recordedMap;
+    player.host.readScript = recordedScript;
     player.host.window.leaveMainLoop = [] {};
     player.host.window.enterFullScreen = [] {};
     player.host.window.leaveFullScreen = [](int, int) {};
@@ -294,6 +315,7 @@ bool beginReplay(const Recording& recording, const ReplaySettings& settings, con
         player.done = true;
         return false;
     }
+    installScripting();
     startGame(argc, argv.data(), true, openWindow);
     player.started = true;
     checkFed("start-up");

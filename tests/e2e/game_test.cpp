@@ -106,6 +106,23 @@ protected:
     std::string geometry() { return run("xdotool getwindowgeometry " + window); }
 
     std::string audioDrivers = "null";
+
+    // Plays levels/name: its map.txt and map.lua in the game's folder.
+    void useLevel(const std::string& name) {
+        const fs::path level = fs::path(KELVORAN_SOURCE_DIR) / "levels" / name;
+        fs::copy_file(level / "map.txt", dir / "map.txt", fs::copy_options::overwrite_existing);
+        fs::copy_file(level / "map.lua", dir / "map.lua", fs::copy_options::overwrite_existing);
+    }
+
+    // Waits up to timeoutMs for text on the game's standard output.
+    bool printed(const std::string& text, int timeoutMs) {
+        for (int waited = 0; waited < timeoutMs; waited += 100) {
+            if (readFile(dir / "stdout.txt").find(text) != std::string::npos) return true;
+            sleepMs(100);
+        }
+        return false;
+    }
+
     fs::path dir;
     pid_t pid = -1;
     pid_t xvfb = -1;
@@ -590,4 +607,53 @@ TEST_F(Game, ACrateDraggedByTheRightButtonEndsWhereItWasLetGoAndTheSessionReplay
     const size_t lastLine = out.rfind("replay matches: ");
     ASSERT_NE(lastLine, std::string::npos) << out.substr(out.size() > 2000 ? out.size() - 2000 : 0);
     EXPECT_EQ(out.substr(out.find('\n', lastLine) + 1), "status 0\n");
+}
+
+// The switch level played with real keys: crates dropped with x land on the plate and open the
+// gate; an edit of map.lua reloads it while the game runs; r restarts the level.
+TEST_F(Game, TheSwitchLevelOpensItsGateReloadsItsScriptAndRestarts) {
+    useLevel("switch");
+    start();
+    key("x");
+    sleepMs(2500);  // the crate falls onto the plate and settles
+    std::string out = readFile(dir / "stdout.txt");
+    EXPECT_NE(out.find("gate open at "), std::string::npos) << out.substr(out.size() > 3000 ? out.size() - 3000 : 0);
+
+    std::ofstream(dir / "map.lua", std::ios::app) << "print('edited and reloaded')\n";
+    sleepMs(1500);  // looked at twice a second
+    out = readFile(dir / "stdout.txt");
+    EXPECT_NE(out.find("edited and reloaded\n"), std::string::npos);
+
+    key("r");
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    out = readFile(dir / "stdout.txt");
+    // The restart ran the script once more.
+    const size_t first = out.find("edited and reloaded\n");
+    EXPECT_NE(out.find("edited and reloaded\n", first + 1), std::string::npos);
+    EXPECT_EQ(readFile(dir / "stderr.txt").find("map.lua"), std::string::npos) << readFile(dir / "stderr.txt");
+}
+
+// The flag level: w held drives the car over the hill to the flag, which times the run.
+TEST_F(Game, TheFlagLevelTimesADriveToTheFlag) {
+    useLevel("flag");
+    start();
+    run("xdotool windowfocus --sync " + window + " keydown w");
+    const bool reached = printed("flag reached in ", 20000);
+    run("xdotool keyup w");
+    EXPECT_TRUE(reached);
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    EXPECT_EQ(readFile(dir / "stderr.txt").find("map.lua"), std::string::npos) << readFile(dir / "stderr.txt");
+}
+
+// The see-saw level: x drops the weight and the crate on the other end flies.
+TEST_F(Game, TheSeesawLevelLaunchesItsCrate) {
+    useLevel("seesaw");
+    start();
+    key("x");
+    EXPECT_TRUE(printed("the crate flew ", 10000));
+    key("Escape");
+    ASSERT_EQ(waitForExit(10000), 0);
+    EXPECT_EQ(readFile(dir / "stderr.txt").find("map.lua"), std::string::npos) << readFile(dir / "stderr.txt");
 }

@@ -29,7 +29,9 @@
 #include "game/game.h"
 #include "game/host.h"
 #include "game/state_hash.h"
+#include "game/level_script.h"
 #include "render/texture.h"
+#include "script/scripting.h"
 #include "support/gl_window.h"
 
 namespace fs = std::filesystem;
@@ -123,16 +125,26 @@ void deliver(const InputEvent& event) {
     }
 }
 
+// A level script for a recorded session: map.lua at start-up, replaced by later at laterAt ms.
+struct LevelScript {
+    std::string first, later;
+    int32_t laterAt = 0;
+};
+
 // Records one session into path, calling events with every scripted millisecond before its pass,
 // and returns "steps hash" of its end.
 std::string recordSession(std::vector<std::string> arguments, int32_t endTime,
                           const std::function<void(int32_t)>& events, const fs::path& path,
-                          const fs::path& folder) {
+                          const fs::path& folder, const LevelScript* level = nullptr) {
     openTestWindow();  // onReshape sets the viewport of a real context
     fs::copy_file(fs::path(KELVORAN_ASSETS) / "map.txt", folder / "map.txt",
                   fs::copy_options::overwrite_existing);
     const fs::path home = fs::current_path();
     fs::current_path(folder);
+    if (level) {
+        writeFile("map.lua", level->first);
+        installScripting();
+    }
     std::vector<char*> argv;
     for (std::string& a : arguments) argv.push_back(&a[0]);
     int argc = static_cast<int>(argv.size());
@@ -141,6 +153,7 @@ std::string recordSession(std::vector<std::string> arguments, int32_t endTime,
     Host recorded = headlessHost();
     recorded.clock = scriptedClock;
     recorded.readMap = readAndRecordMap;
+    recorded.readScript = readAndRecordScript;
     recorded.window.leaveMainLoop = [] { leaveAsked = true; };
     const ScopedHost host(recorded);
     std::string end;
@@ -151,23 +164,26 @@ std::string recordSession(std::vector<std::string> arguments, int32_t endTime,
         recordedReshape(1024, 600);
         for (scriptedTime = 1; scriptedTime <= endTime && !leaveAsked; ++scriptedTime) {
             events(scriptedTime);
+            if (level && scriptedTime == level->laterAt) writeFile("map.lua", level->later);
             if (!leaveAsked) recordedPass();
         }
         endRecording();
         end = std::to_string(recordedSteps()) + " " + formatHash(stateHash());
         shutdownGame(false);
     });
+    if (level) uninstallScriptHooks();
     fs::current_path(home);
     return end;
 }
 
-std::string recordGolden(const Golden& golden, const fs::path& path, const fs::path& folder) {
+std::string recordGolden(const Golden& golden, const fs::path& path, const fs::path& folder,
+                         const LevelScript* level = nullptr) {
     std::istringstream script(golden.script);
     const std::vector<InputEvent> events = parseInputScript(script);
     size_t next = 0;
     return recordSession(golden.arguments, golden.endTime, [&](int32_t now) {
         while (next < events.size() && events[next].time <= now) deliver(events[next++]);
-    }, path, folder);
+    }, path, folder, level);
 }
 
 std::vector<std::pair<std::string, std::string>> goldenHashes() {
@@ -467,4 +483,76 @@ TEST_F(SessionRecording, OlderRecordingsPlayTheNewButtonsAsTheyActedThen) {
     const ToolRun run = replayTool(dir, "--dir play older.krec");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.lastLine(), "replay matches: " + goldenHashes()[1].second) << run.err;
+}
+
+// A level script that spawns boxes by walking a string-keyed table with pairs, draws random
+// numbers, sets timers and is edited while the game runs: the replay hands the recorded bytes of
+// every read of map.lua back at the same points and ends on the same hash.
+TEST_F(SessionRecording, AScriptedSessionWithAHotReloadReplaysToTheSameHash) {
+    const Golden session = {"scripted.krec", {"kelvoran"},
+                            "300 key 113\n900 key 114\n1500 key 55\n2500 key 27\n", 3000};
+    LevelScript level;
+    level.first =
+        "local spots = {left = 100, middle = 400, right = 700, far = 900}\n"
+        "function on_start()\n"
+        "  for name, x in pairs(spots) do print(name); game.box(x + game.random() * 10, 0) end\n"
+        "end\n"
+        "function on_key(k) game.after(0.2, function() game.box(math.random(50, 500), 0) end) end\n";
+    level.later = level.first + "function on_step() if game.time() == 0.3 then game.car(200, 0) end end\n";
+    level.laterAt = 1200;
+    fs::create_directories(dir / "record");
+    const std::string end = recordGolden(session, dir / "scripted.krec", dir / "record", &level);
+    const Recording recording = decodeRecording(
+        reinterpret_cast<const uint8_t*>(readFile(dir / "scripted.krec").data()),
+        readFile(dir / "scripted.krec").size());
+    ASSERT_EQ(recording.problem, Recording::Problem::None) << recording.problemText;
+    ASSERT_EQ(recording.scripts.size(), 2u);  // the first read, then the edit
+    EXPECT_EQ(std::string(recording.scripts[1].bytes.begin(), recording.scripts[1].bytes.end()),
+              level.later);
+    EXPECT_EQ(recording.scripts[0].read, 0u);
+    EXPECT_GT(recording.scripts[1].read, 1u);
+
+    const ToolRun run = replayTool(dir, "--dir play " + (dir / "scripted.krec").string());
+    EXPECT_EQ(run.status, 0) << run.err;
+    const size_t space = end.find(' ');
+    EXPECT_EQ(run.lastLine(), "replay matches: " + end.substr(0, space) + " steps, state " +
+                                  end.substr(space + 1))
+        << run.err;
+    // The pairs walk printed the same order in the replay at every load: start-up, the restart,
+    // the hot reload and the map reload.
+    std::istringstream lines(run.out);
+    std::string line, names;
+    while (std::getline(lines, line))
+        if (line == "far" || line == "left" || line == "middle" || line == "right") names += line + " ";
+    std::string expected;
+    for (int load = 0; load < 4; ++load) expected += "far left middle right ";
+    EXPECT_EQ(names, expected) << run.out;
+}
+
+// Script reads decode in order, each later than the one before; anything else is a damaged file.
+TEST_F(SessionRecording, ScriptReadsDecodeInOrderAndOutOfOrderOnesAreRefused) {
+    const auto decode = [](const std::vector<ScriptRead>& reads, const std::vector<uint8_t>& extra) {
+        std::vector<uint8_t> file = encodeHeader("test");
+        for (const ScriptRead& read : reads) appendRecord(file, RecordType::ScriptRead, encodeScriptRead(read));
+        if (!extra.empty()) appendRecord(file, RecordType::ScriptRead, extra);
+        return decodeRecording(file.data(), file.size());
+    };
+    const std::vector<uint8_t> text = {'x', '=', '1'};
+    const Recording good = decode({{0, true, text}, {7, false, {}}, {9, true, {}}}, {});
+    ASSERT_EQ(good.problem, Recording::Problem::None) << good.problemText;
+    ASSERT_EQ(good.scripts.size(), 3u);
+    EXPECT_EQ(good.scripts[0].bytes, text);
+    EXPECT_FALSE(good.scripts[1].present);
+    EXPECT_TRUE(good.scripts[2].present && good.scripts[2].bytes.empty());
+
+    for (const std::vector<uint8_t>& bad : std::vector<std::vector<uint8_t>>{
+             {5, 0, 0, 0, 1},     // read 5 again
+             {4, 0, 0, 0, 1},     // an earlier read
+             {8, 0, 0, 0, 0, 1},  // "none" with bytes
+             {8, 0, 0, 0, 2},     // neither none nor bytes
+             {8, 0, 0}}) {        // cut short
+        const Recording damaged = decode({{5, true, text}}, bad);
+        EXPECT_EQ(damaged.problem, Recording::Problem::Corrupt);
+        EXPECT_EQ(damaged.scripts.size(), 1u);
+    }
 }

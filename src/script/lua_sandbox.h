@@ -1,0 +1,48 @@
+// lua_sandbox.h: a Lua state a level script cannot escape: only the string, table, math and
+// utf8 libraries and the safe base functions, text chunks only, a memory cap, an instruction and
+// CPU-time budget per call, and traversal, sorting and printing that do not depend on addresses,
+// hash seeds or the clock.
+#pragma once
+#include <lua.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+constexpr size_t kScriptMemoryLimit = 64u * 1024u * 1024u;
+constexpr int64_t kScriptInstructionLimit = 10000000;
+constexpr double kScriptCpuSeconds = 0.1;
+
+// Why the last protected call failed.
+enum class ScriptFailure { None, Error, TooLong, OutOfMemory };
+
+// Owned by the state (its allocator's user data); lives until closeSandbox.
+struct SandboxLimits {
+    size_t used = 0;
+    size_t limit = kScriptMemoryLimit;
+    int64_t instructions = 0;       // counted in the current call
+    int64_t instructionLimit = kScriptInstructionLimit;
+    double cpuDeadline = 0.0;       // thread CPU seconds at which the current call is cut
+    double cpuBudget = kScriptCpuSeconds;
+    bool outOfMemory = false;       // the allocator refused once; the script is done
+    std::string tooLong;            // "map.lua:LINE: script took too long" once cut
+};
+
+// A new sandboxed state whose chunks are named chunkName ("map.lua"); nullptr if even the
+// empty state does not fit. Print lines go to standard output.
+lua_State* openSandbox(const char* chunkName);
+void closeSandbox(lua_State* L);
+SandboxLimits& sandboxLimits(lua_State* L);
+const char* sandboxChunkName(lua_State* L);
+
+// Loads text (never bytecode) as the main chunk and leaves it on the stack; false with the
+// message in failure text.
+bool loadSandboxChunk(lua_State* L, const char* text, size_t size, std::string& message);
+// Calls the function below nargs arguments with a fresh budget, dropping its results. On
+// failure returns why and fills message with one line naming the file and, where known, the
+// line.
+ScriptFailure callSandboxed(lua_State* L, int nargs, std::string& message);
+
+// The text tostring gives value at index: objects as "table #3", numbered in the order this
+// state first showed or traversed them. Pushes the string and returns it.
+const char* sandboxToString(lua_State* L, int index);

@@ -1,0 +1,461 @@
+// script_api.cpp: the game table a level script sees, and handles to the actors it makes.
+//
+// Lua unwinds errors with longjmp: no C++ object with a destructor is alive across a call that
+// can raise (luaL_check*, luaL_error, lua_push* of new strings or tables).
+#include <box2d/box2d.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include "actors/actor.h"
+#include "actors/body_actor.h"
+#include "actors/box.h"
+#include "actors/car.h"
+#include "actors/rocket.h"
+#include "core/camera.h"
+#include "core/random.h"
+#include "game/sandbox.h"
+#include "lighting/lightmap.h"
+#include "map/map_quad.h"
+#include "physics/physics_world.h"
+#include "render/effects.h"
+#include "render/texture.h"
+#include "script/lua_sandbox.h"
+#include "script/script_actors.h"
+#include "script/script_runtime.h"
+
+namespace {
+constexpr const char* kHandleType = "kelvoran.handle";
+constexpr double kMaxCoordinate = 1000000.0;  // world units; beyond it the physics breaks down
+constexpr double kMaxSize = 10000.0;          // a scripted body's width or height
+constexpr size_t kMaxActors = 10000;          // the script cannot flood the game's own memory
+constexpr size_t kMaxSayLength = 200;
+constexpr double kStepSeconds = 0.01;
+constexpr double kStepsPerSecond = 100.0;  // divided by, so whole steps give exact hundredths
+constexpr int32_t kMaxFrame = 4096;
+
+enum class HandleKind : uint8_t { Box, Car, Rocket, Body, Lamp };
+constexpr const char* kKindNames[] = {"box", "car", "rocket", "body", "lamp"};
+
+struct Handle {
+    int32_t id = 0;
+    HandleKind kind = HandleKind::Box;
+};
+
+// A finite number within the world's reach.
+float checkCoordinate(lua_State* L, int index, double limit = kMaxCoordinate) {
+    const double value = luaL_checknumber(L, index);
+    luaL_argcheck(L, std::isfinite(value) && std::fabs(value) <= limit, index,
+                  "a finite number of reasonable size expected");
+    return static_cast<float>(value);
+}
+
+float optCoordinate(lua_State* L, int index, double fallback) {
+    return lua_isnoneornil(L, index) ? static_cast<float>(fallback) : checkCoordinate(L, index);
+}
+
+// Counts the bodies whose boxes overlap a box, up to a limit.
+class OverlapCount final : public b2QueryCallback {
+public:
+    explicit OverlapCount(int32_t stopAt) : stopAt_(stopAt) {}
+    bool ReportFixture(b2Fixture*) override { return ++count < stopAt_; }
+    int32_t count = 0;
+
+private:
+    int32_t stopAt_;
+};
+
+// The physics step grows with the square of the bodies piled in one place: a body is not made or
+// moved where more than this many boxes already overlap its own.
+constexpr int32_t kMaxOverlaps = 16;
+
+// How many boxes overlap the box of half-size (hw, hh) units centred on (x, y), counted up to
+// one past the limit.
+int32_t overlapsAt(float x, float y, float hw, float hh) {
+    b2World* world = getWorld();
+    if (!world) return 0;
+    b2AABB box;
+    box.lowerBound = b2Vec2(toMetres(x - hw), toMetres(y - hh));
+    box.upperBound = b2Vec2(toMetres(x + hw), toMetres(y + hh));
+    OverlapCount overlaps(kMaxOverlaps + 1);
+    world->QueryAABB(&overlaps, box);
+    return overlaps.count;
+}
+
+// An error when a body of that size there would be too crowded.
+void checkCrowding(lua_State* L, float x, float y, float hw, float hh) {
+    if (overlapsAt(x, y, hw, hh) > kMaxOverlaps)
+        luaL_error(L, "too crowded: more than %d bodies already overlap there", static_cast<int>(kMaxOverlaps));
+}
+
+void checkRoom(lua_State* L) {
+    if (allActors().size() >= kMaxActors)
+        luaL_error(L, "too many actors (%d): remove some first", static_cast<int>(kMaxActors));
+}
+
+// The live actor with id, or nullptr once it is gone. The list is in id order.
+Actor* findActor(int32_t id) {
+    const auto& actors = allActors();
+    const auto it = std::lower_bound(actors.begin(), actors.end(), id,
+                                     [](const std::unique_ptr<Actor>& a, int32_t wanted) { return a->id < wanted; });
+    if (it != actors.end() && (*it)->id == id) return (*it)->dead ? nullptr : it->get();
+    return nullptr;
+}
+
+int pushHandle(lua_State* L, const Actor& actor, HandleKind kind) {
+    auto* handle = static_cast<Handle*>(lua_newuserdatauv(L, sizeof(Handle), 0));
+    handle->id = actor.id;
+    handle->kind = kind;
+    luaL_setmetatable(L, kHandleType);
+    return 1;
+}
+
+Handle& checkHandle(lua_State* L) { return *static_cast<Handle*>(luaL_checkudata(L, 1, kHandleType)); }
+
+// The handle's actor, or an error naming what was removed.
+Actor& liveActor(lua_State* L) {
+    const Handle& handle = checkHandle(L);
+    Actor* actor = findActor(handle.id);
+    if (!actor)
+        luaL_error(L, "the %s #%d was removed", kKindNames[static_cast<int>(handle.kind)],
+                   static_cast<int>(handle.id));
+    return *actor;
+}
+
+b2Body* bodyOf(Actor& actor) {
+    auto* physical = dynamic_cast<BodyActor*>(&actor);
+    return physical ? physical->body : nullptr;
+}
+
+int handleAlive(lua_State* L) {
+    lua_pushboolean(L, findActor(checkHandle(L).id) != nullptr);
+    return 1;
+}
+
+int handlePosition(lua_State* L) {
+    Actor& actor = liveActor(L);
+    if (const b2Body* body = bodyOf(actor)) {
+        lua_pushnumber(L, toUnits(body->GetPosition().x));
+        lua_pushnumber(L, toUnits(body->GetPosition().y));
+    } else {
+        lua_pushnumber(L, actor.x);
+        lua_pushnumber(L, actor.y);
+    }
+    return 2;
+}
+
+int handleVelocity(lua_State* L) {
+    Actor& actor = liveActor(L);
+    if (const b2Body* body = bodyOf(actor)) {
+        lua_pushnumber(L, toUnits(body->GetLinearVelocity().x));
+        lua_pushnumber(L, toUnits(body->GetLinearVelocity().y));
+    } else {
+        lua_pushnumber(L, actor.vx / kStepSeconds);
+        lua_pushnumber(L, actor.vy / kStepSeconds);
+    }
+    return 2;
+}
+
+int handleAngle(lua_State* L) {
+    Actor& actor = liveActor(L);
+    const b2Body* body = bodyOf(actor);
+    lua_pushnumber(L, body ? toDegrees(body->GetAngle()) : actor.angle);
+    return 1;
+}
+
+int handlePush(lua_State* L) {
+    Actor& actor = liveActor(L);
+    const float ix = checkCoordinate(L, 2), iy = checkCoordinate(L, 3);
+    if (b2Body* body = bodyOf(actor)) {
+        body->ApplyLinearImpulseToCenter(b2Vec2(toMetres(ix), toMetres(iy)), true);
+    } else {
+        // No mass: the impulse is the change of velocity, units per second.
+        actor.vx += ix * static_cast<float>(kStepSeconds);
+        actor.vy += iy * static_cast<float>(kStepSeconds);
+    }
+    return 0;
+}
+
+int handleMove(lua_State* L) {
+    Actor& actor = liveActor(L);
+    const float x = checkCoordinate(L, 2), y = checkCoordinate(L, 3);
+    if (b2Body* body = bodyOf(actor)) {
+        // The half-size of its box, from its own fixtures as they stand.
+        float hw = 0.0f, hh = 0.0f;
+        for (const b2Fixture* f = body->GetFixtureList(); f; f = f->GetNext()) {
+            const b2AABB own = f->GetAABB(0);
+            hw = std::max(hw, toUnits(own.GetExtents().x));
+            hh = std::max(hh, toUnits(own.GetExtents().y));
+        }
+        checkCrowding(L, x, y, hw, hh);
+        body->SetTransform(b2Vec2(toMetres(x), toMetres(y)), body->GetAngle());
+        body->SetAwake(true);
+    }
+    actor.x = x;
+    actor.y = y;
+    return 0;
+}
+
+int handleRemove(lua_State* L) {
+    if (Actor* actor = findActor(checkHandle(L).id)) actor->dead = true;
+    return 0;
+}
+
+int handleIndex(lua_State* L) {
+    const Handle& handle = checkHandle(L);
+    const char* key = luaL_checkstring(L, 2);
+    if (std::strcmp(key, "kind") == 0) {
+        lua_pushstring(L, kKindNames[static_cast<int>(handle.kind)]);
+        return 1;
+    }
+    lua_pushvalue(L, 2);
+    lua_rawget(L, lua_upvalueindex(1));
+    return 1;
+}
+
+int handleToString(lua_State* L) {
+    const Handle& handle = checkHandle(L);
+    lua_pushfstring(L, "%s #%d", kKindNames[static_cast<int>(handle.kind)], static_cast<int>(handle.id));
+    return 1;
+}
+
+int handleEquals(lua_State* L) {
+    const auto* a = static_cast<Handle*>(luaL_testudata(L, 1, kHandleType));
+    const auto* b = static_cast<Handle*>(luaL_testudata(L, 2, kHandleType));
+    lua_pushboolean(L, a && b && a->id == b->id);
+    return 1;
+}
+
+constexpr float kCrateHalf = 16.0f;  // units: a crate, and about a car's height
+
+int spawnBox(lua_State* L) {
+    const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
+    checkRoom(L);
+    checkCrowding(L, x, y, kCrateHalf, kCrateHalf);
+    return pushHandle(L, *spawnActor<Box>(x, y), HandleKind::Box);
+}
+
+int spawnCar(lua_State* L) {
+    const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
+    checkRoom(L);
+    checkCrowding(L, x, y, kCrateHalf, kCrateHalf);
+    return pushHandle(L, *spawnActor<Car>(x, y), HandleKind::Car);
+}
+
+int spawnRocketAt(lua_State* L) {
+    const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
+    const float vx = optCoordinate(L, 3, 100.0), vy = optCoordinate(L, 4, 100.0);  // units/s
+    checkRoom(L);
+    const float perStep = static_cast<float>(kStepSeconds);
+    return pushHandle(L, *spawnActor<Rocket>(x, y, vx * perStep, vy * perStep), HandleKind::Rocket);
+}
+
+float numberField(lua_State* L, const char* name, double fallback, double limit) {
+    lua_getfield(L, 1, name);
+    const float value = lua_isnil(L, -1) ? static_cast<float>(fallback) : checkCoordinate(L, -1, limit);
+    lua_pop(L, 1);
+    return value;
+}
+
+bool booleanField(lua_State* L, const char* name, bool fallback) {
+    lua_getfield(L, 1, name);
+    const bool value = lua_isnil(L, -1) ? fallback : lua_toboolean(L, -1);
+    lua_pop(L, 1);
+    return value;
+}
+
+int spawnBody(lua_State* L) {
+    luaL_checktype(L, 1, LUA_TTABLE);
+    ScriptBodyShape shape;
+    shape.x = numberField(L, "x", 0.0, kMaxCoordinate);
+    shape.y = numberField(L, "y", 0.0, kMaxCoordinate);
+    shape.w = numberField(L, "w", 32.0, kMaxSize);
+    shape.h = numberField(L, "h", 32.0, kMaxSize);
+    shape.angle = numberField(L, "angle", 0.0, kMaxCoordinate);
+    shape.frame = static_cast<int32_t>(numberField(L, "frame", 0.0, kMaxFrame));
+    shape.dynamic = booleanField(L, "dynamic", true);
+    shape.light = booleanField(L, "light", false);
+    if (shape.w < 1.0f || shape.h < 1.0f) luaL_error(L, "game.body: w and h must be at least 1");
+    if (shape.frame < 0) luaL_error(L, "game.body: frame must not be negative");
+    lua_getfield(L, 1, "sheet");
+    const char* sheetName = lua_isnil(L, -1) ? "image9.png" : luaL_checkstring(L, -1);
+    bool known = false;
+    {
+        Texture* sheet = findTexture(sheetName);
+        known = sheet != nullptr;
+        shape.sheet = sheet;
+    }
+    if (!known) luaL_error(L, "game.body: no sheet named '%s'", sheetName);
+    checkRoom(L);
+    {
+        // Any turn of the body stays inside the circle round its corners.
+        const float reach = 0.5f * std::hypot(shape.w, shape.h);
+        checkCrowding(L, shape.x, shape.y, reach, reach);
+    }
+    return pushHandle(L, *spawnActor<ScriptBody>(shape), HandleKind::Body);
+}
+
+int spawnLamp(lua_State* L) {
+    const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
+    const float scale = optCoordinate(L, 3, 1.0);
+    luaL_argcheck(L, scale >= 0.0f && scale <= 10.0f, 3, "a scale from 0 to 10 expected");
+    checkRoom(L);
+    return pushHandle(L, *spawnActor<Lamp>(x, y, scale), HandleKind::Lamp);
+}
+
+int say(lua_State* L) {
+    size_t length = 0;
+    const char* text = luaL_checklstring(L, 1, &length);
+    showMessage(std::string(text, std::min(length, kMaxSayLength)));
+    return 0;
+}
+
+int after(lua_State* L) {
+    const double seconds = luaL_checknumber(L, 1);
+    luaL_argcheck(L, std::isfinite(seconds) && seconds >= 0.0 && seconds <= 1e7, 1,
+                  "seconds from 0 to 10000000 expected");
+    luaL_checktype(L, 2, LUA_TFUNCTION);
+    lua_settop(L, 2);
+    // At least one step later: a timer never runs inside the call that made it.
+    const int64_t steps = std::max<int64_t>(1, std::llround(seconds / kStepSeconds));
+    addScriptTimer(L, scriptSteps() + steps);
+    return 0;
+}
+
+int gameTime(lua_State* L) {
+    lua_pushnumber(L, static_cast<double>(scriptSteps()) / kStepsPerSecond);
+    return 1;
+}
+
+// [0, 1): one counted draw of the game's generator.
+double drawFraction() { return static_cast<double>(nextRandom()) / (static_cast<double>(RAND_MAX) + 1.0); }
+
+int gameRandom(lua_State* L) {
+    lua_pushnumber(L, drawFraction());
+    return 1;
+}
+
+// math.random as Lua has it, drawing from the game's generator.
+int mathRandom(lua_State* L) {
+    lua_Integer low = 1, high = 0;
+    switch (lua_gettop(L)) {
+        case 0: lua_pushnumber(L, drawFraction()); return 1;
+        case 1: high = luaL_checkinteger(L, 1); break;
+        case 2:
+            low = luaL_checkinteger(L, 1);
+            high = luaL_checkinteger(L, 2);
+            break;
+        default: return luaL_error(L, "wrong number of arguments");
+    }
+    luaL_argcheck(L, low <= high, lua_gettop(L), "interval is empty");
+    // In unsigned arithmetic, so the widest interval does not overflow.
+    const lua_Unsigned range = static_cast<lua_Unsigned>(high) - static_cast<lua_Unsigned>(low);
+    const long double scaled = static_cast<long double>(drawFraction()) * (static_cast<long double>(range) + 1.0L);
+    const lua_Unsigned offset = std::min(static_cast<lua_Unsigned>(scaled), range);
+    lua_pushinteger(L, static_cast<lua_Integer>(static_cast<lua_Unsigned>(low) + offset));
+    return 1;
+}
+
+int burst(lua_State* L) {
+    const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
+    if (Texture* bloom = findTexture("bloomtest.png")) spawnBurst(*bloom, x, y, 0.0f);
+    return 0;
+}
+
+int flicker(lua_State* L) {
+    const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
+    if (Texture* light = findTexture("light1.png")) spawnFlicker(*light, x, y, 0.0f, false, 0);
+    return 0;
+}
+
+int camera(lua_State* L) {
+    const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
+    if (!carHoldsCamera()) setCamera(x, y, 0, 0, 1.0f, 1.0f, 0.0f);
+    return 0;
+}
+
+float checkChannel(lua_State* L, int index) {
+    const double value = luaL_checknumber(L, index);
+    luaL_argcheck(L, value >= 0.0 && value <= 1.0, index, "a level from 0 to 1 expected");
+    return static_cast<float>(value);
+}
+
+int ambient(lua_State* L) {
+    LightmapAmbient level;
+    level.set = true;
+    level.red = checkChannel(L, 1);
+    level.green = checkChannel(L, 2);
+    level.blue = checkChannel(L, 3);
+    setLightmapAmbient(level);
+    return 0;
+}
+
+int quads(lua_State* L) {
+    lua_pushinteger(L, static_cast<lua_Integer>(mapQuads().size()));
+    return 1;
+}
+
+int quad(lua_State* L) {
+    const lua_Integer i = luaL_checkinteger(L, 1);
+    const auto& all = mapQuads();
+    luaL_argcheck(L, i >= 1 && i <= static_cast<lua_Integer>(all.size()), 1, "no quad with that number");
+    const MapQuad& q = *all[static_cast<size_t>(i - 1)];
+    for (const Vec2f& corner : q.vertices) {
+        lua_pushnumber(L, corner.x);
+        lua_pushnumber(L, corner.y);
+    }
+    return 8;
+}
+
+const luaL_Reg kGameFunctions[] = {
+    {"box", spawnBox},     {"car", spawnCar},     {"rocket", spawnRocketAt}, {"body", spawnBody},
+    {"lamp", spawnLamp},   {"say", say},          {"after", after},          {"time", gameTime},
+    {"random", gameRandom}, {"burst", burst},     {"flicker", flicker},      {"camera", camera},
+    {"quads", quads},      {"quad", quad},        {"ambient", ambient},      {nullptr, nullptr},
+};
+
+const luaL_Reg kHandleMethods[] = {
+    {"alive", handleAlive}, {"position", handlePosition}, {"velocity", handleVelocity},
+    {"angle", handleAngle}, {"push", handlePush},         {"move", handleMove},
+    {"remove", handleRemove}, {nullptr, nullptr},
+};
+HandleKind kindOf(const Actor& actor) {
+    const char* name = actor.kind().name;
+    for (int k = 0; k < 5; ++k)
+        if (std::strcmp(name, kKindNames[k]) == 0) return static_cast<HandleKind>(k);
+    return HandleKind::Body;
+}
+}  // namespace
+
+bool pushActorHandle(lua_State* L, int32_t id) {
+    const Actor* actor = findActor(id);
+    if (!actor) return false;
+    pushHandle(L, *actor, kindOf(*actor));
+    return true;
+}
+
+void openGameApi(lua_State* L) {
+    luaL_newlib(L, kGameFunctions);
+    lua_setglobal(L, "game");
+
+    luaL_newmetatable(L, kHandleType);
+    luaL_newlib(L, kHandleMethods);
+    lua_pushcclosure(L, handleIndex, 1);
+    lua_setfield(L, -2, "__index");
+    lua_pushcfunction(L, handleToString);
+    lua_setfield(L, -2, "__tostring");
+    lua_pushcfunction(L, handleEquals);
+    lua_setfield(L, -2, "__eq");
+    lua_pushliteral(L, "handle");
+    lua_setfield(L, -2, "__name");
+    lua_pushboolean(L, 0);
+    lua_setfield(L, -2, "__metatable");  // scripts cannot reach or change it
+    lua_pop(L, 1);
+
+    lua_getglobal(L, "math");
+    lua_pushcfunction(L, mathRandom);
+    lua_setfield(L, -2, "random");
+    lua_pop(L, 1);
+}

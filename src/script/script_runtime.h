@@ -1,0 +1,13 @@
+// script_runtime.h: what the game API functions need of the runtime that owns the state.
+#pragma once
+#include <cstdint>
+
+struct lua_State;
+
+int64_t scriptSteps();  // logic steps since the script was loaded
+// Calls the function on top of the stack (popped) once the step count reaches dueStep.
+void addScriptTimer(lua_State* L, int64_t dueStep);
+// Registers the game table and the handle type in a fresh state.
+void openGameApi(lua_State* L);
+// Pushes a handle to the live actor with id and returns true, or pushes nothing.
+bool pushActorHandle(lua_State* L, int32_t id);

@@ -1,0 +1,1 @@
+function on_step() while true do end end

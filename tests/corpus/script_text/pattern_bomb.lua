@@ -1,0 +1,2 @@
+local s = string.rep("a", 4000)
+print(s:find("a*a*a*a*b"))
