@@ -14,9 +14,11 @@
 #include "game/main_loop.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
+#include "lighting/lightmap.h"
 #include "map/map_editor.h"
 #include "map/map_history.h"
 #include "map/map_quad.h"
+#include "map/quad_index.h"
 #include "physics/physics_world.h"
 #include "render/texture.h"
 
@@ -51,10 +53,10 @@ void startGame(int& argc, char** argv, bool announce, OpenWindowFunction openWin
 
 void shutdownGame(bool glContextCurrent) {
     clearMapHistory();
-    setSimulationPaused(false);
-    clearMessages();
+    resetSandbox();
     resetActors();  // their bodies first, while their world exists
     clearMapQuads(true);
+    resetQuadIndex();
     destroyWorld();
     unloadAllTextures(glContextCurrent);
     resetEditor();
@@ -63,4 +65,5 @@ void shutdownGame(bool glContextCurrent) {
     hideHelpPanel();
     resetScheduler();
     resetCamera();
+    resetLightmap();
 }

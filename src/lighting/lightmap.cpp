@@ -208,6 +208,7 @@ void lightScissorBox(const int32_t corners[8], float x, float y, float angle, in
 }
 
 void setLightScissorEnabled(bool enabled) { scissorEnabled = enabled; }
+void resetLightmap() { scissorEnabled = true; }
 
 void compositeLightmap() {
     const Vec2f camera = cameraPosition();

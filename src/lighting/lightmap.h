@@ -15,3 +15,4 @@ void lightScissorBox(const int32_t corners[8], float x, float y, float angle, in
 // Whether each light's stencil and shadow draws are cut to its box (on at start); the lightmap's
 // pixels are the same either way.
 void setLightScissorEnabled(bool enabled);
+void resetLightmap();  // the scissor on, as at start

@@ -18,10 +18,17 @@ struct Entry {
     std::vector<PlacedShape> put;    // ascending positions in the resulting list
 };
 
-std::deque<Entry> undoList;
-std::deque<Entry> redoList;
-bool editOpen = false;
-Entry openEdit;  // put holds the kept quads as they stood when the edit opened
+struct History {
+    std::deque<Entry> undoList;
+    std::deque<Entry> redoList;
+    bool editOpen = false;
+    Entry openEdit;  // put holds the kept quads as they stood when the edit opened
+};
+History history;
+auto& undoList = history.undoList;
+auto& redoList = history.redoList;
+auto& editOpen = history.editOpen;
+auto& openEdit = history.openEdit;
 
 void pushUndo(Entry entry) {
     undoList.push_back(std::move(entry));
@@ -127,9 +134,4 @@ bool redoMapEdit(std::string* label) { return travel(redoList, undoList, label);
 size_t undoLevels() { return undoList.size(); }
 size_t redoLevels() { return redoList.size(); }
 
-void clearMapHistory() {
-    undoList.clear();
-    redoList.clear();
-    editOpen = false;
-    openEdit = Entry{};
-}
+void clearMapHistory() { history = History(); }

@@ -197,3 +197,8 @@ void setQuadIndexEnabled(bool enabled) {
 }
 
 bool quadIndexEnabled() { return quadIndex.enabled; }
+
+void resetQuadIndex() {
+    quadIndex = QuadIndex();
+    if (!mapQuads().empty()) rebuildQuadIndex();
+}

@@ -30,3 +30,5 @@ void quadsInBox(Vec2f low, Vec2f high, std::vector<int32_t>& out);
 // tests); on by default.
 void setQuadIndexEnabled(bool enabled);
 bool quadIndexEnabled();
+// On, generation 0, indexing whatever mapQuads() holds (nothing, at a new game's start).
+void resetQuadIndex();
