@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "actors/actor.h"
+#include "map/map_quad.h"
 #include "session/recording_format.h"
 #include "session/session_replay.h"
-#include "fuzz_invariants.h"
+#include "fuzz_support.h"
 #include "physics/physics_world.h"
 
 namespace {

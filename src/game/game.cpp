@@ -11,6 +11,7 @@
 #include "game/help.h"
 #include "game/host.h"
 #include "game/input.h"
+#include "game/invariants.h"
 #include "game/main_loop.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
@@ -66,4 +67,5 @@ void shutdownGame(bool glContextCurrent) {
     resetScheduler();
     resetCamera();
     resetLightmap();
+    resetInvariantChecks();
 }

@@ -8,6 +8,7 @@
 #include "actors/box.h"
 #include "game/host.h"
 #include "game/input.h"
+#include "game/invariants.h"
 #include "game/sandbox.h"
 #include "core/camera.h"
 #include "core/keyboard.h"
@@ -86,15 +87,15 @@ void runPass() {
 }
 
 void updateStep() {
-    if (!takeSimulationStep()) {
-        // Paused: everything stands still but a camera no car holds.
-        if (!carHoldsCamera()) scrollCameraByKeys();
-        return;
+    if (takeSimulationStep()) {
+        updateEffects();
+        updateActors();
+        scrollCameraByKeys();
+        spawnBoxIfDue();  // before the world step, so a new box gets its first postStep this step
+        if (b2World* world = getWorld()) world->Step(kStepSeconds, kVelocityIterations, kPositionIterations);
+        postStepActors();  // a car moves the camera here, after the key scrolling
+    } else if (!carHoldsCamera()) {
+        scrollCameraByKeys();  // paused: everything stands still but a camera no car holds
     }
-    updateEffects();
-    updateActors();
-    scrollCameraByKeys();
-    spawnBoxIfDue();  // before the world step, so a new box gets its first postStep this step
-    if (b2World* world = getWorld()) world->Step(kStepSeconds, kVelocityIterations, kPositionIterations);
-    postStepActors();  // a car moves the camera here, after the key scrolling
+    checkGameInvariants("after a logic step");
 }

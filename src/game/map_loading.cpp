@@ -11,6 +11,7 @@
 
 #include "actors/actor.h"
 #include "game/host.h"
+#include "game/invariants.h"
 #include "map/map_codec.h"
 #include "map/map_file.h"
 #include "map/map_history.h"
@@ -26,9 +27,8 @@ void replaceWorld() {
     clearMapQuads(false);
 }
 
-}  // namespace
-
-bool loadMap() {
+// The load itself; loadMap checks the invariants after it, whichever way it ends.
+bool readMapIntoGame() {
     const bool startUp = getWorld() == nullptr;
     if (startUp) createWorld();
     std::vector<uint8_t> bytes;
@@ -54,4 +54,12 @@ bool loadMap() {
     createMapQuads(map);
     std::cout << "End of loading" << std::endl;
     return true;
+}
+
+}  // namespace
+
+bool loadMap() {
+    const bool read = readMapIntoGame();
+    checkGameInvariants("after loading map.txt", true);
+    return read;
 }

@@ -8,6 +8,8 @@
 #include <numeric>
 #include <utility>
 
+#include "map/map_invariants.h"
+
 namespace {
 
 // Turns the list as it is into the list the entry leads to.
@@ -61,6 +63,7 @@ bool travel(std::deque<Entry>& from, std::deque<Entry>& to, std::string* label) 
     Entry entry = std::move(from.back());
     from.pop_back();
     to.push_back(apply(entry));
+    checkMapInvariants("after an undo or redo splice");
     if (label != nullptr) *label = entry.label;
     return true;
 }
