@@ -19,6 +19,7 @@
 #include "actors/box.h"
 #include "actors/car.h"
 #include "app/frame.h"
+#include "game/invariants.h"
 #include "game/main_loop.h"
 #include "game/game.h"
 #include "core/camera.h"
@@ -122,6 +123,22 @@ BENCHMARK(BM_LoadMap)
     ->ArgsProduct({{1000, 2000, 4000, 8000, 16000}, {0}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+
+// The Debug build's invariant checks on a 100,000-quad map: what a step pays when the map did not
+// change (sampled), at a map load or when the map changed (the map's part whole), and everything
+// as the fuzz targets check it.
+void BM_InvariantChecks(benchmark::State& state) {
+    resetMap(100000);
+    const int64_t kind = state.range(0);
+    for (auto _ : state) {
+        const std::string problem = kind == 2 ? gameInvariantProblem(InvariantScope::Whole)
+                                              : gameInvariantProblem(InvariantScope::Sampled, kind == 1);
+        if (!problem.empty()) state.SkipWithError(problem.c_str());
+    }
+    const char* labels[] = {"sampled step, map unchanged", "map part whole", "everything"};
+    state.SetLabel(std::string(labels[kind]) + ", 100000 quads");
+}
+BENCHMARK(BM_InvariantChecks)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // Point queries and editor operations on a 100,000-quad map, indexed or scanning.
 void BM_FindQuadAt(benchmark::State& state) {

@@ -19,7 +19,7 @@
 #include "actors/rocket.h"
 #include "session/headless.h"
 #include "game/input.h"
-#include "fuzz_invariants.h"
+#include "fuzz_support.h"
 #include "map/map_codec.h"
 #include "map/map_file.h"
 #include "map/map_quad.h"
@@ -137,7 +137,7 @@ void runOperation(Reader& in) {
         }
         default: break;
     }
-    fuzz::checkBodies();
+    fuzz::checkAfterOperation();
 }
 
 }  // namespace

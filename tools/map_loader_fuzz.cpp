@@ -16,7 +16,7 @@
 #include <string>
 
 #include "game/map_loading.h"
-#include "fuzz_invariants.h"
+#include "fuzz_support.h"
 #include "map/map_codec.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"

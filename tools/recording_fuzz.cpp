@@ -14,10 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "actors/actor.h"
+#include "map/map_quad.h"
 #include "session/recording_format.h"
 #include "session/recording_limits.h"
 #include "session/session_replay.h"
-#include "fuzz_invariants.h"
+#include "fuzz_support.h"
 #include "physics/physics_world.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "actors/actor.h"
-#include "fuzz_invariants.h"
+#include "fuzz_support.h"
 #include "game/game.h"
 #include "game/level_script.h"
 #include "game/main_loop.h"

@@ -17,6 +17,7 @@
 #include "game/host.h"
 #include "game/input.h"
 #include "game/level_script.h"
+#include "game/invariants.h"
 #include "game/main_loop.h"
 #include "game/overlays.h"
 #include "game/map_loading.h"
@@ -24,10 +25,12 @@
 #include "game/view_control.h"
 #include "map/map_commands.h"
 #include "game/sound_state.h"
+#include "lighting/lightmap.h"
 #include "map/map_editor.h"
 #include "map/map_file.h"
 #include "map/map_history.h"
 #include "map/map_quad.h"
+#include "map/quad_index.h"
 #include "physics/physics_world.h"
 #include "render/texture.h"
 
@@ -66,15 +69,15 @@ void startGame(int& argc, char** argv, bool announce, OpenWindowFunction openWin
 
 void shutdownGame(bool glContextCurrent) {
     clearMapHistory();
-    setSimulationPaused(false);
+    resetSandbox();  // paused off, no steps owed, no messages
     resetLevelScript();  // the script's actors go with the others below
-    clearMessages();
     clearEditFeedback();
     clearClipboard();
     resetViewControl();
     releaseGrab();  // before its body and world go
     resetActors();  // their bodies first, while their world exists
     clearMapQuads(true);
+    resetQuadIndex();
     destroyWorld();
     unloadAllTextures(glContextCurrent);
     resetEditor();
@@ -86,4 +89,6 @@ void shutdownGame(bool glContextCurrent) {
     hideOverlays();
     resetScheduler();
     resetCamera();
+    resetLightmap();
+    resetInvariantChecks();
 }

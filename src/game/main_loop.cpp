@@ -12,6 +12,7 @@
 #include "game/host.h"
 #include "game/input.h"
 #include "game/level_script.h"
+#include "game/invariants.h"
 #include "game/sandbox.h"
 #include "game/sandbox_limits.h"
 #include "core/camera.h"
@@ -96,17 +97,17 @@ void runPass() {
 
 void updateStep() {
     watchLevelScript();
-    if (!takeSimulationStep()) {
-        // Paused: everything stands still but a camera no car holds.
-        if (!carHoldsCamera()) scrollCameraByKeys();
-        return;
+    if (takeSimulationStep()) {
+        updateEffects();
+        updateActors();
+        scrollCameraByKeys();
+        spawnBoxIfDue();  // before the world step, so a new box gets its first postStep this step
+        stepLevelScript();  // likewise for what the script spawns
+        if (b2World* world = getWorld()) world->Step(kStepSeconds, kVelocityIterations, kPositionIterations);
+        postStepActors();  // a car moves the camera here, after the key scrolling
+    } else if (!carHoldsCamera()) {
+        scrollCameraByKeys();  // paused: everything stands still but a camera no car holds
     }
-    updateEffects();
-    updateActors();
-    scrollCameraByKeys();
-    spawnBoxIfDue();  // before the world step, so a new box gets its first postStep this step
-    stepLevelScript();  // likewise for what the script spawns
-    if (b2World* world = getWorld()) world->Step(kStepSeconds, kVelocityIterations, kPositionIterations);
-    postStepActors();  // a car moves the camera here, after the key scrolling
     assert(*grabProblem() == '\0' && "a grab outlived its body or world");
+    checkGameInvariants("after a logic step");
 }

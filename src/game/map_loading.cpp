@@ -12,6 +12,7 @@
 #include "actors/actor.h"
 #include "core/heap_upkeep.h"
 #include "game/host.h"
+#include "game/invariants.h"
 #include "map/map_codec.h"
 #include "map/map_file.h"
 #include "map/map_history.h"
@@ -27,9 +28,8 @@ void replaceWorld() {
     clearMapQuads(false);
 }
 
-}  // namespace
-
-bool loadMap() {
+// The load itself; loadMap checks the invariants after it, whichever way it ends.
+bool readMapIntoGame() {
     const bool startUp = getWorld() == nullptr;
     if (startUp) createWorld();
     std::vector<uint8_t> bytes;
@@ -56,4 +56,12 @@ bool loadMap() {
     std::cout << "End of loading" << std::endl;
     if (!startUp) returnFreedHeap();  // the old world's bodies are gone
     return true;
+}
+
+}  // namespace
+
+bool loadMap() {
+    const bool read = readMapIntoGame();
+    checkGameInvariants("after loading map.txt", true);
+    return read;
 }

@@ -14,14 +14,17 @@
 #include "map/map_quad.h"
 
 namespace {
-bool paused = false;
-int32_t owedSteps = 0;
-
 struct Message {
     std::string text;
     int32_t until = 0;  // clock ms
 };
-std::deque<Message> messages;
+struct SandboxState {
+    bool paused = false;
+    int32_t owedSteps = 0;
+    std::deque<Message> messages;
+};
+SandboxState sandbox;
+auto& messages = sandbox.messages;
 
 void dropExpired(int32_t now) {
     messages.erase(std::remove_if(messages.begin(), messages.end(),
@@ -50,21 +53,21 @@ SandboxCounts countSandbox() {
     return counts;
 }
 
-bool simulationPaused() { return paused; }
+bool simulationPaused() { return sandbox.paused; }
 
 void setSimulationPaused(bool value) {
-    paused = value;
-    owedSteps = 0;
+    sandbox.paused = value;
+    sandbox.owedSteps = 0;
 }
 
 void requestSingleStep() {
-    if (paused) ++owedSteps;
+    if (sandbox.paused) ++sandbox.owedSteps;
 }
 
 bool takeSimulationStep() {
-    if (!paused) return true;
-    if (owedSteps == 0) return false;
-    --owedSteps;
+    if (!sandbox.paused) return true;
+    if (sandbox.owedSteps == 0) return false;
+    --sandbox.owedSteps;
     return true;
 }
 
@@ -103,3 +106,5 @@ std::vector<std::string> visibleMessages() {
 }
 
 void clearMessages() { messages.clear(); }
+
+void resetSandbox() { sandbox = SandboxState(); }

@@ -43,3 +43,6 @@ void showFailure(const std::string& text);  // shown, and written on standard er
 // The texts still showing at readClock's time, oldest first.
 std::vector<std::string> visibleMessages();
 void clearMessages();
+
+// Running, no single steps owed, no messages: as at start-up.
+void resetSandbox();

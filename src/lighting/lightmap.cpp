@@ -233,6 +233,10 @@ void lightScissorBox(const int32_t corners[8], float x, float y, float angle, in
 void setLightScissorEnabled(bool enabled) { scissorEnabled = enabled; }
 void setLightmapAmbient(const LightmapAmbient& ambient) { ambientLevel = ambient; }
 const LightmapAmbient& lightmapAmbient() { return ambientLevel; }
+void resetLightmap() {
+    scissorEnabled = true;
+    ambientLevel = LightmapAmbient();
+}
 
 void compositeLightmap() {
     const Vec2f camera = cameraPosition();

@@ -24,3 +24,4 @@ struct LightmapAmbient {
 };
 void setLightmapAmbient(const LightmapAmbient& ambient);
 const LightmapAmbient& lightmapAmbient();
+void resetLightmap();  // the scissor on and the written unlit level, as at start

@@ -8,6 +8,8 @@
 #include <numeric>
 #include <utility>
 
+#include "map/map_invariants.h"
+
 namespace {
 
 // Turns the list as it is into the list the entry leads to.
@@ -18,10 +20,17 @@ struct Entry {
     std::vector<PlacedShape> put;    // ascending positions in the resulting list
 };
 
-std::deque<Entry> undoList;
-std::deque<Entry> redoList;
-bool editOpen = false;
-Entry openEdit;  // put holds the kept quads as they stood when the edit opened
+struct History {
+    std::deque<Entry> undoList;
+    std::deque<Entry> redoList;
+    bool editOpen = false;
+    Entry openEdit;  // put holds the kept quads as they stood when the edit opened
+};
+History history;
+auto& undoList = history.undoList;
+auto& redoList = history.redoList;
+auto& editOpen = history.editOpen;
+auto& openEdit = history.openEdit;
 
 void pushUndo(Entry entry) {
     undoList.push_back(std::move(entry));
@@ -54,6 +63,7 @@ bool travel(std::deque<Entry>& from, std::deque<Entry>& to, std::string* label) 
     Entry entry = std::move(from.back());
     from.pop_back();
     to.push_back(apply(entry));
+    checkMapInvariants("after an undo or redo splice");
     if (label != nullptr) *label = entry.label;
     return true;
 }
@@ -131,9 +141,4 @@ bool redoMapEdit(std::string* label) { return travel(redoList, undoList, label);
 size_t undoLevels() { return undoList.size(); }
 size_t redoLevels() { return redoList.size(); }
 
-void clearMapHistory() {
-    undoList.clear();
-    redoList.clear();
-    editOpen = false;
-    openEdit = Entry{};
-}
+void clearMapHistory() { history = History(); }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
 
 #include "map/map_quad.h"
@@ -35,6 +36,7 @@ struct QuadIndex {
     std::unordered_map<const MapQuad*, int32_t> positions;
     std::vector<int32_t> unbounded;  // ascending
     uint32_t generation = 0;
+    uint32_t changes = 0;
     bool enabled = true;
 };
 QuadIndex quadIndex;
@@ -130,6 +132,7 @@ void collect(const b2AABB& box, std::vector<int32_t>& out) {
 }  // namespace
 
 void indexQuadAppended() {
+    ++quadIndex.changes;
     if (!quadIndex.enabled) return;
     const size_t index = quadIndex.entries.size();
     if (mapQuads().size() != index + 1) {
@@ -143,6 +146,7 @@ void indexQuadAppended() {
 }
 
 void indexQuadChanged(int32_t index) {
+    ++quadIndex.changes;
     if (!quadIndex.enabled) return;
     ensureCurrent();
     if (index < 0 || index >= static_cast<int32_t>(quadIndex.entries.size())) return;
@@ -151,6 +155,7 @@ void indexQuadChanged(int32_t index) {
 
 void rebuildQuadIndex() {
     ++quadIndex.generation;
+    ++quadIndex.changes;
     quadIndex.tree = std::make_unique<b2DynamicTree>();
     quadIndex.entries.clear();
     quadIndex.positions.clear();
@@ -173,6 +178,7 @@ int32_t indexedPosition(const MapQuad& quad) {
 }
 
 uint32_t quadListGeneration() { return quadIndex.generation; }
+uint32_t quadChangeCount() { return quadIndex.changes; }
 
 void quadsNearPoint(Vec2f point, std::vector<int32_t>& out) { quadsInBox(point, point, out); }
 
@@ -197,3 +203,43 @@ void setQuadIndexEnabled(bool enabled) {
 }
 
 bool quadIndexEnabled() { return quadIndex.enabled; }
+
+std::string quadIndexProblem() {
+    const auto& quads = mapQuads();
+    if (!quadIndex.enabled) return quadIndex.entries.empty() ? "" : "the switched-off quad index holds quads";
+    if (quadIndex.entries.size() != quads.size() || quadIndex.positions.size() != quads.size())
+        return "the quad index holds " + std::to_string(quadIndex.entries.size()) + " quads of " +
+               std::to_string(quads.size());
+    size_t unbounded = 0;
+    for (size_t i = 0; i < quads.size(); ++i) {
+        const Entry& entry = quadIndex.entries[i];
+        const auto problem = [i](const char* what) { return "quad " + std::to_string(i) + what; };
+        const auto found = quadIndex.positions.find(quads[i].get());
+        if (entry.quad != quads[i].get() || found == quadIndex.positions.end() ||
+            found->second != static_cast<int32_t>(i))
+            return problem(" is at another position in the quad index");
+        b2AABB box;
+        if (!boundQuad(*entry.quad, box)) {
+            if (entry.proxy >= 0) return problem(" is unbounded but has a box in the quad index");
+            if (!std::binary_search(quadIndex.unbounded.begin(), quadIndex.unbounded.end(),
+                                    static_cast<int32_t>(i)))
+                return problem(" is unbounded but left out of the quad index's queries");
+            ++unbounded;
+            continue;
+        }
+        if (entry.proxy < 0) return problem(" has no box in the quad index");
+        if (!quadIndex.tree->GetFatAABB(entry.proxy).Contains(box))
+            return problem(" lies outside its box in the quad index");
+        if (quadIndex.tree->GetUserData(entry.proxy) != asUserData(static_cast<int32_t>(i)))
+            return problem("'s box in the quad index names another quad");
+    }
+    if (unbounded != quadIndex.unbounded.size()) return "the quad index lists bounded quads as unbounded";
+    return "";
+}
+
+void resetQuadIndex() {
+    const uint32_t changes = quadIndex.changes;  // never repeats: holders compare against it
+    quadIndex = QuadIndex();
+    quadIndex.changes = changes + 1;
+    if (!mapQuads().empty()) rebuildQuadIndex();
+}

@@ -2,6 +2,7 @@
 // visit only the quads near them and still answer in list order.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/vec2.h"
@@ -18,6 +19,9 @@ int32_t indexedPosition(const MapQuad& quad);
 // Bumped whenever existing quads may have moved to other positions (an append does not bump it),
 // so holders of list indices know when to recompute them.
 uint32_t quadListGeneration();
+// Bumped by every upkeep call above: unchanged, no quad was added, moved, reshaped or rebuilt
+// since it was last read, so checks over the whole map can be skipped.
+uint32_t quadChangeCount();
 
 // Candidates, ascending list indices, into out (cleared first; keeps its capacity, so a reused
 // vector stops allocating). Every quad that is not listed is sure to give no hit:
@@ -30,3 +34,8 @@ void quadsInBox(Vec2f low, Vec2f high, std::vector<int32_t>& out);
 // tests); on by default.
 void setQuadIndexEnabled(bool enabled);
 bool quadIndexEnabled();
+// The first way the index is not exact, or "" when it is: every quad of mapQuads() at its
+// position, each with a box holding its corners and centre or listed by every query. O(quads).
+std::string quadIndexProblem();
+// On, generation 0, indexing whatever mapQuads() holds (nothing, at a new game's start).
+void resetQuadIndex();

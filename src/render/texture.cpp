@@ -21,8 +21,13 @@ struct Sheets {
     Texture* car = nullptr;
     uint32_t lightmap = 0;
     float lightmapWidth = 0.0f, lightmapHeight = 0.0f;
+    // File name -> the record loaded last under it; borrowed from all.
+    std::map<std::string, Texture*> registry;
+    // Whether the sheets' names came from GL, so that releasing them must call GL.
+    bool useGl = true;
 };
 Sheets sheets;
+auto& textureRegistry = sheets.registry;
 }  // namespace
 
 const std::vector<std::unique_ptr<Texture>>& allTextures() { return sheets.all; }
@@ -56,9 +61,6 @@ constexpr float kImage9GlowFactor = 3.0f;      // image9's glow frames are three
 constexpr float kBloomtestGlowFactor = 1.85f;  // bloomtest's glow frames
 constexpr int32_t kLightmapSize = 512;         // pixels, square
 
-// File name -> the record loaded last under it; borrowed from sheets.all.
-std::map<std::string, Texture*> textureRegistry;
-
 }  // namespace
 
 uint32_t loadImageWithGl(const std::string& fileName) {
@@ -90,11 +92,6 @@ uint32_t loadImageWithGl(const std::string& fileName) {
 
 uint32_t loadNoImage(const std::string&) { return 0; }
 
-namespace {
-// Whether the sheets' names came from GL, so that releasing them must call GL.
-bool sheetsUseGl = true;
-}  // namespace
-
 Texture& createTexture() {
     sheets.all.push_back(std::make_unique<Texture>());
     return *sheets.all.back();
@@ -115,16 +112,10 @@ void releaseGlTextures() {
 
 void unloadAllTextures(bool deleteGlTextures) {
     if (deleteGlTextures) releaseGlTextures();
-    sheets.lightmap = 0;
-    textureRegistry.clear();
-    sheets.frontLayer.clear();
-    sheets.backLayer.clear();
-    sheets.car = nullptr;
-    sheets.all.clear();
-    sheetsUseGl = true;
+    sheets = Sheets();
 }
 
-bool imageLoaderUsesGl() { return sheetsUseGl; }
+bool imageLoaderUsesGl() { return sheets.useGl; }
 
 void layoutSheet(Texture& texture, int32_t width, int32_t height, int32_t anchorX,
                  int32_t anchorY, int32_t columns, int32_t rows, std::ostream& log) {
@@ -179,7 +170,7 @@ void layoutSheet(Texture& texture, int32_t width, int32_t height, int32_t anchor
 void loadSheet(Texture& texture, const std::string& fileName, int32_t width, int32_t height,
                int32_t anchorX, int32_t anchorY, int32_t columns, int32_t rows,
                ImageLoader loader) {
-    sheetsUseGl = loader == loadImageWithGl;
+    sheets.useGl = loader == loadImageWithGl;
     texture.fileName = fileName;
     textureRegistry[fileName] = &texture;  // a reload under the same name wins
     texture.glName = loader(fileName);
@@ -229,7 +220,7 @@ void loadAllTextures(ImageLoader loader) {
 }
 
 void createLightmapTexture(bool useGl) {
-    sheetsUseGl = useGl;
+    sheets.useGl = useGl;
     if (useGl && glIsTexture(sheets.lightmap)) return;
     sheets.lightmapWidth = static_cast<float>(kLightmapSize);
     sheets.lightmapHeight = static_cast<float>(kLightmapSize);

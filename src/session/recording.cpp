@@ -346,6 +346,11 @@ void recordClose() {
     addEvent(Entry::Tag::Close, 0, 0, 0, 0);
 }
 
+void resetRecorder() {
+    if (rec.fd >= 0) close(rec.fd);
+    rec = Recorder();
+}
+
 void endRecording() {
     if (rec.fd < 0) return;
     rec.readings.clear();

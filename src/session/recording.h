@@ -46,5 +46,7 @@ void recordClose();
 
 // Writes the final state hash and closes the file; a no-op when not recording.
 void endRecording();
+// Closes the file as it stands (no final entry) and forgets the session: as at start-up.
+void resetRecorder();
 // Steps run since start-up, as the recorder counted them.
 int64_t recordedSteps();

@@ -2,7 +2,6 @@
 // doubled, so ambient, lights, shadows and culls can be read back as pixels.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <vector>
@@ -25,7 +24,7 @@ class Lightmap : public testing::Test {
 protected:
     void SetUp() override {
         openTestWindow(1024, 600);
-        ASSERT_EQ(chdir(KELVORAN_ASSETS), 0);
+        copyAssetsHere();
         captureStdout([] { loadAllTextures(); });
         ASSERT_NE(findTexture("light1.png"), nullptr);
         ASSERT_NE(findTexture("light1.png")->glName, 0u) << "light1.png did not load";

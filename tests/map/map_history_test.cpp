@@ -10,6 +10,7 @@
 #include "map/map_commands.h"
 #include "map/map_editor.h"
 #include "map/map_history.h"
+#include "map/map_invariants.h"
 #include "map/map_quad.h"
 #include "map/quad_index.h"
 #include "physics/physics_world.h"
@@ -181,4 +182,20 @@ TEST_F(MapHistoryTest, ADragIsOneEditOnlyWhenItMovedSomething) {
     EXPECT_EQ(label, "delete quad");
     EXPECT_TRUE(sameGeometry(snapshotMap(), after));
     expectBodiesMatchCorners("after undoing the delete");
+}
+
+// A Debug build checks the map after every undo or redo splice: a body left on corners that
+// cannot hold one is caught there, with one line on standard error.
+TEST_F(MapHistoryTest, AnUndoSpliceChecksTheMapInvariantsInDebugBuilds) {
+    if (!kCheckInvariants) GTEST_SKIP() << "Release builds do not check as they run";
+    createQuad(0, 0, 100, 0, 100, 50, 0, 50);
+    recordQuadAppended("add");
+    createQuad(200, 0, 300, 0, 300, 50, 200, 50);
+    recordQuadAppended("add");
+    EXPECT_EQ(mapInvariantProblem(), "");
+    const Vec2f line[4] = {{0, 0}, {50, 0}, {100, 0}, {150, 0}};
+    setCorners(getQuad(0), line);  // stored as they are: the old body stays
+    EXPECT_EQ(mapInvariantProblem(), "quad 0 has a body on unsound corners");
+    EXPECT_DEATH(undoMapEdit(nullptr),
+                 "^invariant broken after an undo or redo splice: quad 0 has a body on unsound corners\n");
 }

@@ -2,7 +2,6 @@
 // real window and read back.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -62,16 +61,9 @@ void expectColour(const Rgba& seen, const Rgb& expected, const char* where) {
     EXPECT_NEAR(seen.b, expected.b, kTolerance) << where;
 }
 
-// Writes an RGB image into a fresh temporary folder, which becomes the working directory.
+// Writes an RGB image into the working folder (the case's own temporary folder).
 void writeImage(const std::string& name, int width, int height,
                 const std::function<Rgb(int x, int y)>& colour) {
-    static std::string folder;
-    if (folder.empty()) {
-        char pattern[] = "/tmp/kelvoran-render-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-        ASSERT_EQ(chdir(folder.c_str()), 0);
-    }
     PngPicture picture;
     picture.width = width, picture.height = height, picture.colorType = 2;  // RGB, 8 bits
     for (int y = 0; y < height; ++y)

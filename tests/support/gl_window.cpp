@@ -41,6 +41,9 @@ void openTestWindow(int width, int height) {
     } else {
         glutReshapeWindow(width, height);
         pumpEvents(150);
+        // The back buffer takes a new size only at a swap: without one, the first picture a
+        // case draws after another case resized the window is cut to the old size.
+        glutSwapBuffers();
     }
     // The window manager-less Xvfb may deliver the reshape late; the size we asked for is the
     // one every test draws into, so record it directly as well.
@@ -48,6 +51,8 @@ void openTestWindow(int width, int height) {
     glReadBuffer(GL_BACK);
     glDrawBuffer(GL_BACK);
 }
+
+bool testWindowOpen() { return window != 0; }
 
 void pumpEvents(int milliseconds) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
@@ -97,4 +102,13 @@ std::string enterTempFolder(const std::string& prefix) {
 void leaveTempFolder(const std::string& folder) {
     EXPECT_EQ(chdir("/tmp"), 0);
     std::filesystem::remove_all(folder);
+}
+
+void copyAssetsHere() {
+    for (const auto& entry : std::filesystem::directory_iterator(KELVORAN_ASSETS)) {
+        std::error_code error;
+        std::filesystem::copy_file(entry.path(), entry.path().filename(),
+                                   std::filesystem::copy_options::overwrite_existing, error);
+        EXPECT_FALSE(error) << "cannot copy " << entry.path() << ": " << error.message();
+    }
 }

@@ -10,6 +10,8 @@ struct Rgba {
 // Opens one window per process, with the game's display mode (double, alpha, stencil), and
 // makes its context current. Later calls reshape it to the asked size.
 void openTestWindow(int width = 1024, int height = 600);
+// Whether this process has opened its window (its GL context is then current).
+bool testWindowOpen();
 // Pumps window-system events so reshapes reach the window size.
 void pumpEvents(int milliseconds = 50);
 // Reads one pixel of the back buffer; (x, y) in window pixels from the bottom-left corner.
@@ -24,3 +26,6 @@ std::string captureStdout(const std::function<void()>& fn);
 std::string enterTempFolder(const std::string& prefix);
 // Leaves folder (back to /tmp) and removes it with everything in it.
 void leaveTempFolder(const std::string& folder);
+// Copies every file of the game's assets folder into the working folder (each case's own), so
+// a test reads the real sheets and map without ever writing beside them.
+void copyAssetsHere();

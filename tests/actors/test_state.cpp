@@ -1,0 +1,4 @@
+// test_state.cpp: what the actors tests put back after every case: the state of the layers they link.
+#include "support/test_state.h"
+
+void resetTestState() { resetActorsState(); }
