@@ -6,6 +6,7 @@
 
 #include <iostream>
 
+#include "app/frame.h"
 #include "app/window.h"
 #include "core/camera.h"
 
@@ -53,7 +54,10 @@ void openWatchWindow(int&, char**) {
 
 ReplayResult watchRecording(const Recording& recording, const ReplaySettings& settings) {
     const ScopedHost restore(windowHost());
-    beginReplay(recording, settings, windowHost(), settings.imageFolder, openWatchWindow);
+    // Every replayed frame is drawn: this window does not tell the game when it was uncovered.
+    Host watched = windowHost();
+    watched.frame = renderFrame;
+    beginReplay(recording, settings, watched, settings.imageFolder, openWatchWindow);
     if (chdir(settings.folder.c_str()) != 0)
         std::cerr << "kelvoran-replay: cannot enter " << settings.folder << std::endl;
     watchStart = glutGet(GLUT_ELAPSED_TIME) - replayClock();

@@ -5,8 +5,10 @@
 #include <GL/freeglut.h>
 
 #include "app/frame.h"
+#include "app/loop_stats.h"
 #include "core/camera.h"
 #include "game/game.h"
+#include "game/redraw.h"
 #include "render/texture.h"
 #include "session/recording.h"
 
@@ -18,6 +20,55 @@ static_assert(kDisplayMode == 42, "the display mode the lighting relies on");
 int32_t windowSystemClock() { return glutGet(GLUT_ELAPSED_TIME); }
 // The window system's clock, each reading written to the session recording on its way.
 int32_t recordedWindowClock() { return recordReading(windowSystemClock()); }
+
+// An unchanged picture stays on the screen; with a software renderer, drawing it again would
+// keep more threads busy than the whole game logic.
+void drawFrameIfChanged() {
+    if (!takeFrameToDraw()) return;
+    renderFrame();
+    countDrawnFrame();
+}
+
+void idlePass() {
+    recordedPass();
+    reportLoopSecond();
+}
+
+// The window system asks for a picture when the window was uncovered, resized or mapped.
+void displayPass() {
+    pictureLost();
+    idlePass();
+}
+
+// Between passes the process sleeps in the window system's wait for events: no idle callback,
+// one timer at the time the loop named. Input and window events are handled as they come.
+struct LoopWait {
+    bool sleeping = false;
+    int32_t wakeAt = 0;      // clock ms
+    int generation = 0;      // of the timer that counts; an earlier one was overtaken
+};
+LoopWait loopWait;
+
+void resumePasses(int generation) {
+    if (generation != loopWait.generation) return;
+    loopWait.sleeping = false;
+    glutIdleFunc(idlePass);
+}
+
+void waitWithGlut(int32_t until) {
+    if (loopWait.sleeping && loopWait.wakeAt <= until) return;  // woken in time already
+    const int32_t delay = until - glutGet(GLUT_ELAPSED_TIME);
+    ++loopWait.generation;
+    if (delay <= 0) {
+        loopWait.sleeping = false;
+        glutIdleFunc(idlePass);
+        return;
+    }
+    loopWait.sleeping = true;
+    loopWait.wakeAt = until;
+    glutIdleFunc(nullptr);
+    glutTimerFunc(static_cast<unsigned>(delay), resumePasses, loopWait.generation);
+}
 
 void leaveWithGlut() { glutLeaveMainLoop(); }
 void fullScreenWithGlut() { glutFullScreen(); }
@@ -45,20 +96,20 @@ void openGlutWindow(int& argc, char** argv) {
     // Each wrapper runs the game's handler (onReshape, runPass, onKeyDown, onKeyUp,
     // onMouseMove, onMouseButton) and writes the callback to the session recording.
     glutReshapeFunc(recordedReshape);
-    glutDisplayFunc(recordedPass);
+    glutDisplayFunc(displayPass);
     glutKeyboardFunc(recordedKeyDown);
     glutKeyboardUpFunc(recordedKeyUp);
     glutMotionFunc(recordedMotion);
     glutPassiveMotionFunc(recordedPassiveMotion);
     glutMouseFunc(recordedMouseButton);
-    glutIdleFunc(recordedPass);
+    glutIdleFunc(idlePass);
     glutCloseFunc(releaseGlResources);
     glClearColor(0.025f, 0.025f, 0.125f, 1.0f);
 }
 }  // namespace
 
 Host windowHost() {
-    return Host{windowSystemClock, renderFrame, loadImageWithGl, readMapFromDisk,
+    return Host{windowSystemClock, drawFrameIfChanged, waitWithGlut, loadImageWithGl, readMapFromDisk,
                 WindowActions{leaveWithGlut, fullScreenWithGlut, windowedWithGlut,
                               viewportToWindow, releaseGlTextures}};
 }
@@ -72,7 +123,9 @@ int runApplication(int argc, char** argv) {
     const ScopedHost installed(recorded);
     startGame(argc, argv, true, openGlutWindow);
     recordStartupDone();
+    openLoopStats();
     glutMainLoop();
+    closeLoopStats();
     endRecording();
     shutdownGame(false);  // the window, its context and textures are gone by now
     return 0;

@@ -12,6 +12,7 @@
 #include "game/host.h"
 #include "game/input.h"
 #include "game/main_loop.h"
+#include "game/redraw.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
 #include "map/map_editor.h"
@@ -63,4 +64,5 @@ void shutdownGame(bool glContextCurrent) {
     hideHelpPanel();
     resetScheduler();
     resetCamera();
+    pictureLost();  // a new game draws its first frame
 }

@@ -8,13 +8,14 @@
 namespace {
 int32_t stoppedClock() { return 0; }
 void noAction() {}
+void noWait(int32_t) {}
 void noSize(int, int) {}
 
 Host installedHost = headlessHost();
 }  // namespace
 
 Host headlessHost() {
-    return Host{stoppedClock, queueOnlyFrame, loadNoImage, readMapFromDisk,
+    return Host{stoppedClock, queueOnlyFrame, noWait, loadNoImage, readMapFromDisk,
                 WindowActions{noAction, noAction, noSize, noSize, noAction}};
 }
 

@@ -5,6 +5,7 @@
 #include "core/keyboard.h"
 #include "game/host.h"
 #include "game/key_table.h"
+#include "game/redraw.h"
 #include "map/map_editor.h"
 
 namespace {
@@ -61,4 +62,5 @@ void onMouseMove(int x, int y) {
 void onReshape(int width, int height) {
     setWindowSize(static_cast<float>(width), static_cast<float>(height));
     host().window.setViewport(width, height);
+    pictureLost();  // a window of the same size again (back from full screen) needs it too
 }

@@ -188,6 +188,7 @@ void beginReplay(const Recording& recording, const ReplaySettings& settings, con
     player.host = base;
     player.host.clock = recordedClock;
     player.host.readMap = recordedMap;
+    player.host.waitUntil = [](int32_t) {};  // the entries' times pace a replay, or nothing does
     player.host.window.leaveMainLoop = [] {};
     player.host.window.enterFullScreen = [] {};
     player.host.window.leaveFullScreen = [](int, int) {};

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# What the running game costs: the game on a private Xvfb display, its whole process (every
+# thread, the software renderer's included) sampled from /proc/PID/stat over SECONDS, for each
+# case asked for:
+#   idle    the starter map, no actors, no input
+#   crates  100 crates sprinkled onto the floor, then paused, then left alone
+#   busy    crates being sprinkled while a car drives (space and w held)
+# Prints per case the CPU time as % of one core, and the loop's steps and frames per second
+# (frames due by the 20 ms rule, and frames drawn), read from the game's KELVORAN_LOOP_STATS
+# lines; a game without them gets "-". With --max-percent, fails when a case costs more.
+# Usage: cpu-load.sh [--binary PATH] [--seconds N] [--max-percent P] [CASE...]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+binary="$root/build-release/kelvoran"
+seconds=20
+max_percent=""
+cases=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --binary) binary=$2; shift 2 ;;
+    --seconds) seconds=$2; shift 2 ;;
+    --max-percent) max_percent=$2; shift 2 ;;
+    idle|crates|busy) cases+=("$1"); shift ;;
+    *) echo "usage: cpu-load.sh [--binary PATH] [--seconds N] [--max-percent P] [idle|crates|busy]..." >&2
+       exit 2 ;;
+  esac
+done
+[ ${#cases[@]} -gt 0 ] || cases=(idle crates busy)
+[ -x "$binary" ] || { echo "no game at $binary (make release builds it)" >&2; exit 2; }
+ticks_per_second=$(getconf CLK_TCK)
+
+work=$(mktemp -d)
+xvfb=""
+game=""
+cleanup() {
+  [ -n "$game" ] && kill "$game" 2>/dev/null && wait "$game" 2>/dev/null || true
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+display=$((400 + $$ % 400))
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=":$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+x() { xdotool "$@" >/dev/null 2>&1 || true; }
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$game/stat"; }  # utime + stime, all threads
+boxes() { grep -c '^  Box - POS:' "$run/console.log" || true; }
+
+start_game() {
+  run="$work/$1"
+  mkdir -p "$run"
+  cp "$root"/assets/* "$run/"
+  (cd "$run" && KELVORAN_LOOP_STATS="$run/loop.txt" exec "$binary" >"$run/console.log" 2>"$run/errors.log") &
+  game=$!
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --name '^Kelvoran v0.1$' 2>/dev/null | head -n1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { echo "the game window did not appear" >&2; exit 1; }
+  sleep 2  # the start-up and the bursts on the map's covered edges are over
+}
+
+stop_game() {
+  x windowfocus --sync "$window" key Escape
+  for _ in $(seq 50); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+  kill "$game" 2>/dev/null || true
+  wait "$game" 2>/dev/null || true
+  game=""
+  x keyup space w
+}
+
+# Mean of one field over the loop lines written while sampling.
+mean_field() {
+  tail -n +"$((lines_before + 1))" "$run/loop.txt" 2>/dev/null |
+    awk -v f="$1" '{ for (i = 1; i < NF; ++i) if ($i == f) { s += $(i + 1); ++n } }
+                   END { if (n) printf "%.1f", s / n; else printf "-" }'
+}
+
+failed=0
+printf '%-8s %8s %8s %10s %10s %8s\n' case cpu% steps/s frames/s drawn/s passes/s
+for name in "${cases[@]}"; do
+  start_game "$name"
+  case "$name" in
+    crates)
+      x mousemove --window "$window" 612 420  # over the long floor near the bottom
+      x windowfocus --sync "$window" keydown space
+      for _ in $(seq 600); do [ "$(boxes)" -ge 100 ] && break; sleep 0.05; done
+      x keyup space
+      sleep 1  # the last ones land; crates live 24 s of running time, so none has expired
+      x windowfocus --sync "$window" key p
+      sleep 1
+      ;;
+    busy)
+      x mousemove --window "$window" 612 420
+      x windowfocus --sync "$window" key 1
+      x windowfocus --sync "$window" keydown space
+      x keydown w
+      sleep 2
+      ;;
+  esac
+  lines_before=$(wc -l <"$run/loop.txt" 2>/dev/null || echo 0)
+  before=$(cpu_ticks)
+  started=$(date +%s%N)
+  sleep "$seconds"
+  after=$(cpu_ticks)
+  elapsed_ns=$(( $(date +%s%N) - started ))
+  percent=$(awk -v t=$((after - before)) -v hz="$ticks_per_second" -v ns="$elapsed_ns" \
+    'BEGIN { printf "%.1f", 100 * t / hz / (ns / 1e9) }')
+  printf '%-8s %8s %8s %10s %10s %8s' "$name" "$percent" "$(mean_field steps)" \
+    "$(mean_field frames)" "$(mean_field drawn)" "$(mean_field passes)"
+  [ "$name" = crates ] && printf '   (%s crates made)' "$(boxes)"
+  printf '\n'
+  stop_game
+  if [ -n "$max_percent" ] && awk -v p="$percent" -v m="$max_percent" 'BEGIN { exit !(p > m) }'; then
+    echo "$name: ${percent}% of a core is over the ${max_percent}% allowed" >&2
+    failed=1
+  fi
+done
+exit "$failed"
