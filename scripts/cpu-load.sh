@@ -93,8 +93,8 @@ for name in "${cases[@]}"; do
       for _ in $(seq 600); do [ "$(boxes)" -ge 100 ] && break; sleep 0.05; done
       x keyup space
       sleep 1  # the last ones land; crates live 24 s of running time, so none has expired
-      x windowfocus --sync "$window" key p
-      sleep 1
+      x windowfocus --sync "$window" key 0  # pause
+      sleep 3  # the pause message is gone
       ;;
     busy)
       x mousemove --window "$window" 612 420

@@ -65,10 +65,17 @@ std::string glRestProblem() {
     return problem;
 }
 
-void renderFrame() {
+namespace {
+void drawFrame(bool renderLights) {
     const Vec2f view = viewSize();
     glClear(GL_COLOR_BUFFER_BIT);  // the stencil is cleared per light, inside each light quad
-    renderLightmap();
+    // The lightmap's corner of the back buffer is covered by the opaque background below either
+    // way, so only the texture carries the lights into the frame.
+    if (renderLights) {
+        renderLightmap();
+    } else {
+        discardQueuedLights();
+    }
 
     applyWorldProjection();
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -112,3 +119,8 @@ void renderFrame() {
     }
 #endif
 }
+}  // namespace
+
+void renderFrame() { drawFrame(true); }
+
+void renderFrameKeepingLightmap() { drawFrame(false); }

@@ -24,8 +24,11 @@ int32_t recordedWindowClock() { return recordReading(windowSystemClock()); }
 // An unchanged picture stays on the screen; with a software renderer, drawing it again would
 // keep more threads busy than the whole game logic.
 void drawFrameIfChanged() {
-    if (!takeFrameToDraw()) return;
-    renderFrame();
+    switch (takeFrameToDraw()) {
+        case FrameNeed::Nothing: return;
+        case FrameNeed::AllButLightmap: renderFrameKeepingLightmap(); break;
+        case FrameNeed::Everything: renderFrame(); break;
+    }
     countDrawnFrame();
 }
 

@@ -23,7 +23,8 @@ struct Redraw {
     bool lost = true;          // nothing drawn yet, or the window's picture went
     bool lightsBehind = true;  // the last frame drawn lit the scene of the frame before it
     uint64_t shownScene = 0;
-    uint64_t shownView = 0;
+    uint64_t shownLighting = 0;
+    uint64_t shownRest = 0;
 };
 Redraw redraw;
 
@@ -48,17 +49,14 @@ uint64_t sceneFingerprint() {
     return h.value();
 }
 
-// Everything else on the screen: the view, the map with the editor's marks, the HUD's numbers
-// (new at each publication), the panel and the messages.
-uint64_t viewFingerprint() {
+// What the lightmap is rendered from besides the lights: the view and the quads casting shadows.
+uint64_t lightingFingerprint() {
     StateHasher h;
     h.add(windowSize());
     h.add(cameraPosition());
     h.add(viewSize());
     h.add(zoom());
     h.add(rotation());
-    h.add(spawnPoint());
-    h.add(editorEnabled());
     h.add(static_cast<uint64_t>(mapQuads().size()));
     for (const auto& quad : mapQuads()) {
         h.add(quad->vertices);
@@ -68,6 +66,15 @@ uint64_t viewFingerprint() {
         h.add(quad->selected);
         h.add(quad->editMode);
     }
+    return h.value();
+}
+
+// Everything else on the screen: the car image, the editor's marks, the HUD's numbers (new at
+// each publication), the panel and the messages.
+uint64_t restFingerprint() {
+    StateHasher h;
+    h.add(spawnPoint());
+    h.add(editorEnabled());
     h.add(frameScheduler().nextSecond);
     h.add(helpPanelShown());
     if (helpPanelShown()) {
@@ -82,17 +89,22 @@ uint64_t viewFingerprint() {
 }
 }  // namespace
 
-bool takeFrameToDraw() {
+FrameNeed takeFrameToDraw() {
     const uint64_t scene = sceneFingerprint();
-    const uint64_t view = viewFingerprint();
-    if (!redraw.lost && !redraw.lightsBehind && scene == redraw.shownScene &&
-        view == redraw.shownView)
-        return false;
+    const uint64_t lighting = lightingFingerprint();
+    const uint64_t rest = restFingerprint();
+    // This frame's lights were queued by the last frame drawn; they are the ones the lightmap
+    // shows when that frame's scene was the scene of the frame before it.
+    const bool lightmapAsBefore =
+        !redraw.lost && !redraw.lightsBehind && lighting == redraw.shownLighting;
+    if (lightmapAsBefore && scene == redraw.shownScene && rest == redraw.shownRest)
+        return FrameNeed::Nothing;
     redraw.lightsBehind = scene != redraw.shownScene;
     redraw.lost = false;
     redraw.shownScene = scene;
-    redraw.shownView = view;
-    return true;
+    redraw.shownLighting = lighting;
+    redraw.shownRest = rest;
+    return lightmapAsBefore ? FrameNeed::AllButLightmap : FrameNeed::Everything;
 }
 
 void pictureLost() { redraw.lost = true; }

@@ -2,12 +2,19 @@
 // window can leave an unchanged picture on the screen instead of drawing it again.
 #pragma once
 
-// True when the frame due now may differ from the picture last drawn; the caller then draws it,
-// and the picture is taken as drawn. A frame is drawn when anything it is drawn from has changed
-// (an actor's pose, an effect, the camera or the window, the map or the editor, the panel or a
-// message), once more after a change of actors or effects (their lights reach the lightmap one
-// frame late), at every per-second publication (the HUD's numbers), and after pictureLost.
-bool takeFrameToDraw();
+enum class FrameNeed {
+    Nothing,         // the picture on the screen is the one this frame would draw
+    AllButLightmap,  // the lightmap texture already holds what this frame's lights would give
+    Everything,
+};
+
+// What the frame due now needs; the caller then draws that much, and the picture is taken as
+// drawn. A frame is drawn when anything it is drawn from has changed (an actor's pose, an
+// effect, the camera or the window, the map or the editor, the panel or a message), once more
+// after a change of actors or effects (their lights reach the lightmap one frame late), at every
+// per-second publication (the HUD's numbers), and after pictureLost. The lightmap is kept when
+// its lights, the map and the view are those it was last rendered from.
+FrameNeed takeFrameToDraw();
 // The window's contents are gone or stretched (uncovered, resized, full screen entered or left):
-// the next frame is drawn whatever it shows.
+// the next frame is drawn whole, whatever it shows.
 void pictureLost();
