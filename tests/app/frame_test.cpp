@@ -8,9 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "actors/box.h"
 #include "core/camera.h"
 #include "app/frame.h"
+#include "map/map_quad.h"
 #include "physics/physics_world.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
@@ -79,4 +82,40 @@ TEST_F(Frame, TheHudPanelSitsAtTheBottomLeftAndStretchesWithTheWindow) {
     expectColour(shown(456, 1000, 1200), 0.05f, 0.05f, 0.25f, "beyond it, twice the size");
     expectColour(shown(200, 756, 1200), 1, 1, 1, "inside the top edge, twice the size");
     expectColour(shown(200, 740, 1200), 0.05f, 0.05f, 0.25f, "above it, twice the size");
+}
+
+TEST_F(Frame, AFrameKeepingTheLightmapOfTheSameLightsIsTheSameFrameToTheByte) {
+    auto wholeWindow = [] {
+        std::vector<unsigned char> pixels(1024 * 600 * 4);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, 1024, 600, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    openTestWindow(1024, 600);
+    captureStdout([] {
+        for (int i = 0; i < 3; ++i) spawnActor<Box>(-200.0f + 150.0f * i, 40.0f * i);
+    });
+    createQuad(-120, -60, -40, -60, -40, 20, -120, 20);  // it casts shadows too
+    renderFrame();
+    renderFrame();  // now lit by the boxes' lights
+    const std::vector<unsigned char> lit = wholeWindow();
+    int32_t queued = 0;
+    for (const auto& texture : allTextures()) queued += texture->queues.lightCount;
+    ASSERT_EQ(queued, 3);
+
+    renderFrameKeepingLightmap();
+    EXPECT_TRUE(wholeWindow() == lit) << "a kept lightmap changed the picture";
+    int32_t queuedAfter = 0;
+    for (const auto& texture : allTextures()) queuedAfter += texture->queues.lightCount;
+    EXPECT_EQ(queuedAfter, 3) << "the next frame's lights, as a whole frame leaves them";
+
+    // The lights are in that picture: without them it is another one.
+    clearActors();
+    renderFrame();
+    renderFrame();
+    const std::vector<unsigned char> unlit = wholeWindow();
+    size_t differing = 0;
+    for (size_t i = 0; i < lit.size(); ++i) differing += lit[i] != unlit[i];
+    EXPECT_GT(differing, 10000u);
+    clearMapQuads(true);
 }

@@ -333,6 +333,38 @@ TEST_F(Game, HelpPanelPressedTwiceGivesBackThePicture) {
     EXPECT_EQ(waitForExit(10000), 0);
 }
 
+TEST_F(Game, AWindowResizedOrUncoveredIsDrawnAgainAtOnce) {
+    // The scene stands still, so the game draws only for the HUD numbers once a second; a
+    // resize or a new exposure must not wait for that. Each shot is taken 150 ms after the
+    // event and compared with one taken after the next publication; three rounds leave a
+    // stale picture little room to pass by luck.
+    start();
+    sleepMs(2000);  // the bursts of the map's covered edges have burnt out
+    auto shot = [&](const std::string& name) {
+        run("import -window " + window + " -depth 8 " + (dir / name).string());
+        return readPpm(dir / name);
+    };
+    const char* sizes[] = {"1280 720", "", "1024 600"};
+    for (int round = 0; round < 3; ++round) {
+        if (*sizes[round] != '\0') {
+            run("xdotool windowsize --sync " + window + " " + sizes[round]);
+        } else {
+            run("xdotool windowunmap --sync " + window);  // hidden, then uncovered at that size
+            run("xdotool windowmap --sync " + window);
+        }
+        sleepMs(150);
+        const Picture soon = shot("soon.ppm");
+        sleepMs(1200);
+        const Picture later = shot("later.ppm");
+        ASSERT_GT(soon.width, 1000) << round;
+        ASSERT_EQ(soon.rgb.size(), later.rgb.size()) << round;
+        EXPECT_LT(differingPixels(soon, later, 0, 0, soon.width, soon.height), soon.width * 2)
+            << "round " << round << ": the window was not drawn again at once";
+    }
+    key("Escape");
+    EXPECT_EQ(waitForExit(10000), 0);
+}
+
 namespace {
 // Everything in a folder (names and bytes), recursively, to show a run left it alone.
 std::map<std::string, std::string> snapshot(const fs::path& folder) {
