@@ -7,26 +7,36 @@
 #   busy    crates being sprinkled while a car drives (space and w held)
 # Prints per case the CPU time as % of one core, and the loop's steps and frames per second
 # (frames due by the 20 ms rule, and frames drawn), read from the game's KELVORAN_LOOP_STATS
-# lines; a game without them gets "-". With --max-percent, fails when a case costs more.
-# Usage: cpu-load.sh [--binary PATH] [--seconds N] [--max-percent P] [CASE...]
+# lines; a game without them gets "-". Fails when a case costs more than --max-percent, runs
+# more passes a second than --max-passes or draws more frames a second than --max-drawn (a
+# loop spinning on a loaded machine may get little of a core, but it still runs thousands of
+# passes).
+# Usage: cpu-load.sh [--binary PATH] [--seconds N] [--max-percent P] [--max-passes N]
+#                    [--max-drawn N] [CASE...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 binary="$root/build-release/kelvoran"
 seconds=20
 max_percent=""
+max_passes=""
+max_drawn=""
 cases=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --binary) binary=$2; shift 2 ;;
     --seconds) seconds=$2; shift 2 ;;
     --max-percent) max_percent=$2; shift 2 ;;
+    --max-passes) max_passes=$2; shift 2 ;;
+    --max-drawn) max_drawn=$2; shift 2 ;;
     idle|crates|busy) cases+=("$1"); shift ;;
-    *) echo "usage: cpu-load.sh [--binary PATH] [--seconds N] [--max-percent P] [idle|crates|busy]..." >&2
+    *) echo "usage: cpu-load.sh [--binary PATH] [--seconds N] [--max-percent P] [--max-passes N]" \
+         "[--max-drawn N] [idle|crates|busy]..." >&2
        exit 2 ;;
   esac
 done
 [ ${#cases[@]} -gt 0 ] || cases=(idle crates busy)
 [ -x "$binary" ] || { echo "no game at $binary (make release builds it)" >&2; exit 2; }
+binary=$(realpath "$binary")  # the game runs in its own folder
 ticks_per_second=$(getconf CLK_TCK)
 
 work=$(mktemp -d)
@@ -62,7 +72,7 @@ start_game() {
     [ -n "$window" ] && break
     sleep 0.1
   done
-  [ -n "$window" ] || { echo "the game window did not appear" >&2; exit 1; }
+  [ -n "$window" ] || { echo "the game window did not appear" >&2; cat "$run/errors.log" >&2; exit 1; }
   sleep 2  # the start-up and the bursts on the map's covered edges are over
 }
 
@@ -77,7 +87,8 @@ stop_game() {
 
 # Mean of one field over the loop lines written while sampling.
 mean_field() {
-  tail -n +"$((lines_before + 1))" "$run/loop.txt" 2>/dev/null |
+  [ -f "$run/loop.txt" ] || { printf -; return; }
+  tail -n +"$((lines_before + 1))" "$run/loop.txt" |
     awk -v f="$1" '{ for (i = 1; i < NF; ++i) if ($i == f) { s += $(i + 1); ++n } }
                    END { if (n) printf "%.1f", s / n; else printf "-" }'
 }
@@ -104,7 +115,8 @@ for name in "${cases[@]}"; do
       sleep 2
       ;;
   esac
-  lines_before=$(wc -l <"$run/loop.txt" 2>/dev/null || echo 0)
+  lines_before=0
+  [ -f "$run/loop.txt" ] && lines_before=$(wc -l <"$run/loop.txt")
   before=$(cpu_ticks)
   started=$(date +%s%N)
   sleep "$seconds"
@@ -112,13 +124,24 @@ for name in "${cases[@]}"; do
   elapsed_ns=$(( $(date +%s%N) - started ))
   percent=$(awk -v t=$((after - before)) -v hz="$ticks_per_second" -v ns="$elapsed_ns" \
     'BEGIN { printf "%.1f", 100 * t / hz / (ns / 1e9) }')
+  passes=$(mean_field passes)
+  drawn=$(mean_field drawn)
   printf '%-8s %8s %8s %10s %10s %8s' "$name" "$percent" "$(mean_field steps)" \
-    "$(mean_field frames)" "$(mean_field drawn)" "$(mean_field passes)"
+    "$(mean_field frames)" "$drawn" "$passes"
   [ "$name" = crates ] && printf '   (%s crates made)' "$(boxes)"
   printf '\n'
   stop_game
-  if [ -n "$max_percent" ] && awk -v p="$percent" -v m="$max_percent" 'BEGIN { exit !(p > m) }'; then
+  over() { [ -n "$2" ] && awk -v v="$1" -v m="$2" 'BEGIN { exit !(v == "-" || v > m) }'; }
+  if over "$percent" "$max_percent"; then
     echo "$name: ${percent}% of a core is over the ${max_percent}% allowed" >&2
+    failed=1
+  fi
+  if over "$passes" "$max_passes"; then
+    echo "$name: $passes passes a second, more than $max_passes" >&2
+    failed=1
+  fi
+  if over "$drawn" "$max_drawn"; then
+    echo "$name: $drawn frames drawn a second, more than $max_drawn" >&2
     failed=1
   fi
 done
