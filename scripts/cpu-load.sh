@@ -56,6 +56,7 @@ xvfb=$!
 export DISPLAY=":$display"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
+. "$root/scripts/game-window.sh"
 x() { xdotool "$@" >/dev/null 2>&1 || true; }
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$game/stat"; }  # utime + stime, all threads
 boxes() { grep -c '^  Box - POS:' "$run/console.log" || true; }
@@ -66,13 +67,7 @@ start_game() {
   cp "$root"/assets/* "$run/"
   (cd "$run" && KELVORAN_LOOP_STATS="$run/loop.txt" exec "$binary" >"$run/console.log" 2>"$run/errors.log") &
   game=$!
-  window=""
-  for _ in $(seq 100); do
-    window=$(xdotool search --name '^Kelvoran v0.1$' 2>/dev/null | head -n1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  [ -n "$window" ] || { echo "the game window did not appear" >&2; cat "$run/errors.log" >&2; exit 1; }
+  wait_for_game_window || { echo "the game window did not appear" >&2; cat "$run/errors.log" >&2; exit 1; }
   sleep 2  # the start-up and the bursts on the map's covered edges are over
 }
 
