@@ -31,6 +31,7 @@ struct RecordedWindow {
 } recorded;
 
 Host recordingHost() {
+    recorded = RecordedWindow();  // each test counts its own calls, also when tests repeat
     Host h = headlessHost();
     h.window.leaveMainLoop = [] { ++recorded.leaves; };
     h.window.enterFullScreen = [] { ++recorded.fullScreens; };
