@@ -19,8 +19,12 @@
 #include "render/texture.h"
 
 namespace {
+// After the window's picture went, this many frames are drawn whole: a resized window's
+// drawable may take its new size only at the swap after the first of them.
+constexpr int32_t kFramesAfterLoss = 2;
+
 struct Redraw {
-    bool lost = true;          // nothing drawn yet, or the window's picture went
+    int32_t lostFrames = kFramesAfterLoss;  // whole frames still owed since the picture went
     bool lightsBehind = true;  // the last frame drawn lit the scene of the frame before it
     uint64_t shownScene = 0;
     uint64_t shownLighting = 0;
@@ -96,15 +100,15 @@ FrameNeed takeFrameToDraw() {
     // This frame's lights were queued by the last frame drawn; they are the ones the lightmap
     // shows when that frame's scene was the scene of the frame before it.
     const bool lightmapAsBefore =
-        !redraw.lost && !redraw.lightsBehind && lighting == redraw.shownLighting;
+        redraw.lostFrames == 0 && !redraw.lightsBehind && lighting == redraw.shownLighting;
     if (lightmapAsBefore && scene == redraw.shownScene && rest == redraw.shownRest)
         return FrameNeed::Nothing;
     redraw.lightsBehind = scene != redraw.shownScene;
-    redraw.lost = false;
+    if (redraw.lostFrames > 0) --redraw.lostFrames;
     redraw.shownScene = scene;
     redraw.shownLighting = lighting;
     redraw.shownRest = rest;
     return lightmapAsBefore ? FrameNeed::AllButLightmap : FrameNeed::Everything;
 }
 
-void pictureLost() { redraw.lost = true; }
+void pictureLost() { redraw.lostFrames = kFramesAfterLoss; }

@@ -12,9 +12,9 @@ enum class FrameNeed {
 // drawn. A frame is drawn when anything it is drawn from has changed (an actor's pose, an
 // effect, the camera or the window, the map or the editor, the panel or a message), once more
 // after a change of actors or effects (their lights reach the lightmap one frame late), at every
-// per-second publication (the HUD's numbers), and after pictureLost. The lightmap is kept when
+// per-second publication (the HUD's numbers), and twice after pictureLost. The lightmap is kept when
 // its lights, the map and the view are those it was last rendered from.
 FrameNeed takeFrameToDraw();
 // The window's contents are gone or stretched (uncovered, resized, full screen entered or left):
-// the next frame is drawn whole, whatever it shows.
+// the next two frames are drawn whole, whatever they show.
 void pictureLost();

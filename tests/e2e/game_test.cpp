@@ -335,7 +335,7 @@ TEST_F(Game, HelpPanelPressedTwiceGivesBackThePicture) {
 
 TEST_F(Game, AWindowResizedOrUncoveredIsDrawnAgainAtOnce) {
     // The scene stands still, so the game draws only for the HUD numbers once a second; a
-    // resize or a new exposure must not wait for that. Each shot is taken 150 ms after the
+    // resize or a new exposure must not wait for that. Each shot is taken 200 ms after the
     // event and compared with one taken after the next publication; three rounds leave a
     // stale picture little room to pass by luck.
     start();
@@ -352,7 +352,7 @@ TEST_F(Game, AWindowResizedOrUncoveredIsDrawnAgainAtOnce) {
             run("xdotool windowunmap --sync " + window);  // hidden, then uncovered at that size
             run("xdotool windowmap --sync " + window);
         }
-        sleepMs(150);
+        sleepMs(200);
         const Picture soon = shot("soon.ppm");
         sleepMs(1200);
         const Picture later = shot("later.ppm");

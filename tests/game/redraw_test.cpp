@@ -136,14 +136,16 @@ TEST_F(Redraw, AStillSceneDrawsOnlyForTheHudNumbersAndAChangeDrawsTheNextFrame) 
     EXPECT_EQ(drawnWithin(shown, shown + 20), 1) << "the message is not shown";
     EXPECT_EQ(drawnWithin(shown + kMessageMs, shown + kMessageMs + 20), 1) << "nor taken away";
     EXPECT_EQ(drawn.size(), 4u);  // and two for the HUD
-    // A window uncovered or resized is drawn at the next frame, whole.
+    // A window uncovered or resized is drawn at the next frame, whole, and at the one after,
+    // by when a resized drawable has its new size.
     drawn.clear();
     const int32_t lost = fakeNow;
     pictureLost();
-    runUntil(fakeNow + 30);
-    ASSERT_EQ(drawn.size(), 1u);
+    runUntil(fakeNow + 50);
+    ASSERT_EQ(drawn.size(), 2u);
     EXPECT_LE(drawn[0].at - lost, 20);
     EXPECT_EQ(drawn[0].need, FrameNeed::Everything);
+    EXPECT_EQ(drawn[1].need, FrameNeed::Everything);
 }
 
 TEST_F(Redraw, AGameThatSkipsUnchangedFramesKeepsEveryStateHashOfOneThatDrawsThemAll) {
