@@ -42,13 +42,8 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 (cd "$work" && exec "$root/$build/kelvoran" >"$work/console.log" 2>"$work/errors.log") &
 game=$!
-window=""
-for _ in $(seq 100); do
-  window=$(xdotool search --name '^Kelvoran v0.1$' 2>/dev/null | head -n1 || true)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || { echo "the game window did not appear" >&2; exit 1; }
+. "$root/scripts/game-window.sh"
+wait_for_game_window || { echo "the game window did not appear" >&2; exit 1; }
 
 x() { xdotool "$@" >/dev/null 2>&1 || true; }
 key() { x windowfocus --sync "$window" key "$1"; }

@@ -99,13 +99,20 @@ std::string glRestProblem() {
     return problem;
 }
 
-void renderFrame() {
+namespace {
+void drawFrame(bool renderLights) {
     const double start = timingClockMs();
     const Vec2f view = viewSize();
     glClear(GL_COLOR_BUFFER_BIT);  // the stencil is cleared per light, inside each light quad
     if (timingOverlayShown()) prepareTimingOverlay();  // before the lightmap takes its corner
     const int32_t lights = queuedLights();
-    renderLightmap();
+    // The lightmap's corner of the back buffer is covered by the opaque background below either
+    // way, so only the texture carries the lights into the frame.
+    if (renderLights) {
+        renderLightmap();
+    } else {
+        discardQueuedLights();
+    }
     const double lightmapMs = timingClockMs() - start;
 
     applyWorldProjection();
@@ -159,3 +166,8 @@ void renderFrame() {
     }
 #endif
 }
+}  // namespace
+
+void renderFrame() { drawFrame(true); }
+
+void renderFrameKeepingLightmap() { drawFrame(false); }

@@ -4,6 +4,10 @@
 
 // Draws the whole frame into the back buffer and swaps; needs the game's GL context.
 void renderFrame();
+// The same frame with the lightmap texture as the last frame left it and the queued lights
+// emptied undrawn: the same pixels when those lights, the view and the map are the ones it was
+// rendered from, for a fraction of the time with many lights.
+void renderFrameKeepingLightmap();
 // Whether GL is at rest between frames: model-view matrix mode, both matrix stacks at depth 1,
 // no GL error pending. Empty when so; otherwise what is wrong. Needs the game's GL context.
 std::string glRestProblem();

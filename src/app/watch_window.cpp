@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "app/frame.h"
 #include "app/window.h"
 #include "core/camera.h"
 
@@ -55,7 +56,10 @@ void openWatchWindow(int&, char**) {
 
 ReplayResult watchRecording(const Recording& recording, const ReplaySettings& settings) {
     const ScopedHost restore(windowHost());
-    if (!beginReplay(recording, settings, windowHost(), settings.imageFolder, openWatchWindow))
+    // Every replayed frame is drawn: this window does not tell the game when it was uncovered.
+    Host watched = windowHost();
+    watched.frame = renderFrame;
+    if (!beginReplay(recording, settings, watched, settings.imageFolder, openWatchWindow))
         return endReplay();
     if (chdir(settings.folder.c_str()) != 0) {
         // Played nowhere but in its own folder.

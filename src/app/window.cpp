@@ -9,12 +9,14 @@
 #include "app/frame_timing.h"
 #include "app/timing_overlay.h"
 #include "audio/sound_player.h"
+#include "app/loop_stats.h"
 #include "core/camera.h"
 #include "core/heap_upkeep.h"
 #include "game/game.h"
 #include "game/input.h"
 #include "game/main_loop.h"
 #include "physics/physics_world.h"
+#include "game/redraw.h"
 #include "render/texture.h"
 #include "script/scripting.h"
 #include "session/recording.h"
@@ -27,6 +29,60 @@ static_assert(kDisplayMode == 42, "the display mode the lighting relies on");
 int32_t windowSystemClock() { return glutGet(GLUT_ELAPSED_TIME); }
 // The window system's clock, each reading written to the session recording on its way.
 int32_t recordedWindowClock() { return recordReading(windowSystemClock()); }
+
+// An unchanged picture stays on the screen; with a software renderer, drawing it again would
+// keep more threads busy than the whole game logic.
+void drawFrameIfChanged() {
+    switch (takeFrameToDraw()) {
+        case FrameNeed::Nothing: return;
+        case FrameNeed::AllButLightmap: renderFrameKeepingLightmap(); break;
+        case FrameNeed::Everything: renderFrame(); break;
+    }
+    countDrawnFrame();
+}
+
+void timedPass();
+
+void idlePass() {
+    timedPass();
+    reportLoopSecond();
+}
+
+// The window system asks for a picture when the window was uncovered, resized or mapped.
+void displayPass() {
+    pictureLost();
+    idlePass();
+}
+
+// Between passes the process sleeps in the window system's wait for events: no idle callback,
+// one timer at the time the loop named. Input and window events are handled as they come.
+struct LoopWait {
+    bool sleeping = false;
+    int32_t wakeAt = 0;      // clock ms
+    int generation = 0;      // of the timer that counts; an earlier one was overtaken
+};
+LoopWait loopWait;
+
+void resumePasses(int generation) {
+    if (generation != loopWait.generation) return;
+    loopWait.sleeping = false;
+    glutIdleFunc(idlePass);
+}
+
+void waitWithGlut(int32_t until) {
+    if (loopWait.sleeping && loopWait.wakeAt <= until) return;  // woken in time already
+    const int32_t delay = until - glutGet(GLUT_ELAPSED_TIME);
+    ++loopWait.generation;
+    if (delay <= 0) {
+        loopWait.sleeping = false;
+        glutIdleFunc(idlePass);
+        return;
+    }
+    loopWait.sleeping = true;
+    loopWait.wakeAt = until;
+    glutIdleFunc(nullptr);
+    glutTimerFunc(static_cast<unsigned>(delay), resumePasses, loopWait.generation);
+}
 
 void leaveWithGlut() { glutLeaveMainLoop(); }
 void fullScreenWithGlut() { glutFullScreen(); }
@@ -64,9 +120,9 @@ void releaseGlResources() {
     releaseGlTextures();
 }
 
-// The game's frame, then the sound of what happened since the last one.
+// The game's frame (when the picture changed), then the sound of what happened since the last.
 void frameWithSound() {
-    renderFrame();
+    drawFrameIfChanged();
     updateAudio();
 }
 
@@ -101,21 +157,22 @@ void openGlutWindow(int& argc, char** argv) {
     // onSpecialKey, onMouseMove, onMouseButton) and writes the callback to the session recording;
     // the pass is also timed.
     glutReshapeFunc(recordedReshape);
-    glutDisplayFunc(timedPass);
+    glutDisplayFunc(displayPass);
     glutKeyboardFunc(keyDownWithModifiers);
     glutKeyboardUpFunc(recordedKeyUp);
     glutSpecialFunc(specialKeyWithModifiers);
     glutMotionFunc(recordedMotion);
     glutPassiveMotionFunc(recordedPassiveMotion);
     glutMouseFunc(mouseButtonWithModifiers);
-    glutIdleFunc(timedPass);
+    glutIdleFunc(idlePass);
     glutCloseFunc(releaseGlResources);
     glClearColor(0.025f, 0.025f, 0.125f, 1.0f);
 }
 }  // namespace
 
 Host windowHost() {
-    return Host{windowSystemClock, renderFrame, loadImageWithGl, readMapFromDisk, readScriptFromDisk,
+    return Host{windowSystemClock, drawFrameIfChanged, waitWithGlut, loadImageWithGl, readMapFromDisk,
+                readScriptFromDisk,
                 WindowActions{leaveWithGlut, fullScreenWithGlut, windowedWithGlut,
                               viewportToWindow, releaseGlTextures}};
 }
@@ -134,7 +191,9 @@ int runApplication(int argc, char** argv) {
     startGame(argc, argv, true, openGlutWindow);
     startAudio();  // output only: with or without a device the game plays the same
     recordStartupDone();
+    openLoopStats();
     glutMainLoop();
+    closeLoopStats();
     endRecording();
     stopAudio();
     shutdownGame(false);  // the window, its context and textures are gone by now

@@ -20,6 +20,7 @@
 #include "game/invariants.h"
 #include "game/main_loop.h"
 #include "game/overlays.h"
+#include "game/redraw.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
 #include "game/view_control.h"
@@ -91,4 +92,5 @@ void shutdownGame(bool glContextCurrent) {
     resetCamera();
     resetLightmap();
     resetInvariantChecks();
+    pictureLost();  // a new game draws its first frame
 }

@@ -29,6 +29,6 @@ std::vector<std::string> helpStatusLines(const SandboxCounts& counts, bool edito
         std::string("Editor: ") + (editorOn ? "on" : "off") + "    Simulation: " +
             (paused ? "PAUSED (0 resumes, . steps)" : "running"),
         tally,
-        "Top left: F = main-loop passes per second, S = logic steps per second",
+        "Top left: F = main-loop passes per second (not frames), S = logic steps per second",
     };
 }

@@ -16,6 +16,7 @@
 namespace {
 int32_t stoppedClock() { return 0; }
 void noAction() {}
+void noWait(int32_t) {}
 void noSize(int, int) {}
 
 Host installedHost = headlessHost();
@@ -24,7 +25,7 @@ constexpr size_t kMaxScriptBytes = 16u * 1024u * 1024u;
 }  // namespace
 
 Host headlessHost() {
-    return Host{stoppedClock, queueOnlyFrame, loadNoImage, readMapFromDisk, readScriptFromDisk,
+    return Host{stoppedClock, queueOnlyFrame, noWait, loadNoImage, readMapFromDisk, readScriptFromDisk,
                 WindowActions{noAction, noAction, noSize, noSize, noAction}};
 }
 

@@ -28,6 +28,9 @@ struct WindowActions {
 struct Host {
     int32_t (*clock)();     // ms since start-up; the one clock the logic reads
     void (*frame)();        // draws one frame, or does to the queues what a frame would
+    // Nothing is due before this clock time (ms): the host may give the processor back until
+    // then, or until an input or window event comes first. Returning at once is always right.
+    void (*waitUntil)(int32_t ms);
     ImageLoader loadImage;  // sheet images to GL names; 0 for none
     MapReader readMap;      // the bytes of map.txt
     ScriptReader readScript;  // the bytes of map.lua, read only while scripting is installed
@@ -35,7 +38,8 @@ struct Host {
 };
 
 // A host without a window: the clock stands at 0, a frame only empties the queues as drawing
-// would, no images, map.txt read from the working folder, window actions do nothing.
+// would, waiting returns at once, no images, map.txt read from the working folder, window
+// actions do nothing.
 Host headlessHost();
 const Host& host();  // the installed host; headlessHost until one is installed
 

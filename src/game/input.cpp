@@ -9,6 +9,7 @@
 #include "game/key_table.h"
 #include "game/view_control.h"
 #include "game/level_script.h"
+#include "game/redraw.h"
 #include "map/map_editor.h"
 
 namespace {
@@ -76,15 +77,23 @@ void toggleFullScreen() {
 }
 
 void onKeyDown(unsigned char key, int, int) {
+    inputArrived();
     pressKey(key);
     if (!runKeyAction(key) && !heldKey(key)) levelScriptKey(key);
 }
 
-void onKeyUp(unsigned char key, int, int) { releaseKey(key); }
+void onKeyUp(unsigned char key, int, int) {
+    inputArrived();
+    releaseKey(key);
+}
 
-void onSpecialKey(int key, int, int) { runSpecialKeyAction(key); }
+void onSpecialKey(int key, int, int) {
+    inputArrived();
+    runSpecialKeyAction(key);
+}
 
 void onMouseButton(int button, int state, int x, int y) {
+    inputArrived();
     const auto px = static_cast<float>(x), py = static_cast<float>(y);
     if (button == kRightButton) {
         // Whether the editor is on or off: the editor has only the left button.
@@ -107,6 +116,7 @@ void onMouseButton(int button, int state, int x, int y) {
 }
 
 void onMouseMove(int x, int y) {
+    inputArrived();
     if (input.panning) {
         // The grabbed point stays under the cursor: the cursor's world position does not change,
         // so nothing is dragged.
@@ -127,4 +137,5 @@ void onMouseMove(int x, int y) {
 void onReshape(int width, int height) {
     setWindowSize(static_cast<float>(width), static_cast<float>(height));
     host().window.setViewport(width, height);
+    pictureLost();  // a window of the same size again (back from full screen) needs it too
 }

@@ -1,9 +1,10 @@
-// main_loop.cpp: the pass that GLUT calls continuously: statistics, at most one frame, then
-// every logic step that is owed.
+// main_loop.cpp: one pass of the loop: statistics, at most one frame, every logic step that is
+// owed, then the time until the next step or frame handed back to the host.
 #include "game/main_loop.h"
 
 #include <box2d/box2d.h>
 
+#include <algorithm>
 #include <cassert>
 
 #include "actors/actor.h"
@@ -93,6 +94,8 @@ void runPass() {
         ++scheduler.steps;
         ++stepsThisPass;
     }
+    // Nothing is owed before the earlier of the two: a pass before then would find no work.
+    host().waitUntil(std::min(scheduler.nextStep, scheduler.nextFrame));
 }
 
 void updateStep() {

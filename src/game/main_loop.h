@@ -24,5 +24,7 @@ void resetScheduler();  // all zero, as before primeLoop
 int32_t readClock();
 
 void primeLoop();   // now = clock, first step due in 20 ms, first frame in 40 ms
-void runPass();     // display and idle callback: publish counts, maybe the host's frame, owed steps
+// Display and idle callback: publish counts, maybe the host's frame, owed steps, then the host
+// may wait until the next step or frame is due.
+void runPass();
 void updateStep();  // one 10 ms logic step; never calls GL or GLUT

@@ -72,22 +72,9 @@ void addEffects(Hasher& h) {
     for (const auto& texture : allTextures()) {
         const SheetQueues& q = texture->queues;
         h.add(static_cast<uint64_t>(q.bursts.size()));
-        for (const Burst& b : q.bursts) {
-            h.add(b.x);
-            h.add(b.y);
-            h.add(b.angle);
-            h.add(b.phase);
-            h.add(b.finished);
-        }
+        for (const Burst& b : q.bursts) hashBurst(h, b);
         h.add(static_cast<uint64_t>(q.flickers.size()));
-        for (const Flicker& f : q.flickers) {
-            for (float v : {f.x, f.y, f.centerX, f.centerY, f.angle, f.speed, f.phase, f.red,
-                            f.green, f.blue})
-                h.add(v);
-            h.add(f.mode);
-            h.add(f.looping);
-            h.add(f.dead);
-        }
+        for (const Flicker& f : q.flickers) hashFlicker(h, f);
         h.add(q.batchCount);
         for (int32_t i = 0; i < q.batchCount && i < kBatchCapacity; ++i) {
             const BatchSprite& s = q.batch[i];
@@ -103,6 +90,22 @@ void addEffects(Hasher& h) {
     }
 }
 }  // namespace
+
+void hashBurst(Hasher& h, const Burst& b) {
+    h.add(b.x);
+    h.add(b.y);
+    h.add(b.angle);
+    h.add(b.phase);
+    h.add(b.finished);
+}
+
+void hashFlicker(Hasher& h, const Flicker& f) {
+    for (float v : {f.x, f.y, f.centerX, f.centerY, f.angle, f.speed, f.phase, f.red, f.green, f.blue})
+        h.add(v);
+    h.add(f.mode);
+    h.add(f.looping);
+    h.add(f.dead);
+}
 
 uint64_t stateHash() {
     Hasher h;

@@ -5,6 +5,9 @@
 #include <ostream>
 #include <string>
 
+#include "core/state_hasher.h"
+#include "render/sheet_queues.h"
+
 // FNV-1a over the bytes of every actor (kind, pose, velocities, age, body pose and velocities),
 // every map quad (corners, texture corners, centre, tag, selection, edit mode, body pose), the
 // editor flag, the camera, the held keys and the mouse, the loop's timers, every sheet's effects
@@ -15,3 +18,7 @@ uint64_t stateHash();
 std::string formatHash(uint64_t hash);
 // A few lines: actors by kind, quads, camera, effects and random numbers drawn.
 void describeState(std::ostream& out);
+
+// One effect's every field, in the order the state hash takes them.
+void hashBurst(StateHasher& h, const Burst& burst);
+void hashFlicker(StateHasher& h, const Flicker& flicker);

@@ -195,6 +195,10 @@ void renderLightmap() {
     glViewport(0, 0, static_cast<GLsizei>(window.x), static_cast<GLsizei>(window.y));
 }
 
+void discardQueuedLights() {
+    for (const auto& texture : allTextures()) emptyLightQueue(texture->queues);
+}
+
 void lightScissorBox(const int32_t corners[8], float x, float y, float angle, int32_t box[4]) {
     const double size = static_cast<GLsizei>(lightmapWidth());
     const double sizeY = static_cast<GLsizei>(lightmapHeight());

@@ -5,6 +5,9 @@
 // Draws and empties every sheet's queued lights, with shadows, into the lightmap texture;
 // GL context required.
 void renderLightmap();
+// Empties every sheet's queued lights as renderLightmap does, drawing nothing: for a frame whose
+// lights, view and map are those the lightmap texture was last rendered from.
+void discardQueuedLights();
 void compositeLightmap();  // multiplies the lightmap over the view, in world coordinates
 
 // Lightmap pixels (x, y, width, height from the bottom-left corner) that a light quad with these

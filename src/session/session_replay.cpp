@@ -282,6 +282,7 @@ bool beginReplay(const Recording& recording, const ReplaySettings& settings, con
     player.host.clock = recordedClock;
     player.host.readMap = recordedMap;
     player.host.readScript = recordedScript;
+    player.host.waitUntil = [](int32_t) {};  // the entries' times pace a replay, or nothing does
     player.host.window.leaveMainLoop = [] {};
     player.host.window.enterFullScreen = [] {};
     player.host.window.leaveFullScreen = [](int, int) {};

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "actors/box.h"
 #include "core/camera.h"
 #include "app/frame.h"
 #include "game/input.h"
@@ -129,4 +130,40 @@ TEST_F(Frame, ZoomedOutByTheWheelTheSceneStillFillsTheWindow) {
     expectColour(shown(1020, 596, 600), 0.05f, 0.05f, 0.25f, "bottom-right corner");
     expectColour(shown(600, 300, 600), 0.05f, 0.05f, 0.25f, "centre");
     setCamera(0, 0, 1024, 600, 1, 1, 0);
+}
+
+TEST_F(Frame, AFrameKeepingTheLightmapOfTheSameLightsIsTheSameFrameToTheByte) {
+    auto wholeWindow = [] {
+        std::vector<unsigned char> pixels(1024 * 600 * 4);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, 1024, 600, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    openTestWindow(1024, 600);
+    captureStdout([] {
+        for (int i = 0; i < 3; ++i) spawnActor<Box>(-200.0f + 150.0f * i, 40.0f * i);
+    });
+    createQuad(-120, -60, -40, -60, -40, 20, -120, 20);  // it casts shadows too
+    renderFrame();
+    renderFrame();  // now lit by the boxes' lights
+    const std::vector<unsigned char> lit = wholeWindow();
+    int32_t queued = 0;
+    for (const auto& texture : allTextures()) queued += texture->queues.lightCount;
+    ASSERT_EQ(queued, 3);
+
+    renderFrameKeepingLightmap();
+    EXPECT_TRUE(wholeWindow() == lit) << "a kept lightmap changed the picture";
+    int32_t queuedAfter = 0;
+    for (const auto& texture : allTextures()) queuedAfter += texture->queues.lightCount;
+    EXPECT_EQ(queuedAfter, 3) << "the next frame's lights, as a whole frame leaves them";
+
+    // The lights are in that picture: without them it is another one.
+    clearActors();
+    renderFrame();
+    renderFrame();
+    const std::vector<unsigned char> unlit = wholeWindow();
+    size_t differing = 0;
+    for (size_t i = 0; i < lit.size(); ++i) differing += lit[i] != unlit[i];
+    EXPECT_GT(differing, 10000u);
+    clearMapQuads(true);
 }

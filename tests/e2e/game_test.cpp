@@ -328,6 +328,60 @@ TEST_F(Game, HelpPanelPressedTwiceGivesBackThePicture) {
     EXPECT_EQ(waitForExit(10000), 0);
 }
 
+TEST_F(Game, AWindowResizedOrUncoveredIsDrawnAgainAtOnce) {
+    // The scene stands still, so the game draws only for the HUD numbers once a second; a
+    // resize or a new exposure must not wait for that. Each event follows right after the
+    // HUD's frame (its numbers just changed), so the next one is most of a second away, and
+    // one of the shots taken during the next 600 ms must show the finished picture, as a shot
+    // taken after the next publications shows it.
+    start();
+    sleepMs(2000);  // the bursts of the map's covered edges have burnt out
+    auto shot = [&](const std::string& name) {
+        run("import -window " + window + " -depth 8 " + (dir / name).string());
+        return readPpm(dir / name);
+    };
+    auto since = [](std::chrono::steady_clock::time_point start) {
+        return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - start)
+                                    .count());
+    };
+    auto statsDiffer = [](const Picture& a, const Picture& b) {
+        if (a.rgb.size() != b.rgb.size()) return true;
+        for (int y = 0; y < 40; ++y)
+            if (a.rgb.compare(static_cast<size_t>(y) * a.width * 3, 160 * 3, b.rgb,
+                              static_cast<size_t>(y) * b.width * 3, 160 * 3) != 0)
+                return true;
+        return false;
+    };
+    const char* sizes[] = {"1280 720", "", "", "1024 600"};
+    for (int round = 0; round < 4; ++round) {
+        const Picture hud = shot("hud.ppm");
+        const auto looking = std::chrono::steady_clock::now();
+        while (!statsDiffer(hud, shot("hud.ppm")) && since(looking) < 6000) {
+        }
+        ASSERT_LT(since(looking), 6000) << "the HUD numbers did not change";
+        if (*sizes[round] != '\0') {
+            run("xdotool windowsize --sync " + window + " " + sizes[round]);
+        } else {
+            run("xdotool windowunmap --sync " + window);  // hidden, then uncovered at that size
+            run("xdotool windowmap --sync " + window);
+        }
+        const auto event = std::chrono::steady_clock::now();
+        std::vector<Picture> soon;
+        while (since(event) < 600) soon.push_back(shot("soon.ppm"));
+        sleepMs(1500);
+        const Picture later = shot("later.ppm");
+        ASSERT_GT(later.width, 1000) << round;
+        const bool drawn = std::any_of(soon.begin(), soon.end(), [&](const Picture& picture) {
+            return picture.rgb.size() == later.rgb.size() &&
+                   differingPixels(picture, later, 0, 0, later.width, later.height) < later.width * 2;
+        });
+        EXPECT_TRUE(drawn) << "round " << round << ": not drawn again within 600 ms";
+    }
+    key("Escape");
+    EXPECT_EQ(waitForExit(10000), 0);
+}
+
 namespace {
 // Everything in a folder (names and bytes), recursively, to show a run left it alone.
 std::map<std::string, std::string> snapshot(const fs::path& folder) {

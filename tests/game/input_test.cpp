@@ -32,7 +32,7 @@ struct RecordedWindow {
 
 // A host that counts the window actions asked of it, from zero.
 Host recordingHost() {
-    recorded = RecordedWindow();
+    recorded = RecordedWindow();  // each test counts its own calls, also when tests repeat
     Host h = headlessHost();
     h.window.leaveMainLoop = [] { ++recorded.leaves; };
     h.window.enterFullScreen = [] { ++recorded.fullScreens; };

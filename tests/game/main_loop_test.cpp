@@ -13,6 +13,8 @@ int32_t fakeNow = 0;
 int32_t fakeClock() { return fakeNow; }
 std::vector<int32_t> frameTimes;
 void recordFrame() { frameTimes.push_back(fakeNow); }
+int32_t waitTarget = -1;  // the last time the loop said nothing is due before
+void recordWait(int32_t until) { waitTarget = until; }
 
 class MainLoop : public testing::Test {
 protected:
@@ -33,6 +35,7 @@ protected:
         Host h = headlessHost();
         h.clock = fakeClock;
         h.frame = recordFrame;
+        h.waitUntil = recordWait;
         return h;
     }
     ScopedHost host_{fakeHost()};
@@ -131,4 +134,51 @@ TEST_F(MainLoop, AHugeStallRunsAtMost25StepsAndForgivesTheRest) {
     EXPECT_EQ(frameScheduler().steps - before, 26);
     passAt(6050);
     EXPECT_EQ(frameScheduler().steps - before, 27);
+}
+
+TEST_F(MainLoop, EveryPassNamesTheEarlierOfTheNextStepAndFrameAsItsWakeUp) {
+    holdPublication();
+    int32_t t = 1000;
+    for (int i = 0; i < 2000; ++i) {
+        t += (i * 7919) % 29;  // irregular gaps, 0 to 28 ms, stalls of a few steps among them
+        waitTarget = -1;
+        passAt(t);
+        EXPECT_EQ(waitTarget, std::min(frameScheduler().nextStep, frameScheduler().nextFrame));
+        EXPECT_GT(waitTarget, t) << "work due at " << t << " was left for later";
+        // Woken no later than asked, the pass finds exactly that work due.
+        const int32_t stepsBefore = frameScheduler().steps;
+        const size_t framesBefore = frameTimes.size();
+        passAt(waitTarget);
+        EXPECT_TRUE(frameScheduler().steps > stepsBefore || frameTimes.size() > framesBefore);
+        t = waitTarget;
+    }
+}
+
+TEST_F(MainLoop, ALoopThatSleepsUntilItsWakeUpRunsOnePassPerStepAnd50FramesASecond) {
+    // A host that gives the time back exactly as asked, and a key press now and then that
+    // wakes the window system (its callback runs no pass; a window event runs one).
+    std::vector<int32_t> frames, steps, passes;
+    int32_t lastPublished = frameScheduler().nextSecond;
+    for (int32_t i = 0; fakeNow < 11000; ++i) {
+        passAt(fakeNow);
+        if (i % 97 == 0) passAt(fakeNow + 3);  // an expose between two wake-ups
+        if (frameScheduler().nextSecond != lastPublished && fakeNow > 2500) {  // whole seconds
+            frames.push_back(frameScheduler().framesPerSecond);
+            steps.push_back(frameScheduler().stepsPerSecond);
+            passes.push_back(frameScheduler().passesPerSecond);
+        }
+        lastPublished = frameScheduler().nextSecond;
+        ASSERT_GT(waitTarget, fakeNow) << "no wake-up after the pass";
+        fakeNow = waitTarget;
+        waitTarget = -1;
+    }
+    ASSERT_GE(passes.size(), 8u);
+    for (size_t s = 0; s < passes.size(); ++s) {
+        EXPECT_EQ(steps[s], 100);
+        EXPECT_EQ(frames[s], 50);
+        // One pass per 10 ms (a frame falls on a step), plus the odd expose: no idle passes.
+        EXPECT_GE(passes[s], 100);
+        EXPECT_LE(passes[s], 102);
+    }
+    for (size_t i = 1; i < frameTimes.size(); ++i) EXPECT_GE(frameTimes[i] - frameTimes[i - 1], 20);
 }

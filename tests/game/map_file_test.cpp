@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "game/game.h"
 #include "game/map_loading.h"
 #include "map/map_file.h"
 #include "map/map_quad.h"
@@ -63,6 +64,7 @@ const float kThird[8] = {100.5f, -20.25f, 180, -20.25f, 170, 10, 110, 10};
 class MapFileTest : public testing::Test {
 protected:
     void SetUp() override {
+        shutdownGame(false);  // no world, quads or sheets left by earlier tests in this process
         directory = enterTempFolder("kelvoran-map");
         captureStdout([] { loadAllTextures(loadNoImage); });
     }

@@ -34,7 +34,12 @@ protected:
         directory = enterTempFolder("kelvoran-reload");
         captureStdout([] { loadAllTextures(loadNoImage); });
     }
-    void TearDown() override { leaveTempFolder(directory); }
+    void TearDown() override {
+        // While their world is alive: the next test's world would leave the bodies dangling.
+        clearActors();
+        clearMapQuads(true);
+        leaveTempFolder(directory);
+    }
     std::string directory;
 };
 
