@@ -20,6 +20,7 @@
 #include "map/map_history.h"
 #include "map/map_quad.h"
 #include "session/headless.h"
+#include "session/headless_session.h"
 #include "support/gl_window.h"
 
 namespace fs = std::filesystem;
@@ -27,23 +28,8 @@ namespace fs = std::filesystem;
 namespace {
 constexpr int kWheelUp = 3, kWheelDown = 4, kMiddle = 1, kHome = 106;
 
-class EditorTools : public testing::Test {
+class EditorTools : public HeadlessSession {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("kelvoran-editor-tools-" + std::to_string(getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        fs::copy_file(fs::path(KELVORAN_ASSETS) / "map.txt", dir / "map.txt");
-        previous = fs::current_path();
-        fs::current_path(dir);
-        captureStdout(startHeadless);
-    }
-    void TearDown() override {
-        stopHeadless();
-        fs::current_path(previous);
-        fs::remove_all(dir);
-    }
-    static void key(unsigned char code) { onKeyDown(code, 0, 0), onKeyUp(code, 0, 0); }
     static void press(int button, int x, int y) { onMouseButton(button, 0, x, y); }
     static void release(int button, int x, int y) { onMouseButton(button, 1, x, y); }
     // The window pixel (fractions allowed by rounding) showing a world point at the current view.
@@ -82,7 +68,6 @@ protected:
     static MapQuad& square(float x, float y, float side) {
         return createQuad(x, y, x + side, y, x + side, y + side, x, y + side);
     }
-    fs::path dir, previous;
 };
 
 std::vector<int32_t> selectedIndices() {

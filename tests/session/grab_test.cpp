@@ -19,6 +19,7 @@
 #include "map/map_quad.h"
 #include "physics/physics_world.h"
 #include "session/headless.h"
+#include "session/headless_session.h"
 #include "support/gl_window.h"
 
 namespace fs = std::filesystem;
@@ -26,24 +27,12 @@ namespace fs = std::filesystem;
 namespace {
 constexpr int kRight = 2;
 
-class Grab : public testing::Test {
+class Grab : public HeadlessSession {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("kelvoran-grab-" + std::to_string(getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        fs::copy_file(fs::path(KELVORAN_ASSETS) / "map.txt", dir / "map.txt");
-        previous = fs::current_path();
-        fs::current_path(dir);
-        captureStdout(startHeadless);
-    }
     void TearDown() override {
         EXPECT_STREQ(grabProblem(), "");
-        stopHeadless();
-        fs::current_path(previous);
-        fs::remove_all(dir);
+        HeadlessSession::TearDown();
     }
-    static void key(unsigned char code) { onKeyDown(code, 0, 0), onKeyUp(code, 0, 0); }
     static void run(int32_t ms) { captureStdout([ms] { replay({}, headlessTime() + ms); }); }
     // The cursor onto a world point (camera at the origin, 1024 x 600 window).
     static void pointAt(Vec2f world) {
@@ -57,7 +46,6 @@ protected:
         return box;
     }
     static Vec2f unitsOf(const b2Vec2& metres) { return {toUnits(metres.x), toUnits(metres.y)}; }
-    fs::path dir, previous;
 };
 }  // namespace
 

@@ -16,6 +16,7 @@
 #include "actors/box.h"
 #include "actors/car.h"
 #include "session/headless.h"
+#include "session/headless_session.h"
 #include "game/host.h"
 #include "game/input.h"
 #include "game/sandbox.h"
@@ -30,23 +31,8 @@
 namespace fs = std::filesystem;
 
 namespace {
-class SandboxKeys : public testing::Test {
+class SandboxKeys : public HeadlessSession {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("kelvoran-sandbox-" + std::to_string(getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        fs::copy_file(fs::path(KELVORAN_ASSETS) / "map.txt", dir / "map.txt");
-        previous = fs::current_path();
-        fs::current_path(dir);
-        captureStdout(startHeadless);
-    }
-    void TearDown() override {
-        stopHeadless();
-        fs::current_path(previous);
-        fs::remove_all(dir);
-    }
-    static void key(unsigned char code) { onKeyDown(code, 0, 0), onKeyUp(code, 0, 0); }
     static void run(int32_t ms) { replay({}, headlessTime() + ms); }
     // Moves the cursor onto a world point (camera at the origin, 1024 x 600 window).
     static void pointAt(Vec2f world) {
@@ -78,7 +64,6 @@ protected:
         }
         return -1;
     }
-    fs::path dir, previous;
 };
 }  // namespace
 
