@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <fstream>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -19,6 +21,9 @@
 #include "actors/box.h"
 #include "actors/car.h"
 #include "app/frame.h"
+#include "core/chunked_echo.h"
+#include "core/heap_upkeep.h"
+#include "game/host.h"
 #include "game/main_loop.h"
 #include "game/game.h"
 #include "core/camera.h"
@@ -28,6 +33,7 @@
 #include "map/map_file.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"
+#include "physics/static_shapes.h"
 #include "map/quad_index.h"
 #include "render/effects.h"
 #include "render/texture.h"
@@ -82,6 +88,14 @@ std::vector<QuadRecord> mapRecords(int count) {
     return records;
 }
 
+// Resident set size from /proc/self/statm, in bytes.
+double residentBytes() {
+    long pages = 0, resident = 0;
+    std::ifstream statm("/proc/self/statm");
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
 void clearBursts() {
     for (const auto& texture : allTextures()) texture->queues.bursts.clear();
 }
@@ -118,10 +132,75 @@ void BM_LoadMap(benchmark::State& state) {
     state.SetLabel(indexed ? "indexed" : "linear scans");
 }
 BENCHMARK(BM_LoadMap)
-    ->ArgsProduct({{1000, 2000, 4000, 8000, 10000, 16000, 32000, 100000}, {1}})
+    ->ArgsProduct({{1000, 2000, 4000, 8000, 10000, 16000, 32000, 100000, 300000, 1000000}, {1}})
     ->ArgsProduct({{1000, 2000, 4000, 8000, 16000}, {0}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+
+// The load as loadMap does it, every record line written to a file (/dev/null) through the
+// loader's chunked echo, then the first step, where Box2D pairs up the new fixtures once.
+void BM_LoadMapEchoed(benchmark::State& state) {
+    const std::vector<uint8_t> bytes = encodeMap(mapRecords(static_cast<int>(state.range(0))));
+    std::ofstream sink("/dev/null");
+    double firstStep = 0.0, perQuad = 0.0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        clearActors();
+        clearMapQuads(true);
+        destroyWorld();
+        clearBursts();
+        returnFreedHeap();
+        const double before = residentBytes();
+        state.ResumeTiming();
+        createWorld();
+        {
+            const MapData map = decodeMap(bytes.data(), bytes.size());
+            ChunkedEcho chunks(sink);
+            std::ostream echo(&chunks);
+            printMapRecords(map, echo);
+            echo.flush();
+            createMapQuads(map);
+        }
+        state.PauseTiming();
+        const auto start = std::chrono::steady_clock::now();
+        getWorld()->Step(0.01f, 5, 6);
+        firstStep = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        returnFreedHeap();  // what loadMap does after a reload
+        perQuad = (residentBytes() - before) / static_cast<double>(state.range(0));
+        state.ResumeTiming();
+    }
+    state.counters["first_step_s"] = firstStep;
+    state.counters["resident_bytes_per_quad"] = perQuad;
+    state.SetLabel("loadMap's work, every record line written");
+}
+BENCHMARK(BM_LoadMapEchoed)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The floor of a load: Box2D alone making the same polygons as fixtures of capped static bodies.
+void BM_LoadFloor(benchmark::State& state) {
+    const std::vector<QuadRecord> records = mapRecords(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        b2World world(b2Vec2(0.0f, 55.0f));
+        b2BodyDef def;
+        b2Body* body = nullptr;
+        int32_t onBody = kFixturesPerStaticBody;
+        for (const QuadRecord& record : records) {
+            if (onBody == kFixturesPerStaticBody) {
+                body = world.CreateBody(&def);
+                onBody = 0;
+            }
+            b2Vec2 points[4];
+            for (int k = 0; k < 4; ++k) points[k].Set(toMetres(record.corners[2 * k]), toMetres(record.corners[2 * k + 1]));
+            b2PolygonShape shape;
+            shape.Set(points, 4);
+            body->CreateFixture(&shape, 0.0f);
+            ++onBody;
+        }
+        state.PauseTiming();  // the world's teardown is not part of a load
+    }
+    state.ResumeTiming();
+    state.SetLabel("floor: b2World fixtures alone");
+}
+BENCHMARK(BM_LoadFloor)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Point queries and editor operations on a 100,000-quad map, indexed or scanning.
 void BM_FindQuadAt(benchmark::State& state) {
@@ -157,11 +236,11 @@ void BM_EditorDragSelected(benchmark::State& state) {
     resetMap(static_cast<int>(state.range(0)));
     editorMouseDown(kQuadA);
     editorMouseUp();
-    for (auto _ : state) editorDrag({0.0f, 0.0f});  // rebuilds the selected quad's body
+    for (auto _ : state) editorDrag({0.0f, 0.0f});  // replaces the selected quad's fixture
     editorMouseDown({-5000.0f, -5000.0f});
     state.SetLabel("motion over a selected quad, " + std::to_string(state.range(0)) + " quads");
 }
-BENCHMARK(BM_EditorDragSelected)->Arg(300)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EditorDragSelected)->Arg(300)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
 void BM_EditorDragGrabbed(benchmark::State& state) {
     resetMap(static_cast<int>(state.range(0)));
@@ -233,6 +312,63 @@ void BM_StepBox2D(benchmark::State& state) {
 // Both run the same number of steps from the same settled state.
 BENCHMARK(BM_StepGame)->Arg(110)->Arg(1000)->Arg(4000)->Unit(benchmark::kMicrosecond)->Iterations(300);
 BENCHMARK(BM_StepBox2D)->Arg(110)->Arg(1000)->Arg(4000)->Unit(benchmark::kMicrosecond)->Iterations(300);
+
+// 110 boxes on the 300-quad block, the block alone or beside a wide grid of quads out of view.
+void BM_StepBesideMap(benchmark::State& state) {
+    resetMap(static_cast<int>(state.range(0)));
+    spawnBoxes(110);
+    settle();
+    std::streambuf* console = std::cout.rdbuf(&nullBuffer);
+    for (auto _ : state) updateStep();
+    std::cout.rdbuf(console);
+    state.SetLabel("110 boxes beside " + std::to_string(state.range(0)) + " quads: game step");
+}
+BENCHMARK(BM_StepBesideMap)->Arg(300)->Arg(1000000)->Unit(benchmark::kMicrosecond)->Iterations(3000);
+
+// The game's own loop on the real clock for three seconds, a frame every 20 ms and a step every
+// 10 ms, with the selected quad dragged by one unit on every pass, as the mouse does.
+int32_t realClock() {
+    static const auto start = std::chrono::steady_clock::now();
+    return static_cast<int32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - start).count());
+}
+void frameAndFinish() {
+    renderFrame();
+    glFinish();
+}
+void BM_StepsPerSecondDragging(benchmark::State& state) {
+    resetMap(static_cast<int>(state.range(0)));
+    setCamera(0, 0, 1024, 600, 1, 1, 0);
+    spawnBoxes(110);
+    settle();
+    Host timed = headlessHost();
+    timed.clock = realClock;
+    timed.frame = frameAndFinish;
+    ScopedHost scoped(timed);
+    editorMouseDown(kQuadA);
+    editorMouseUp();
+    double steps = 0.0, frames = 0.0;
+    std::streambuf* console = std::cout.rdbuf(&nullBuffer);
+    for (auto _ : state) {
+        resetScheduler();
+        primeLoop();
+        const int32_t start = readClock();
+        float step = 1.0f;
+        while (readClock() - start < 3200) {  // three whole counted seconds
+            editorDrag({step, 0.0f});
+            step = -step;
+            runPass();
+        }
+        steps = frameScheduler().stepsPerSecond;
+        frames = frameScheduler().framesPerSecond;
+    }
+    std::cout.rdbuf(console);
+    editorMouseDown({-5000.0f, -5000.0f});
+    state.counters["steps_per_s"] = steps;
+    state.counters["frames_per_s"] = frames;
+    state.SetLabel("game loop, map shown, a quad dragged, " + std::to_string(state.range(0)) + " quads");
+}
+BENCHMARK(BM_StepsPerSecondDragging)->Arg(300)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // Frames of the map view: the whole frame over the 300-quad block alone and inside a
 // 100,000-quad map, and the map drawing against its floor, one array draw of the visible quads.

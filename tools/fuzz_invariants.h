@@ -1,4 +1,4 @@
-// fuzz_invariants.h: what must hold after every fuzz input: sound quad bodies, all in the
+// fuzz_invariants.h: what must hold after every fuzz input: sound quad fixtures, all in the
 // current world, and finite, in-range shadow geometry. A broken invariant aborts (a finding).
 #pragma once
 #include <box2d/box2d.h>
@@ -18,6 +18,7 @@
 #include "lighting/shadow_quad.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"
+#include "physics/static_shapes.h"
 
 namespace fuzz {
 
@@ -44,19 +45,37 @@ inline std::string makeWorkFolder(const std::string& prefix, bool enter) {
     std::abort();
 }
 
-// Every quad body has sound corners (unless a whole-quad drag is under way: its body catches up
-// at the next motion) and lives in the current world; the world holds nothing but the ground,
-// the quads' bodies and the actors' bodies.
+// Every quad fixture has sound corners (unless a whole-quad drag is under way: its fixture
+// catches up at the next motion), belongs to no other quad and sits on one of the current world's
+// shared static bodies; the world holds nothing but the ground, those bodies and the actors'
+// bodies, and the shared bodies hold nothing but the quads' fixtures.
 inline void checkBodies() {
     b2World* world = getWorld();
     if (world == nullptr) fail("no current world");
     std::set<const b2Body*> owned = {getGroundBody()};
+    const std::vector<b2Body*>& shared = staticShapeBodies();
+    owned.insert(shared.begin(), shared.end());
+    if (owned.size() != shared.size() + 1) fail("a shared static body listed twice");
+    std::set<const b2Fixture*> quadFixtures;
     for (const auto& quad : mapQuads()) {
-        if (quad->body == nullptr) continue;
-        if (quad->editMode != 4 && !isValidBodyPolygon(quad->vertices)) fail("quad body on unsound corners");
-        if (quad->body->GetWorld() != world) fail("quad body in another world");
-        if (!owned.insert(quad->body).second) fail("two quads share a body");
+        if (quad->fixture == nullptr) continue;
+        if (quad->editMode != 4 && !isValidBodyPolygon(quad->vertices)) fail("quad fixture on unsound corners");
+        if (quad->fixtureWorld != worldSerial()) fail("quad fixture from a retired world");
+        const b2Body* body = quad->fixture->GetBody();
+        if (body->GetWorld() != world) fail("quad fixture in another world");
+        if (body->GetType() != b2_staticBody || body == getGroundBody() || owned.count(body) == 0) {
+            fail("quad fixture on a body that is not a shared static body");
+        }
+        if (!quadFixtures.insert(quad->fixture).second) fail("two quads share a fixture");
     }
+    size_t sharedFixtures = 0;
+    for (const b2Body* body : shared) {
+        for (const b2Fixture* f = body->GetFixtureList(); f != nullptr; f = f->GetNext()) {
+            if (quadFixtures.count(f) == 0) fail("a shared static fixture no quad owns");
+            ++sharedFixtures;
+        }
+    }
+    if (sharedFixtures != quadFixtures.size()) fail("a quad fixture is not on its body");
     for (const auto& actor : allActors()) {
         const auto* physical = dynamic_cast<const BodyActor*>(actor.get());
         if (physical == nullptr) continue;

@@ -57,12 +57,12 @@ std::vector<uint8_t> encodeMap(float count, const std::vector<QuadRecord>& recor
 }
 
 void printMapRecords(const MapData& map, std::ostream& out) {
-    out << "Find " << static_cast<double>(map.count) << " quads" << std::endl;
+    out << "Find " << static_cast<double>(map.count) << " quads\n";
     int64_t i = 0;
     for (const QuadRecord& quad : map.records) {
         ++i;
         out << i << ".(";
         for (float value : quad.corners) out << value << ",";
-        out << (quad.tag != 0) << ")" << std::endl;
+        out << (quad.tag != 0) << ")\n";
     }
 }

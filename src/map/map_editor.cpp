@@ -57,7 +57,7 @@ void dragQuad(MapQuad& quad, Vec2f d) {
         setGeometry(quad, moved[0].x, moved[0].y, moved[1].x, moved[1].y, moved[2].x, moved[2].y,
                     moved[3].x, moved[3].y);
     } else if (quad.editMode == kWholeQuad) {
-        // The body and centre catch up at the first motion after release.
+        // The fixture and centre catch up at the first motion after release.
         Vec2f moved[4];
         for (int k = 0; k < 4; ++k) moved[k] = Vec2f{v[k].x + d.x, v[k].y + d.y};
         setCorners(quad, moved);

@@ -6,6 +6,8 @@
 
 #include <box2d/box2d.h>
 
+#include "physics/static_shapes.h"
+
 namespace {
 
 constexpr float kGravityY = 55.0f;  // m/s^2 toward +y, down the screen
@@ -19,6 +21,8 @@ constexpr float kGroundHalfHeight = 2.0f;
 // bodies in it. Reachable to the end, so a leak checker does not count it.
 WorldPtr& physicsWorld = *new WorldPtr();
 b2Body* groundBody = nullptr;  // belongs to physicsWorld
+uint32_t currentSerial = 0;    // of physicsWorld
+uint32_t lastSerial = 0;       // the latest handed out
 
 }  // namespace
 
@@ -26,6 +30,8 @@ void WorldDeleter::operator()(b2World* world) const { delete world; }
 
 WorldPtr createWorld() {
     WorldPtr previous = std::move(physicsWorld);
+    forgetStaticShapeBodies();  // they stay with the previous world
+    currentSerial = ++lastSerial;
     b2Vec2 gravity(0.0f, kGravityY);
     physicsWorld.reset(new b2World(gravity));
 
@@ -42,10 +48,14 @@ WorldPtr createWorld() {
 void destroyWorld() {
     assert((!physicsWorld || !physicsWorld->IsLocked()) && "the world must not die inside its step");
     groundBody = nullptr;
+    currentSerial = 0;
+    forgetStaticShapeBodies();
     physicsWorld.reset();
 }
 
 b2World* getWorld() { return physicsWorld.get(); }
+
+uint32_t worldSerial() { return currentSerial; }
 
 b2Body* getGroundBody() { return groundBody; }
 
@@ -133,4 +143,19 @@ void hashBody(StateHasher& h, const b2Body* body) {
     h.add(body->GetLinearVelocity());
     h.add(body->GetAngularVelocity());
     h.add(body->IsAwake());
+}
+
+void hashFixture(StateHasher& h, const b2Fixture* fixture) {
+    h.add(fixture != nullptr);
+    if (!fixture) return;
+    // A shared static body never moves, so the shape itself is what places the fixture.
+    const b2Transform& pose = fixture->GetBody()->GetTransform();
+    h.add(pose.p);
+    h.add(pose.q.GetAngle());
+    h.add(fixture->GetFriction());
+    h.add(fixture->GetRestitution());
+    if (fixture->GetType() != b2Shape::e_polygon) return;
+    const auto* polygon = static_cast<const b2PolygonShape*>(fixture->GetShape());
+    h.add(polygon->m_count);
+    for (int32_t k = 0; k < polygon->m_count; ++k) h.add(polygon->m_vertices[k]);
 }
