@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
         const float* c = corners.c;
         MapQuad& quad = registerQuad();
         setGeometry(quad, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
-        bool kept = quad.body != nullptr;
+        bool kept = quad.fixture != nullptr;
         for (int k = 0; k < 4; ++k) {
             kept = kept && quad.vertices[k].x == c[2 * k] && quad.vertices[k].y == c[2 * k + 1];
         }

@@ -14,6 +14,7 @@
 #include "map/map_quad.h"
 #include "map/quad_index.h"
 #include "physics/physics_world.h"
+#include "physics/static_shapes.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ struct InvariantChecks {
     bool known = false;           // a whole check of the map has run since the last reset
     uint32_t quadChanges = 0;     // quadChangeCount() at that check
     const b2World* world = nullptr;
-    int32_t quadBodies = 0;       // quads with a body at that check
+    int32_t quadBodies = 0;       // the quads' shared static bodies at that check
     int32_t callsSinceWhole = 0;
     size_t shadowCursor = 0;      // first quad of the next shadow window
     // Scratch, reused, so that a check in every step allocates nothing once grown.
@@ -59,8 +60,8 @@ std::string actorBodyProblem(const b2World* world, std::vector<const b2Body*>& b
     return "";
 }
 
-// The quads' own invariants, then every body of the world owned once, by the ground, a quad or an
-// actor, and every owned body in the world.
+// The quads' own invariants, then every body of the world owned once, by the ground, the quads'
+// shared static bodies or an actor, and every owned body in the world.
 std::string wholeBodyProblem(const b2World* world) {
     std::string problem = mapInvariantProblem();
     if (!problem.empty()) return problem;
@@ -68,9 +69,8 @@ std::string wholeBodyProblem(const b2World* world) {
     owned.clear();
     if (world != nullptr) owned.push_back(getGroundBody());
     int32_t quadBodies = 0;
-    for (const auto& quad : mapQuads()) {
-        if (quad->body == nullptr) continue;
-        owned.push_back(quad->body);
+    for (const b2Body* body : staticShapeBodies()) {
+        owned.push_back(body);
         ++quadBodies;
     }
     int32_t actorBodies = 0;
@@ -105,7 +105,7 @@ std::string sampledBodyProblem(const b2World* world, bool forceWhole) {
     std::sort(checks.owned.begin(), checks.owned.end());
     if (anyTwice(checks.owned)) return "two actors share a body";
     if (mapChanged || world == nullptr) return "";
-    // Nothing of the map changed since the whole check: the ground, its quads' bodies and the
+    // Nothing of the map changed since the whole check: the ground, the quads' shared bodies and the
     // actors' make up the world, or something made or lost a body behind their backs.
     if (world->GetBodyCount() != 1 + checks.quadBodies + actorBodies) {
         const std::string whole = wholeBodyProblem(world);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "actors/actor.h"
+#include "core/chunked_echo.h"
 #include "core/heap_upkeep.h"
 #include "game/host.h"
 #include "game/invariants.h"
@@ -21,11 +22,21 @@
 
 namespace {
 
-// The actors keep their bodies, moved into the new world; the quads' bodies go with the old one.
+// The actors keep their bodies, moved into the new world; the quads' fixtures go with the old one.
 void replaceWorld() {
     WorldPtr old = createWorld();
     moveActorBodiesTo(*getWorld());
     clearMapQuads(false);
+}
+
+// The record lines go out a chunk at a time, not a flush per line (two thirds of a large load
+// went there), and all of them are out before the quads are built, should that go wrong.
+void echoRecords(const MapData& map) {
+    ChunkedEcho chunks(std::cout);
+    std::ostream echo(&chunks);
+    echo.copyfmt(std::cout);
+    printMapRecords(map, echo);
+    echo.flush();
 }
 
 // The load itself; loadMap checks the invariants after it, whichever way it ends.
@@ -51,7 +62,7 @@ bool readMapIntoGame() {
     }
     std::cout << "File exist" << std::endl;
     const MapData map = decodeMap(bytes.data(), bytes.size());
-    printMapRecords(map, std::cout);
+    echoRecords(map);
     createMapQuads(map);
     std::cout << "End of loading" << std::endl;
     if (!startUp) returnFreedHeap();  // the old world's bodies are gone

@@ -47,7 +47,8 @@ void addQuads(Hasher& h) {
         h.add(quad->tag);
         h.add(quad->selected);
         h.add(quad->editMode);
-        hashBody(h, quad->body);
+        // A fixture of a retired world went with it; only the current world's is looked at.
+        hashFixture(h, quad->fixtureWorld == worldSerial() ? quad->fixture : nullptr);
     }
 }
 

@@ -9,7 +9,7 @@
 #include "render/sheet_queues.h"
 
 // FNV-1a over the bytes of every actor (kind, pose, velocities, age, body pose and velocities),
-// every map quad (corners, texture corners, centre, tag, selection, edit mode, body pose), the
+// every map quad (corners, texture corners, centre, tag, selection, edit mode, fixture), the
 // editor flag, the camera, the held keys and the mouse, the loop's timers, every sheet's effects
 // and queues, the count of random numbers drawn, and a body held by the right button (nothing
 // when none is held).

@@ -30,7 +30,7 @@ std::vector<uint8_t> encodeMap(const std::vector<QuadRecord>& records);
 // The same with a stored count of the caller's choosing.
 std::vector<uint8_t> encodeMap(float count, const std::vector<QuadRecord>& records);
 
-// "Find N quads", then "i.(x0,y0,...,y3,tag)" for each record, each line flushed.
+// "Find N quads", then "i.(x0,y0,...,y3,tag)" for each record; the caller flushes out.
 void printMapRecords(const MapData& map, std::ostream& out);
 
 // Little-endian float32 at bytes[0..3], and back.

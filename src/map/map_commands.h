@@ -12,7 +12,7 @@ void addDefaultQuadAsEdit();
 // released drag snaps them; last in the list, unselected, as one undoable edit. False, with
 // nothing added, so far out that float32 can no longer hold a 40-unit square.
 bool addSquareAt(Vec2f centre);
-// Removes every selected quad and its body, the rest keeping their order, as one undoable edit.
+// Removes every selected quad and its fixture, the rest keeping their order, as one undoable edit.
 // Returns how many went; with none selected nothing is recorded.
 int32_t deleteSelectedQuads();
 int32_t countSelectedQuads();

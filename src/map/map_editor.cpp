@@ -88,7 +88,7 @@ void dragQuad(MapQuad& quad, Vec2f d) {
             refuse(quad, EditRefusal::NoBody);  // taken, as the map allows, but nothing collides
         }
     } else if (quad.editMode == kWholeQuad) {
-        // The body and centre catch up at the first motion after release.
+        // The fixture and centre catch up at the first motion after release.
         Vec2f moved[4];
         for (int k = 0; k < 4; ++k) moved[k] = Vec2f{v[k].x + d.x, v[k].y + d.y};
         setCorners(quad, moved);

@@ -1,5 +1,5 @@
 // map_quad.cpp: the quad list, the heading arithmetic every point test shares, and the one
-// place where a quad takes new corners and a new static body.
+// place where a quad takes new corners and a new static fixture.
 #include "map/map_quad.h"
 
 #include <box2d/box2d.h>
@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "physics/physics_world.h"
+#include "physics/static_shapes.h"
 #include "map/quad_index.h"
 #include "render/effects.h"
 #include "render/texture.h"
@@ -73,33 +74,22 @@ void updateCenter(MapQuad& quad) {
     quad.center.y = (v[0].y + v[1].y + v[2].y + v[3].y) * 0.25f;
 }
 
-void destroyBody(MapQuad& quad) {
-    if (quad.body == nullptr) return;
-    // A body is only ever destroyed by the world that made it; one left over from a retired
-    // world is simply forgotten.
-    b2World* world = getWorld();
-    if (world != nullptr && quad.body->GetWorld() == world) {
-        assert(!world->IsLocked() && "a body must not die inside the physics step");
-        world->DestroyBody(quad.body);
-    }
-    quad.body = nullptr;
+void destroyFixture(MapQuad& quad) {
+    destroyStaticPolygon({quad.fixture, quad.fixtureWorld});
+    quad.fixture = nullptr;
+    quad.fixtureWorld = 0;
 }
 
-void rebuildBody(MapQuad& quad) {
-    destroyBody(quad);
-    b2World* world = getWorld();
-    if (world == nullptr || !isValidBodyPolygon(quad.vertices)) return;
-    assert(!world->IsLocked() && "a body must not be made inside the physics step");
-    b2BodyDef def;
-    quad.body = world->CreateBody(&def);
+void rebuildFixture(MapQuad& quad) {
+    destroyFixture(quad);
+    if (!isValidBodyPolygon(quad.vertices)) return;
     b2Vec2 points[4];
     for (int k = 0; k < 4; ++k) {
         points[k].Set(toMetres(quad.vertices[k].x), toMetres(quad.vertices[k].y));
     }
-    b2PolygonShape shape;
-    shape.m_radius = b2_polygonRadius;
-    shape.Set(points, 4);
-    quad.body->CreateFixture(&shape, 0.0f);
+    const StaticPolygon made = createStaticPolygon(points);
+    quad.fixture = made.fixture;
+    quad.fixtureWorld = made.world;
 }
 
 }  // namespace
@@ -198,7 +188,7 @@ void setGeometry(MapQuad& quad, float x0, float y0, float x1, float y1, float x2
     updateCenter(quad);
     quadCornersChanged(quad);  // the probes below may land in this very quad
     spawnCoveredEdgeBursts(quad);
-    rebuildBody(quad);
+    rebuildFixture(quad);
 }
 
 bool containsPoint(const MapQuad& quad, Vec2f point) {
@@ -271,12 +261,13 @@ MapQuad& getQuad(int32_t index) {
     return *quadList[static_cast<size_t>(index)];
 }
 
-void clearMapQuads(bool destroyBodies) {
-    for (const auto& quad : quadList) {
-        if (!destroyBodies || quad->body == nullptr) continue;
-        b2World* world = quad->body->GetWorld();
-        assert(!world->IsLocked() && "a body must not die inside the physics step");
-        world->DestroyBody(quad->body);
+void clearMapQuads(bool destroyFixtures) {
+    // Whole bodies at once: one fixture at a time would walk each body's fixture list again.
+    b2World* world = getWorld();
+    if (destroyFixtures && world != nullptr) {
+        assert(!world->IsLocked() && "a fixture must not die inside the physics step");
+        for (b2Body* body : staticShapeBodies()) world->DestroyBody(body);
+        forgetStaticShapeBodies();
     }
     quadList.clear();
     quadListChanged();
@@ -304,7 +295,9 @@ bool sameGeometry(const std::vector<QuadShape>& a, const std::vector<QuadShape>&
 }
 
 void spliceQuads(const std::vector<int32_t>& take, const std::vector<PlacedShape>& put) {
-    for (int32_t index : take) destroyBody(getQuad(index));
+    // Newest first: a fixture made later sits nearer the head of its body's list, which Box2D
+    // walks to unlink it, so a loaded map's quads go in a few steps each.
+    for (auto it = take.rbegin(); it != take.rend(); ++it) destroyFixture(getQuad(*it));
     std::vector<std::unique_ptr<MapQuad>> result;
     result.reserve(quadList.size() - take.size() + put.size());
     size_t nextTake = 0;
@@ -324,7 +317,7 @@ void spliceQuads(const std::vector<int32_t>& take, const std::vector<PlacedShape
             updateCenter(*quad);
             quad->tag = shape.tag;
             quad->selected = shape.selected;
-            rebuildBody(*quad);
+            rebuildFixture(*quad);
             result.push_back(std::move(quad));
         }
         if (i == quadList.size()) break;

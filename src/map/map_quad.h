@@ -1,4 +1,4 @@
-// map_quad.h: the map's convex quads, their static bodies and the geometric queries over them.
+// map_quad.h: the map's convex quads, their static fixtures and the geometric queries over them.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -6,10 +6,10 @@
 
 #include "core/vec2.h"
 
-class b2Body;
+class b2Fixture;
 struct Texture;
 
-// One textured convex quad of the map and its static body; world units throughout.
+// One textured convex quad of the map and its static fixture; world units throughout.
 struct MapQuad {
     Vec2f texCoords[4];
     // Numerically counter-clockwise once accepted by setGeometry. Written only by the operations
@@ -17,7 +17,10 @@ struct MapQuad {
     Vec2f vertices[4];
     Vec2f center;  // like vertices
     bool tag = false;
-    b2Body* body = nullptr;  // owned, in the current world; none while the corners are no polygon
+    // Owned, on one of the current world's shared static bodies (physics/static_shapes.h); none
+    // while the corners are no polygon.
+    b2Fixture* fixture = nullptr;
+    uint32_t fixtureWorld = 0;  // the serial of the world the fixture was made in
     Texture* texture = nullptr;  // borrowed; nullptr when "image.png" was never loaded
     bool selected = false;
     int32_t editMode = -1;  // -1 none, 0..3 a corner, 4 the whole quad
@@ -35,13 +38,13 @@ std::vector<std::unique_ptr<MapQuad>>& mapQuadsForEdit();
 void quadCornersChanged(MapQuad& quad);
 void quadListChanged();
 
-// Appends a blank quad (zero corners, no body, "image.png") to the list, which owns it.
+// Appends a blank quad (zero corners, no fixture, "image.png") to the list, which owns it.
 MapQuad& registerQuad();
 // What the loader and the editor both do: register, default texture coordinates, then
 // setGeometry with the corners (world units). The list owns the result.
 MapQuad& createQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
 // Takes the corners when they turn the right way, then recomputes the centre, sprinkles bursts
-// on edges another quad covers, and rebuilds the body in the current world (which may be null).
+// on edges another quad covers, and replaces the fixture in the current world (which may be null).
 void setGeometry(MapQuad& quad, float x0, float y0, float x1, float y1, float x2, float y2,
                  float x3, float y3);
 bool containsPoint(const MapQuad& quad, Vec2f point);  // strictly inside, by heading tests
@@ -50,12 +53,12 @@ bool anyQuadAt(Vec2f point);
 // Length of the quad's edge that faces point (seen from the centre), NaN when none does.
 float facingEdgeLength(const MapQuad& quad, Vec2f point);
 void snapToGrid(MapQuad& quad);  // every corner to the nearest multiple of 8 world units
-// Stores the corners (world units) as they are: no check, and centre and body stay as they were.
+// Stores the corners (world units) as they are: no check, and centre and fixture stay as they were.
 void setCorners(MapQuad& quad, const Vec2f corners[4]);
 int32_t getQuadCount();
 MapQuad& getQuad(int32_t index);  // index in [0, getQuadCount())
 // What undo keeps of one quad: its corners exactly as stored, texture coordinates, tag and
-// selection. Bodies, centres and edit modes follow from these.
+// selection. Fixtures, centres and edit modes follow from these.
 struct QuadShape {
     Vec2f vertices[4];
     Vec2f texCoords[4];
@@ -71,13 +74,13 @@ struct PlacedShape {
     QuadShape shape;
 };
 // In one pass: removes the quads at the positions in take (ascending, in the list as it is) with
-// their bodies, then puts quads of exactly the given shapes at the positions in put (ascending,
+// their fixtures, then puts quads of exactly the given shapes at the positions in put (ascending,
 // in the list that results): corners taken as they are (no validation, no bursts), centres
-// recomputed, edit modes -1, bodies built in the current world where the corners allow one.
+// recomputed, edit modes -1, fixtures made in the current world where the corners allow one.
 void spliceQuads(const std::vector<int32_t>& take, const std::vector<PlacedShape>& put);
-// Deletes every quad; with destroyBodies their bodies are destroyed in their world, else they
-// must already be gone with a retired world.
-void clearMapQuads(bool destroyBodies);
+// Deletes every quad; with destroyFixtures the current world's shared static bodies go with their
+// fixtures, else the fixtures must already be gone with a retired world.
+void clearMapQuads(bool destroyFixtures);
 
 // The turn test setGeometry applies to proposed corners (corners 1, 2, 3, 0 in that order).
 bool cornersPassValidation(const Vec2f corners[4]);

@@ -7,6 +7,7 @@
 #include <box2d/box2d.h>
 
 #include "physics/impact_listener.h"
+#include "physics/static_shapes.h"
 
 namespace {
 
@@ -21,17 +22,47 @@ constexpr float kGroundHalfHeight = 2.0f;
 // bodies in it. Reachable to the end, so a leak checker does not count it.
 WorldPtr& physicsWorld = *new WorldPtr();
 b2Body* groundBody = nullptr;  // belongs to physicsWorld
+uint32_t currentSerial = 0;    // of physicsWorld
+uint32_t lastSerial = 0;       // the latest handed out
+
+// A world has one contact listener; the impact cues and a second listener (a level script's
+// touches) both hear every report through this one.
+class ContactFanOut final : public b2ContactListener {
+public:
+    void BeginContact(b2Contact* contact) override {
+        impactListener().BeginContact(contact);
+        if (second) second->BeginContact(contact);
+    }
+    void EndContact(b2Contact* contact) override {
+        impactListener().EndContact(contact);
+        if (second) second->EndContact(contact);
+    }
+    void PreSolve(b2Contact* contact, const b2Manifold* oldManifold) override {
+        impactListener().PreSolve(contact, oldManifold);
+        if (second) second->PreSolve(contact, oldManifold);
+    }
+    void PostSolve(b2Contact* contact, const b2ContactImpulse* impulse) override {
+        impactListener().PostSolve(contact, impulse);
+        if (second) second->PostSolve(contact, impulse);
+    }
+    b2ContactListener* second = nullptr;
+};
+ContactFanOut contactFanOut;
 
 }  // namespace
+
+void listenToContacts(b2ContactListener* listener) { contactFanOut.second = listener; }
 
 void WorldDeleter::operator()(b2World* world) const { delete world; }
 
 WorldPtr createWorld() {
     WorldPtr previous = std::move(physicsWorld);
+    forgetStaticShapeBodies();  // they stay with the previous world
+    currentSerial = ++lastSerial;
     b2Vec2 gravity(0.0f, kGravityY);
     physicsWorld.reset(new b2World(gravity));
     // Only reads the solver's reports: the world steps exactly as it would without it.
-    physicsWorld->SetContactListener(&impactListener());
+    physicsWorld->SetContactListener(&contactFanOut);
 
     b2BodyDef groundDef;
     groundDef.position.Set(kGroundX, kGroundY);
@@ -46,10 +77,14 @@ WorldPtr createWorld() {
 void destroyWorld() {
     assert((!physicsWorld || !physicsWorld->IsLocked()) && "the world must not die inside its step");
     groundBody = nullptr;
+    currentSerial = 0;
+    forgetStaticShapeBodies();
     physicsWorld.reset();
 }
 
 b2World* getWorld() { return physicsWorld.get(); }
+
+uint32_t worldSerial() { return currentSerial; }
 
 b2Body* getGroundBody() { return groundBody; }
 
@@ -137,4 +172,19 @@ void hashBody(StateHasher& h, const b2Body* body) {
     h.add(body->GetLinearVelocity());
     h.add(body->GetAngularVelocity());
     h.add(body->IsAwake());
+}
+
+void hashFixture(StateHasher& h, const b2Fixture* fixture) {
+    h.add(fixture != nullptr);
+    if (!fixture) return;
+    // A shared static body never moves, so the shape itself is what places the fixture.
+    const b2Transform& pose = fixture->GetBody()->GetTransform();
+    h.add(pose.p);
+    h.add(pose.q.GetAngle());
+    h.add(fixture->GetFriction());
+    h.add(fixture->GetRestitution());
+    if (fixture->GetType() != b2Shape::e_polygon) return;
+    const auto* polygon = static_cast<const b2PolygonShape*>(fixture->GetShape());
+    h.add(polygon->m_count);
+    for (int32_t k = 0; k < polygon->m_count; ++k) h.add(polygon->m_vertices[k]);
 }

@@ -41,35 +41,38 @@ class TouchListener final : public b2ContactListener {
 public:
     void BeginContact(b2Contact* contact) override {
         Party a, b;
-        if (name(contact->GetFixtureA()->GetBody(), a) && name(contact->GetFixtureB()->GetBody(), b))
-            touches.push_back({a, b});
+        if (name(contact->GetFixtureA(), a) && name(contact->GetFixtureB(), b)) touches.push_back({a, b});
     }
     void forgetBodies() { indexed = false; }
 
     std::vector<Touch> touches;
 
 private:
-    bool name(const b2Body* body, Party& party) {
+    // A map quad is its own fixture on a body the quads share; an actor is its body.
+    bool name(const b2Fixture* fixture, Party& party) {
         if (!indexed) index();
-        const auto it = std::lower_bound(bodies.begin(), bodies.end(), std::make_pair(body, Party()),
+        return find(fixture, party) || find(fixture->GetBody(), party);
+    }
+    bool find(const void* key, Party& party) const {
+        const auto it = std::lower_bound(owners.begin(), owners.end(), std::make_pair(key, Party()),
                                          [](const auto& x, const auto& y) { return x.first < y.first; });
-        if (it == bodies.end() || it->first != body) return false;
+        if (it == owners.end() || it->first != key) return false;
         party = it->second;
         return true;
     }
-    // Looked up by address only to name a body; nothing is ordered by address.
+    // Looked up by address only to name a body or fixture; nothing is ordered by address.
     void index() {
-        bodies.clear();
+        owners.clear();
         for (const auto& actor : allActors())
             if (const auto* physical = dynamic_cast<const BodyActor*>(actor.get()))
-                bodies.push_back({physical->body, Party{false, actor->id}});
+                owners.push_back({physical->body, Party{false, actor->id}});
         const auto& quads = mapQuads();
         for (size_t i = 0; i < quads.size(); ++i)
-            if (quads[i]->body) bodies.push_back({quads[i]->body, Party{true, static_cast<int32_t>(i + 1)}});
-        std::sort(bodies.begin(), bodies.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+            if (quads[i]->fixture) owners.push_back({quads[i]->fixture, Party{true, static_cast<int32_t>(i + 1)}});
+        std::sort(owners.begin(), owners.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
         indexed = true;
     }
-    std::vector<std::pair<const b2Body*, Party>> bodies;
+    std::vector<std::pair<const void*, Party>> owners;
     bool indexed = false;
 };
 
@@ -103,10 +106,9 @@ std::vector<Touch> deliveredTouches;
 void listenForTouches(bool on) {
     touchListener.touches.clear();
     touchListener.forgetBodies();
-    if (b2World* world = getWorld()) {
-        world->SetContactListener(on ? &touchListener : nullptr);
+    listenToContacts(on ? &touchListener : nullptr);
+    if (b2World* world = getWorld())
         world->SetContactFilter(on ? static_cast<b2ContactFilter*>(&contactCap) : &plainFilter);
-    }
 }
 
 void closeState() {
@@ -272,10 +274,8 @@ void stepScript() {
     if (!runProtected(dispatchStep)) return;
     // The touches of this step's world step, named against the actors and quads as they are now.
     touchListener.forgetBodies();
-    if (b2World* world = getWorld()) {
-        world->SetContactListener(&touchListener);
-        world->SetContactFilter(&contactCap);
-    }
+    listenToContacts(&touchListener);
+    if (b2World* world = getWorld()) world->SetContactFilter(&contactCap);
 }
 
 void keyToScript(unsigned char key) { runProtected(dispatchKey, key); }

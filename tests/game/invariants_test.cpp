@@ -49,7 +49,7 @@ TEST(Invariants, EachBrokenInvariantIsNamedAndASoundGameHasNone) {
              b2Body* stray = addStrayBody();
              return [stray] { getWorld()->DestroyBody(stray); };
          }},
-        {"quad 0 has a body on unsound corners",
+        {"quad 0 has a fixture on unsound corners",
          [](Box&) {
              const Vec2f line[4] = {{0, 0}, {50, 0}, {100, 0}, {150, 0}};
              setCorners(getQuad(0), line);
@@ -60,11 +60,11 @@ TEST(Invariants, EachBrokenInvariantIsNamedAndASoundGameHasNone) {
              getQuad(1).vertices[2].x += 500;  // by hand, without quadCornersChanged
              return [] {};
          }},
-        {"two quads share a body",
+        {"two quads share a fixture",
          [](Box&) {
-             b2Body* own = getQuad(1).body;
-             getQuad(1).body = getQuad(0).body;
-             return [own] { getQuad(1).body = own; };
+             b2Fixture* own = getQuad(1).fixture;
+             getQuad(1).fixture = getQuad(0).fixture;
+             return [own] { getQuad(1).fixture = own; };
          }},
         {"box 0 has its body in another world",
          [](Box& box) {

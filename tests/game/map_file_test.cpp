@@ -139,8 +139,8 @@ TEST_F(MapFileTest, StartUpLoadCreatesTheWorldAndLoadedQuadsHaveTheirDefaults) {
     EXPECT_EQ(quad.texCoords[3].y, 1.0f);
     EXPECT_EQ(quad.texture, findTexture("image.png"));
     EXPECT_EQ(quad.editMode, -1);
-    ASSERT_NE(quad.body, nullptr);
-    EXPECT_EQ(quad.body->GetWorld(), getWorld());
+    ASSERT_NE(quad.fixture, nullptr);
+    EXPECT_EQ(quad.fixture->GetBody()->GetWorld(), getWorld());
     EXPECT_EQ(getWorld()->GetBodyCount(), 2);
 }
 
@@ -236,7 +236,7 @@ TEST_F(MapFileTest, InvalidRecordStillMakesABodilessQuadWithZeroCorners) {
     ASSERT_EQ(getQuadCount(), 1);
     const float zero[8] = {};
     expectCorners(getQuad(0), zero);
-    EXPECT_EQ(getQuad(0).body, nullptr);
+    EXPECT_EQ(getQuad(0).fixture, nullptr);
 }
 
 TEST_F(MapFileTest, MissingFileAtStartUpPrintsOneLineAndLeavesAnEmptyMapWithGround) {
@@ -258,7 +258,7 @@ TEST_F(MapFileTest, FailedReloadLeavesMapAndWorldAsTheyWere) {
     EXPECT_EQ(load(), "Loading map.txt\n");
     EXPECT_EQ(getWorld(), world);
     ASSERT_EQ(getQuadCount(), 1);
-    EXPECT_EQ(getQuad(0).body->GetWorld(), world);
+    EXPECT_EQ(getQuad(0).fixture->GetBody()->GetWorld(), world);
 
     ASSERT_EQ(mkdir("map.txt", 0755), 0);  // a folder where the map should be
     EXPECT_EQ(load(), "Loading map.txt\n");
@@ -278,8 +278,8 @@ TEST_F(MapFileTest, ReloadReplacesWorldAndMapWithTheFilesQuads) {
     ASSERT_EQ(getQuadCount(), 2);
     expectCorners(getQuad(0), kSquare);
     expectCorners(getQuad(1), kWide);
-    for (const auto& quad : mapQuads()) EXPECT_EQ(quad->body->GetWorld(), getWorld());
-    EXPECT_EQ(getWorld()->GetBodyCount(), 3);  // ground and two quads
+    for (const auto& quad : mapQuads()) EXPECT_EQ(quad->fixture->GetBody()->GetWorld(), getWorld());
+    EXPECT_EQ(getWorld()->GetBodyCount(), 2);  // the ground and the quads' shared body
     getWorld()->Step(0.01f, 5, 6);
 }
 
@@ -338,7 +338,7 @@ TEST_F(MapFileTest, RandomFilesNeverCrashNorBuildQuadsFromUnreadBytes) {
             const float zero[8] = {};
             const bool untouched = std::memcmp(quad.vertices, zero, 32) == 0;
             EXPECT_TRUE(fromFile || untouched) << "file " << n << " quad " << q;
-            if (quad.body != nullptr) {
+            if (quad.fixture != nullptr) {
                 EXPECT_TRUE(isValidBodyPolygon(quad.vertices));
             }
         }

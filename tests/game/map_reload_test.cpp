@@ -74,7 +74,7 @@ TEST_F(MapReloadTest, ActorsKeepFallingAndLandOnTheReloadedMap) {
     EXPECT_EQ(lower->body->GetWorld(), getWorld());
     EXPECT_EQ(upper->body->GetWorld(), getWorld());
     EXPECT_EQ(car->body->GetWorld(), getWorld());
-    EXPECT_EQ(getWorld()->GetBodyCount(), 5);  // ground, floor, two boxes, car
+    EXPECT_EQ(getWorld()->GetBodyCount(), 5);  // ground, the floor's shared body, two boxes, car
     EXPECT_GT(lower->body->GetLinearVelocity().y, 0.0f);  // still on its way down
 
     for (int i = 0; i < 400; ++i) step();
@@ -85,14 +85,14 @@ TEST_F(MapReloadTest, ActorsKeepFallingAndLandOnTheReloadedMap) {
     EXPECT_GT(car->y, kFloorTop - 40.0f);
 }
 
-TEST_F(MapReloadTest, StarterMapLoadsWithABodyForEveryQuadAndCatchesTheCar) {
+TEST_F(MapReloadTest, StarterMapLoadsWithAFixtureForEveryQuadAndCatchesTheCar) {
     const std::string copy = "cp '" KELVORAN_ASSETS "/map.txt' map.txt";
     ASSERT_EQ(std::system(copy.c_str()), 0);
     const std::string out = captureStdout(loadMap);
     EXPECT_EQ(out.rfind("End of loading\n"), out.size() - 15);
     ASSERT_GT(getQuadCount(), 8);
     for (const auto& quad : mapQuads()) {
-        EXPECT_NE(quad->body, nullptr);
+        EXPECT_NE(quad->fixture, nullptr);
         EXPECT_TRUE(cornersPassValidation(quad->vertices));
     }
     EXPECT_FALSE(anyQuadAt({10, 20}));  // the spawn point is open air
@@ -103,7 +103,7 @@ TEST_F(MapReloadTest, StarterMapLoadsWithABodyForEveryQuadAndCatchesTheCar) {
     EXPECT_GT(car->y, 150.0f);
 }
 
-TEST_F(MapReloadTest, EditingAfterAReloadBuildsBodiesInTheNewWorldOnly) {
+TEST_F(MapReloadTest, EditingAfterAReloadBuildsFixturesInTheNewWorldOnly) {
     createWorld();
     auto* quad = &registerQuad();
     setGeometry(*quad, 30, 30, 70, 30, 70, 70, 30, 70);
@@ -112,7 +112,7 @@ TEST_F(MapReloadTest, EditingAfterAReloadBuildsBodiesInTheNewWorldOnly) {
     ASSERT_EQ(getQuadCount(), 1);
     MapQuad& loaded = getQuad(0);
     setGeometry(loaded, 30, 30, 80, 30, 80, 70, 30, 70);
-    EXPECT_EQ(loaded.body->GetWorld(), getWorld());
+    EXPECT_EQ(loaded.fixture->GetBody()->GetWorld(), getWorld());
     EXPECT_EQ(getWorld()->GetBodyCount(), 2);
     getWorld()->Step(0.01f, 5, 6);
 }

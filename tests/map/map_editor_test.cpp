@@ -83,7 +83,7 @@ TEST_F(MapEditorTest, CornerDragByFiveAndOneSnapsTheSame) {
     editorDrag({5, 1});
     EXPECT_EQ(quad.vertices[1].x, 75.0f);
     EXPECT_EQ(quad.vertices[1].y, 31.0f);
-    ASSERT_NE(quad.body, nullptr);
+    ASSERT_NE(quad.fixture, nullptr);
     editorMouseUp();
     expectCorners(quad, {32, 32, 72, 32, 72, 72, 32, 72});
 }
@@ -102,22 +102,22 @@ TEST_F(MapEditorTest, CornerDraggedAcrossTheOppositeEdgeIsRefusedAndLags) {
 TEST_F(MapEditorTest, WholeQuadDragMovesCornersOnlyUntilTheNextMotionAfterRelease) {
     MapQuad& quad = grabSquareAt({50, 50});
     ASSERT_EQ(quad.editMode, 4);
-    b2Body* body = quad.body;
+    b2Fixture* fixture = quad.fixture;
     editorDrag({13, 0});
     expectCorners(quad, {43, 30, 83, 30, 83, 70, 43, 70});
     EXPECT_EQ(quad.center.x, 50.0f);
-    EXPECT_EQ(quad.body, body);
+    EXPECT_EQ(quad.fixture, fixture);
     editorMouseUp();
     expectCorners(quad, {40, 32, 80, 32, 80, 72, 40, 72});
     EXPECT_EQ(quad.center.x, 50.0f);
 
-    editorDrag({1, 1});  // mode -1: corners stay, centre and body catch up
+    editorDrag({1, 1});  // mode -1: corners stay, centre and fixture catch up
     expectCorners(quad, {40, 32, 80, 32, 80, 72, 40, 72});
     EXPECT_EQ(quad.center.x, 60.0f);
     EXPECT_EQ(quad.center.y, 52.0f);
-    ASSERT_NE(quad.body, nullptr);
+    ASSERT_NE(quad.fixture, nullptr);
     b2AABB box;
-    quad.body->GetFixtureList()->GetShape()->ComputeAABB(&box, quad.body->GetTransform(), 0);
+    quad.fixture->GetShape()->ComputeAABB(&box, quad.fixture->GetBody()->GetTransform(), 0);
     EXPECT_NEAR(box.lowerBound.x, 2.0f - 0.01f, 1e-4f);
     EXPECT_NEAR(box.upperBound.y, 3.6f + 0.01f, 1e-4f);
 }
@@ -168,22 +168,22 @@ TEST_F(MapEditorTest, DisablingKeepsSelectionAndModes) {
 
 TEST_F(MapEditorTest, SelectedQuadIsRebuiltOnEveryMotion) {
     addDefaultQuad();
-    // Box2D may reuse the old body's memory, so mark the old fixture instead of its address.
-    mapQuads()[0]->body->GetFixtureList()->SetFriction(0.7f);
+    // Box2D may reuse the old fixture's memory, so mark the old fixture instead of its address.
+    mapQuads()[0]->fixture->SetFriction(0.7f);
     Texture* bloom = findTexture("bloomtest.png");
     addDefaultQuad();  // exactly on top: no edge of it is covered, the probes lie outside
     editorMouseDown({50, 50});
     const size_t bursts = bloom->queues.bursts.size();
     editorDrag({0, 0});
-    EXPECT_FLOAT_EQ(mapQuads()[0]->body->GetFixtureList()->GetFriction(), 0.2f);
-    EXPECT_EQ(getWorld()->GetBodyCount(), 3);
+    EXPECT_FLOAT_EQ(mapQuads()[0]->fixture->GetFriction(), 0.2f);
+    EXPECT_EQ(getWorld()->GetBodyCount(), 2);  // the ground and the quads' shared body
     EXPECT_EQ(bloom->queues.bursts.size(), bursts);
 }
 
 TEST_F(MapEditorTest, SnapThatWouldCollapseTheQuadKeepsTheDraggedCorners) {
     auto* quad = &registerQuad();
     setGeometry(*quad, 30, 30, 33, 30, 33, 33, 30, 33);
-    ASSERT_NE(quad->body, nullptr);
+    ASSERT_NE(quad->fixture, nullptr);
     editorMouseDown({31.5f, 31.5f});
     editorMouseDown({31.5f, 31.5f});
     ASSERT_EQ(quad->editMode, 4);
@@ -191,7 +191,7 @@ TEST_F(MapEditorTest, SnapThatWouldCollapseTheQuadKeepsTheDraggedCorners) {
     editorMouseUp();  // every corner would land on (32, 32)
     expectCorners(*quad, {30.5f, 30.25f, 33.5f, 30.25f, 33.5f, 33.25f, 30.5f, 33.25f});
     editorDrag({0, 0});
-    ASSERT_NE(quad->body, nullptr);
+    ASSERT_NE(quad->fixture, nullptr);
     EXPECT_TRUE(isValidBodyPolygon(quad->vertices));
     for (int i = 0; i < 10; ++i) getWorld()->Step(0.01f, 5, 6);
 }
@@ -207,5 +207,5 @@ TEST_F(MapEditorTest, SnapThatWouldFoldTheQuadKeepsTheDraggedCorners) {
     editorMouseUp();
     expectCorners(*quad, {0, 0, 40, 0, 40, 2.5f, 0, 3});
     editorDrag({0, 0});
-    EXPECT_NE(quad->body, nullptr);
+    EXPECT_NE(quad->fixture, nullptr);
 }

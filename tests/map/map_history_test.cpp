@@ -1,10 +1,11 @@
-// map_history_test.cpp: undo and redo of map edits bring back the same corners, order and bodies.
+// map_history_test.cpp: undo and redo of map edits bring back the same corners, order and fixtures.
 #include <box2d/box2d.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <set>
 #include <string>
 
 #include "map/map_commands.h"
@@ -14,6 +15,7 @@
 #include "map/map_quad.h"
 #include "map/quad_index.h"
 #include "physics/physics_world.h"
+#include "physics/static_shapes.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
@@ -31,29 +33,41 @@ protected:
 
 bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// Every quad whose corners make a polygon has exactly one body, in the current world, with its
-// corners in metres; no other static body is left behind.
-void expectBodiesMatchCorners(const char* when) {
-    int32_t bodies = 0;
+// Every quad whose corners make a polygon has exactly one fixture, on a shared static body of the
+// current world, with its corners in metres; the shared bodies hold nothing else, and the world
+// holds nothing but them and the ground.
+void expectFixturesMatchCorners(const char* when) {
+    std::set<const b2Fixture*> owned;
     for (const auto& quad : mapQuads()) {
         if (!isValidBodyPolygon(quad->vertices)) {
-            EXPECT_EQ(quad->body, nullptr) << when;
+            EXPECT_EQ(quad->fixture, nullptr) << when;
             continue;
         }
-        ASSERT_NE(quad->body, nullptr) << when;
-        ++bodies;
-        EXPECT_EQ(quad->body->GetWorld(), getWorld()) << when;
-        const auto* shape = static_cast<const b2PolygonShape*>(quad->body->GetFixtureList()->GetShape());
+        ASSERT_NE(quad->fixture, nullptr) << when;
+        EXPECT_TRUE(owned.insert(quad->fixture).second) << when << ": two quads share a fixture";
+        const b2Body* body = quad->fixture->GetBody();
+        EXPECT_EQ(body->GetWorld(), getWorld()) << when;
+        EXPECT_EQ(body->GetType(), b2_staticBody) << when;
+        const auto* shape = static_cast<const b2PolygonShape*>(quad->fixture->GetShape());
         ASSERT_EQ(shape->m_count, 4) << when;
         for (const Vec2f corner : quad->vertices) {
             const b2Vec2* end = shape->m_vertices + 4;
             const bool found = std::any_of(shape->m_vertices, end, [&](const b2Vec2& v) {
                 return sameBits(v.x, toMetres(corner.x)) && sameBits(v.y, toMetres(corner.y));
             });
-            EXPECT_TRUE(found) << when << ": a body corner is not where the quad's is";
+            EXPECT_TRUE(found) << when << ": a fixture corner is not where the quad's is";
         }
     }
-    EXPECT_EQ(getWorld()->GetBodyCount(), bodies + 1) << when;  // and the ground
+    size_t onSharedBodies = 0;
+    for (const b2Body* body : staticShapeBodies()) {
+        for (const b2Fixture* f = body->GetFixtureList(); f != nullptr; f = f->GetNext()) {
+            EXPECT_EQ(owned.count(f), 1u) << when << ": a fixture no quad owns";
+            ++onSharedBodies;
+        }
+    }
+    EXPECT_EQ(onSharedBodies, owned.size()) << when;
+    EXPECT_EQ(getWorld()->GetBodyCount(), static_cast<int32_t>(staticShapeBodies().size()) + 1)
+        << when;  // and the ground
 }
 
 // One random edit of the kinds the keys and the mouse make.
@@ -81,7 +95,7 @@ void randomEdit(std::mt19937& rng) {
         editorMouseDown(at);
         for (int i = 0; i < 3; ++i) editorDrag({nudge(rng), nudge(rng)});
         editorMouseUp();
-        editorDrag({0.0f, 0.0f});  // the motion after a release rebuilds the bodies
+        editorDrag({0.0f, 0.0f});  // the motion after a release rebuilds the fixtures
     }
 }
 
@@ -121,15 +135,15 @@ TEST_F(MapHistoryTest, UndoingEverythingGivesTheOriginalAndRedoingEverythingTheF
 
         while (undoMapEdit(nullptr)) {}
         EXPECT_TRUE(sameGeometry(snapshotMap(), original));
-        expectBodiesMatchCorners("after undoing everything");
+        expectFixturesMatchCorners("after undoing everything");
         expectIndexAgreesWithScan(rng, "after undoing everything");
         ASSERT_EQ(redoLevels(), levels + undoneAtTheEnd);
 
         for (size_t i = 0; i < levels; ++i) ASSERT_TRUE(redoMapEdit(nullptr));
         EXPECT_TRUE(sameGeometry(snapshotMap(), final));
-        expectBodiesMatchCorners("after redoing everything");
+        expectFixturesMatchCorners("after redoing everything");
         expectIndexAgreesWithScan(rng, "after redoing everything");
-        getWorld()->Step(0.01f, 5, 6);  // the rebuilt bodies are sound
+        getWorld()->Step(0.01f, 5, 6);  // the rebuilt fixtures are sound
     }
 }
 
@@ -181,7 +195,7 @@ TEST_F(MapHistoryTest, ADragIsOneEditOnlyWhenItMovedSomething) {
     ASSERT_TRUE(undoMapEdit(&label));
     EXPECT_EQ(label, "delete quad");
     EXPECT_TRUE(sameGeometry(snapshotMap(), after));
-    expectBodiesMatchCorners("after undoing the delete");
+    expectFixturesMatchCorners("after undoing the delete");
 }
 
 // A Debug build checks the map after every undo or redo splice: a body left on corners that
@@ -195,7 +209,7 @@ TEST_F(MapHistoryTest, AnUndoSpliceChecksTheMapInvariantsInDebugBuilds) {
     EXPECT_EQ(mapInvariantProblem(), "");
     const Vec2f line[4] = {{0, 0}, {50, 0}, {100, 0}, {150, 0}};
     setCorners(getQuad(0), line);  // stored as they are: the old body stays
-    EXPECT_EQ(mapInvariantProblem(), "quad 0 has a body on unsound corners");
+    EXPECT_EQ(mapInvariantProblem(), "quad 0 has a fixture on unsound corners");
     EXPECT_DEATH(undoMapEdit(nullptr),
-                 "^invariant broken after an undo or redo splice: quad 0 has a body on unsound corners\n");
+                 "^invariant broken after an undo or redo splice: quad 0 has a fixture on unsound corners\n");
 }

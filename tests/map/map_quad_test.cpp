@@ -9,6 +9,7 @@
 
 #include "map/map_quad.h"
 #include "physics/physics_world.h"
+#include "physics/static_shapes.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
@@ -45,10 +46,10 @@ void expectCorners(const MapQuad& quad, const float expected[8]) {
     }
 }
 
-// Metre corners of the quad's one polygon fixture, in Box2D's order.
-std::vector<b2Vec2> bodyPolygon(const MapQuad& quad) {
+// Metre corners of the quad's polygon fixture, in Box2D's order.
+std::vector<b2Vec2> fixturePolygon(const MapQuad& quad) {
     std::vector<b2Vec2> points;
-    const b2Fixture* fixture = quad.body->GetFixtureList();
+    const b2Fixture* fixture = quad.fixture;
     const auto* shape = static_cast<const b2PolygonShape*>(fixture->GetShape());
     for (int i = 0; i < shape->m_count; ++i) points.push_back(shape->m_vertices[i]);
     return points;
@@ -66,7 +67,7 @@ TEST_F(MapQuadTest, ScreenClockwiseSquareIsAcceptedAndReversedOrderKeepsOldCorne
 
     setGeometry(quad, 30, 30, 30, 70, 70, 70, 70, 30);
     expectCorners(quad, kSquare);
-    ASSERT_NE(quad.body, nullptr);  // rebuilt from the kept corners
+    ASSERT_NE(quad.fixture, nullptr);  // rebuilt from the kept corners
 }
 
 TEST_F(MapQuadTest, CollinearCornersAreRejected) {
@@ -81,7 +82,7 @@ TEST_F(MapQuadTest, FirstProposalRejectedLeavesZeroCornersAndNoBody) {
     MapQuad& quad = addQuad(30, 30, 30, 70, 70, 70, 70, 30);
     const float zero[8] = {};
     expectCorners(quad, zero);
-    EXPECT_EQ(quad.body, nullptr);
+    EXPECT_EQ(quad.fixture, nullptr);
     EXPECT_EQ(getWorld()->GetBodyCount(), 1);  // only the ground
 }
 
@@ -209,22 +210,22 @@ TEST_F(MapQuadTest, SnapRoundsHalvesAwayFromZero) {
     EXPECT_TRUE(std::signbit(minusZero));
 
     MapQuad& quad = addQuad(3.9f, 4.0f, 11.99f, -4.0f, 12.0f, 20.0f, -3.99f, 19.0f);
-    b2Body* body = quad.body;
+    b2Fixture* fixture = quad.fixture;
     const Vec2f center = quad.center;
     snapToGrid(quad);
     const float expected[8] = {0, 8, 8, -8, 16, 24, -0.0f, 16};
     expectCorners(quad, expected);
-    EXPECT_EQ(quad.body, body);  // the body and centre wait for the next setGeometry
+    EXPECT_EQ(quad.fixture, fixture);  // the fixture and centre wait for the next setGeometry
     EXPECT_EQ(quad.center.x, center.x);
 }
 
-TEST_F(MapQuadTest, BodyMirrorsTheCornersInMetresAndIsReplacedOnEveryReshape) {
+TEST_F(MapQuadTest, FixtureMirrorsTheCornersInMetresAndIsReplacedOnEveryReshape) {
     MapQuad& quad = addSquare();
-    ASSERT_NE(quad.body, nullptr);
-    EXPECT_EQ(quad.body->GetType(), b2_staticBody);
-    EXPECT_EQ(quad.body->GetWorld(), getWorld());
-    EXPECT_EQ(getWorld()->GetBodyCount(), 2);
-    const std::vector<b2Vec2> polygon = bodyPolygon(quad);
+    ASSERT_NE(quad.fixture, nullptr);
+    EXPECT_EQ(quad.fixture->GetBody()->GetType(), b2_staticBody);
+    EXPECT_EQ(quad.fixture->GetBody()->GetWorld(), getWorld());
+    EXPECT_EQ(getWorld()->GetBodyCount(), 2);  // the ground and the quads' shared body
+    const std::vector<b2Vec2> polygon = fixturePolygon(quad);
     ASSERT_EQ(polygon.size(), 4u);
     float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
     for (const b2Vec2& p : polygon) {
@@ -237,30 +238,33 @@ TEST_F(MapQuadTest, BodyMirrorsTheCornersInMetresAndIsReplacedOnEveryReshape) {
     EXPECT_FLOAT_EQ(maxX, 3.5f);
     EXPECT_FLOAT_EQ(minY, 1.5f);
     EXPECT_FLOAT_EQ(maxY, 3.5f);
-    EXPECT_FLOAT_EQ(quad.body->GetFixtureList()->GetFriction(), 0.2f);
+    EXPECT_FLOAT_EQ(quad.fixture->GetFriction(), 0.2f);
 
     setGeometry(quad, 30, 30, 70, 30, 70, 70, 30, 70);
-    EXPECT_EQ(getWorld()->GetBodyCount(), 2);  // the old body went, a new one came
+    EXPECT_EQ(getWorld()->GetBodyCount(), 2);  // the old fixture went, a new one came
+    EXPECT_EQ(quad.fixture->GetBody()->GetFixtureList(), quad.fixture);
+    EXPECT_EQ(quad.fixture->GetNext(), nullptr);
 }
 
 TEST_F(MapQuadTest, TinyQuadKeepsItsCornersButGetsNoBodyUntilValidAgain) {
     // Passes the turn test, but its corners lie within Box2D's weld distance.
     MapQuad& quad = addQuad(10, 10, 10.02f, 10, 10.02f, 10.02f, 10, 10.02f);
     EXPECT_EQ(quad.vertices[1].x, 10.02f);
-    EXPECT_EQ(quad.body, nullptr);
+    EXPECT_EQ(quad.fixture, nullptr);
     setGeometry(quad, 10, 10, 50, 10, 50, 50, 10, 50);
-    EXPECT_NE(quad.body, nullptr);
+    EXPECT_NE(quad.fixture, nullptr);
 }
 
 TEST_F(MapQuadTest, CollapsedSnapIsNeverHandedToThePhysics) {
     MapQuad& quad = addQuad(30, 30, 33, 30, 33, 33, 30, 33);
-    ASSERT_NE(quad.body, nullptr);
+    ASSERT_NE(quad.fixture, nullptr);
     snapToGrid(quad);  // every corner lands on (32, 32)
     setGeometry(quad, quad.vertices[0].x, quad.vertices[0].y, quad.vertices[1].x,
                 quad.vertices[1].y, quad.vertices[2].x, quad.vertices[2].y, quad.vertices[3].x,
                 quad.vertices[3].y);
-    EXPECT_EQ(quad.body, nullptr);
-    EXPECT_EQ(getWorld()->GetBodyCount(), 1);
+    EXPECT_EQ(quad.fixture, nullptr);
+    ASSERT_EQ(staticShapeBodies().size(), 1u);  // kept, empty, for the next quad
+    EXPECT_EQ(staticShapeBodies()[0]->GetFixtureList(), nullptr);
     getWorld()->Step(0.01f, 5, 6);
 }
 
@@ -301,7 +305,7 @@ TEST_F(MapQuadTest, RandomNearDegenerateProposalsNeverAbortAndOnlyValidCornersGe
         const Vec2f before = quad.vertices[0];
         setGeometry(quad, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
         if (quad.vertices[0].x != before.x || quad.vertices[0].y != before.y) ++accepted;
-        if (quad.body != nullptr) {
+        if (quad.fixture != nullptr) {
             ++withBody;
             EXPECT_TRUE(isValidBodyPolygon(quad.vertices));
         } else {

@@ -19,6 +19,7 @@
 #include "session/headless.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"
+#include "physics/static_shapes.h"
 
 namespace fs = std::filesystem;
 
@@ -101,10 +102,13 @@ TEST_F(Headless, RandomInputNeverLeavesAForeignOrLeakedBodyInTheWorld) {
         }
     }
     for (int32_t i = 0; i < getQuadCount(); ++i) {
-        if (b2Body* body = getQuad(i).body) {
-            EXPECT_EQ(body->GetWorld(), world);
-            ++expectedBodies;
+        if (const b2Fixture* fixture = getQuad(i).fixture) {
+            EXPECT_EQ(fixture->GetBody()->GetWorld(), world);
         }
+    }
+    for (const b2Body* body : staticShapeBodies()) {
+        EXPECT_EQ(body->GetWorld(), world);
+        ++expectedBodies;
     }
     EXPECT_EQ(world->GetBodyCount(), expectedBodies);
     EXPECT_EQ(world->GetJointCount(), grabHeld() ? 1 : 0);

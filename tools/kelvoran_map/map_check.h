@@ -11,7 +11,7 @@
 // The game's view of one record. Quad numbers are 1-based, as the loader prints them.
 struct RecordVerdict {
     CornerFault fault = CornerFault::None;  // anything but None: the game keeps zero corners
-    bool body = false;             // the game gives the quad a physics body
+    bool body = false;             // the game gives the quad a physics shape (a static fixture)
     bool lightingInRange = true;   // its corners and shadows fit the lighting's int32 geometry
     int64_t duplicateOf = 0;       // number of the earlier quad at the same place, 0 for none
 };
