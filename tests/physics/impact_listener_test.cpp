@@ -76,3 +76,23 @@ TEST(ImpactListener, ListeningChangesNoBitOfAFallingPile) {
     EXPECT_EQ(std::memcmp(poses[0].data(), poses[1].data(), poses[0].size() * sizeof(float)), 0);
     clearSoundCues();
 }
+
+// A second listener (a level script's touches) hears the same contacts, and the impact cues go
+// on as before: the world has room for one listener, so both hear it through the same one.
+TEST(ImpactListener, ASecondListenerHearsTheTouchesAndTheImpactsStillCome) {
+    struct Counting : b2ContactListener {
+        void BeginContact(b2Contact*) override { ++begun; }
+        int begun = 0;
+    } touches;
+    listenToContacts(&touches);
+    createWorld();
+    clearSoundCues();
+    createDynamicBox(100.0f, kGroundTop - 216.0f, 0.0f, kCrateHalf, kCrateHalf, 0.9f);
+    EXPECT_EQ(stepAndTake(300).size(), 1u);
+    EXPECT_EQ(touches.begun, 1);
+    listenToContacts(nullptr);
+    createWorld();
+    createDynamicBox(100.0f, kGroundTop - 216.0f, 0.0f, kCrateHalf, kCrateHalf, 0.9f);
+    EXPECT_EQ(stepAndTake(300).size(), 1u);
+    EXPECT_EQ(touches.begun, 1) << "heard after it was taken away";
+}
