@@ -18,6 +18,7 @@
 #include "map/map_editor.h"
 #include "lighting/lightmap.h"
 #include "map/map_quad.h"
+#include "map/quad_index.h"
 #include "render/texture.h"
 
 namespace {
@@ -71,15 +72,11 @@ uint64_t lightingFingerprint() {
     h.add(ambient.red);
     h.add(ambient.green);
     h.add(ambient.blue);
+    // The quad index counts every quad added, moved, reshaped or rebuilt, so a frame need not walk
+    // a large map to know it is unchanged. Selection and drag marks change only on input or undo,
+    // which draw the next frame anyway.
     h.add(static_cast<uint64_t>(mapQuads().size()));
-    for (const auto& quad : mapQuads()) {
-        h.add(quad->vertices);
-        h.add(quad->texCoords);
-        h.add(quad->tag);
-        h.add(quad->texture);
-        h.add(quad->selected);
-        h.add(quad->editMode);
-    }
+    h.add(quadChangeCount());
     return h.value();
 }
 
