@@ -8,6 +8,8 @@ FUZZ_TARGETS ?= $(basename $(notdir $(wildcard tools/*_fuzz.cpp)))
 SOAK_SECONDS ?= 600
 JOBS ?= 2
 PREFIX ?= /usr/local
+# Ninja keeps both cores busy across targets; a build folder keeps the generator it was made with.
+generator = $(if $(wildcard $(1)/CMakeCache.txt),,-G Ninja)
 # The game and its two tools: one Release build, so a recording the game makes replays in the
 # tool beside it as the same build.
 PROGRAMS = kelvoran kelvoran-map kelvoran_replay
@@ -19,7 +21,7 @@ deps:
 
 # Tests build Debug, asserts on, and treat any warning as an error.
 build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELVORAN_WERROR=ON >/dev/null
+	@cmake -S . -B $(BUILD) $(call generator,$(BUILD)) -DCMAKE_BUILD_TYPE=Debug -DKELVORAN_WERROR=ON >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 
 # Play builds Release and only the programs; the build's own output goes to a log, shown on
@@ -50,7 +52,8 @@ test: build
 	@$(MAKE) --no-print-directory sanitize
 
 sanitize: deps
-	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+	@cmake -S . -B $(SANITIZE_BUILD) $(call generator,$(SANITIZE_BUILD)) -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=Debug \
 	  -DKELVORAN_WERROR=ON -DKELVORAN_SANITIZE=ON -DKELVORAN_BENCH=OFF >/dev/null
 	@cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	@bash scripts/test.sh $(SANITIZE_BUILD)

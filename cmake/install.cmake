@@ -99,9 +99,9 @@ if(NOT KELVORAN_SANITIZE)
   target_link_libraries(install_tests PRIVATE test_support GTest::gtest_main kelvoran_warnings)
   target_compile_definitions(install_tests PRIVATE KELVORAN_BUILD_DIR="${CMAKE_BINARY_DIR}"
     KELVORAN_CMAKE="${CMAKE_COMMAND}" KELVORAN_CPACK="${CMAKE_CPACK_COMMAND}")
+  target_precompile_headers(install_tests REUSE_FROM test_main)
   add_dependencies(install_tests kelvoran kelvoran-map kelvoran_replay kelvoran_dist)
-  # Not beside the end-to-end tests: packaging takes both cores for a while, and their real X
-  # events are timed.
+  # Alone: packaging takes both cores for a while, and other tests time their real X events.
   gtest_discover_tests(install_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    PROPERTIES TIMEOUT 180 LABELS install RESOURCE_LOCK x_keyboard_focus DISCOVERY_TIMEOUT 60)
+    PROPERTIES TIMEOUT 180 LABELS install RUN_SERIAL ON DISCOVERY_TIMEOUT 60)
 endif()

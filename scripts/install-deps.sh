@@ -4,7 +4,7 @@
 # argument `bench` or `soak` also gnuplot for their plots. Quick when they are all there.
 set -euo pipefail
 packages=(
-  cmake g++ make pkg-config clang libclang-rt-14-dev
+  cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev
   libbox2d-dev libsoil-dev freeglut3-dev libglu1-mesa-dev libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcairo2-dev fonts-dejavu-core

@@ -19,6 +19,7 @@
 #include "map/quad_index.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
+#include "support/property_cases.h"
 
 namespace {
 
@@ -269,7 +270,7 @@ protected:
 }  // namespace
 
 TEST_F(QuadIndexTest, RandomMapsAndEditsAnswerAsTheListScanDoes) {
-    for (uint32_t seed = 1; seed <= 800; ++seed) {
+    for (uint32_t seed = 1; seed <= static_cast<uint32_t>(propertyCases(800)); ++seed) {
         setQuadIndexEnabled(true);
         const std::vector<float> indexed = playScenario(seed);
         ASSERT_FALSE(HasFatalFailure());

@@ -33,6 +33,7 @@
 #include "render/texture.h"
 #include "script/scripting.h"
 #include "support/gl_window.h"
+#include "support/property_cases.h"
 
 namespace fs = std::filesystem;
 
@@ -252,7 +253,9 @@ TEST_F(SessionRecording, AFlippedByteIsReportedAsCorruptOrDivergentNeverReplayed
     int divergences = 0;
     // Every header byte and bytes spread over the whole file, flipped as they lie: the checksums
     // catch them before anything is played.
-    for (size_t at = 0; at < original.size(); at += (at < 64 ? 1 : original.size() / 60)) {
+    const size_t headerStride = 64 / static_cast<size_t>(propertyCases(64));
+    const size_t spreadStride = original.size() / static_cast<size_t>(propertyCases(60));
+    for (size_t at = 0; at < original.size(); at += (at < 64 ? headerStride : spreadStride)) {
         std::string bytes = original;
         bytes[at] = static_cast<char>(bytes[at] ^ 0x5a);
         writeFile(file, bytes);
@@ -266,7 +269,7 @@ TEST_F(SessionRecording, AFlippedByteIsReportedAsCorruptOrDivergentNeverReplayed
     const auto records = recordsOf(original);
     for (const auto& [offset, length] : records) {
         if (original[offset] != 3) continue;  // entry batches only
-        for (size_t i = 0; i < length; i += 1 + length / 40) {
+        for (size_t i = 0; i < length; i += 1 + length / static_cast<size_t>(propertyCases(40))) {
             std::string bytes = original;
             bytes[offset + 5 + i] = static_cast<char>(bytes[offset + 5 + i] ^ 0x01);
             const uint32_t crc = static_cast<uint32_t>(
