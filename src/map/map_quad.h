@@ -16,14 +16,17 @@ struct MapQuad {
     // below (or followed by quadCornersChanged), so the quad index stays exact.
     Vec2f vertices[4];
     Vec2f center;  // like vertices
-    bool tag = false;
     // Owned, on one of the current world's shared static bodies (physics/static_shapes.h); none
     // while the corners are no polygon.
     b2Fixture* fixture = nullptr;
-    uint32_t fixtureWorld = 0;  // the serial of the world the fixture was made in
     Texture* texture = nullptr;  // borrowed; nullptr when "image.png" was never loaded
-    bool selected = false;
+    uint32_t fixtureWorld = 0;  // the serial of the world the fixture was made in
     int32_t editMode = -1;  // -1 none, 0..3 a corner, 4 the whole quad
+    // Where the quad index last placed the quad in mapQuads(); it checks before trusting it.
+    int32_t listPosition = -1;
+    bool tag = false;
+    bool selected = false;
+    // Fields ordered widest first: a million quads are held at once.
 };
 
 // Every quad, in registration order, owned by the list. Changed only by the operations below,

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 
 #include "map/map_quad.h"
 
@@ -25,15 +24,12 @@ constexpr double kMaxIndexedCoordinate = 1.0e6;  // world units
 constexpr double kRelativeMargin = 0.02;         // of the larger side of the corners' bounds
 constexpr double kAbsoluteMargin = 0.5;          // world units
 
-struct Entry {
-    const MapQuad* quad = nullptr;
-    int32_t proxy = -1;  // -1: listed among the unbounded quads instead
-};
-
 struct QuadIndex {
     std::unique_ptr<b2DynamicTree> tree = std::make_unique<b2DynamicTree>();
-    std::vector<Entry> entries;  // parallel to mapQuads()
-    std::unordered_map<const MapQuad*, int32_t> positions;
+    // Parallel to mapQuads(): each quad's box in the tree, or -1 when it is listed among the
+    // unbounded instead. Each quad keeps its own position (MapQuad::listPosition), so a quad's
+    // position costs no lookup table of a million entries.
+    std::vector<int32_t> proxies;
     std::vector<int32_t> unbounded;  // ascending
     uint32_t generation = 0;
     uint32_t changes = 0;
@@ -81,30 +77,30 @@ bool boundQuad(const MapQuad& quad, b2AABB& box) {
 void* asUserData(int32_t index) { return reinterpret_cast<void*>(static_cast<intptr_t>(index)); }
 
 void placeQuad(int32_t index) {
-    Entry& entry = quadIndex.entries[static_cast<size_t>(index)];
+    int32_t& proxy = quadIndex.proxies[static_cast<size_t>(index)];
     std::vector<int32_t>& unbounded = quadIndex.unbounded;
     const auto listed = std::lower_bound(unbounded.begin(), unbounded.end(), index);
     const bool isListed = listed != unbounded.end() && *listed == index;
     b2AABB box;
-    if (boundQuad(*entry.quad, box)) {
+    if (boundQuad(*mapQuads()[static_cast<size_t>(index)], box)) {
         if (isListed) unbounded.erase(listed);
-        if (entry.proxy >= 0) {
-            quadIndex.tree->MoveProxy(entry.proxy, box, b2Vec2(0.0f, 0.0f));
+        if (proxy >= 0) {
+            quadIndex.tree->MoveProxy(proxy, box, b2Vec2(0.0f, 0.0f));
         } else {
-            entry.proxy = quadIndex.tree->CreateProxy(box, asUserData(index));
+            proxy = quadIndex.tree->CreateProxy(box, asUserData(index));
         }
         return;
     }
-    if (entry.proxy >= 0) {
-        quadIndex.tree->DestroyProxy(entry.proxy);
-        entry.proxy = -1;
+    if (proxy >= 0) {
+        quadIndex.tree->DestroyProxy(proxy);
+        proxy = -1;
     }
     if (!isListed) unbounded.insert(listed, index);
 }
 
 // A list changed behind the hooks' back (only its length can tell) is indexed afresh.
 void ensureCurrent() {
-    if (quadIndex.entries.size() != mapQuads().size()) rebuildQuadIndex();
+    if (quadIndex.proxies.size() != mapQuads().size()) rebuildQuadIndex();
 }
 
 void listEveryQuad(std::vector<int32_t>& out) {
@@ -134,14 +130,13 @@ void collect(const b2AABB& box, std::vector<int32_t>& out) {
 void indexQuadAppended() {
     ++quadIndex.changes;
     if (!quadIndex.enabled) return;
-    const size_t index = quadIndex.entries.size();
+    const size_t index = quadIndex.proxies.size();
     if (mapQuads().size() != index + 1) {
         rebuildQuadIndex();
         return;
     }
-    const MapQuad* quad = mapQuads().back().get();
-    quadIndex.entries.push_back(Entry{quad, -1});
-    quadIndex.positions[quad] = static_cast<int32_t>(index);
+    mapQuads().back()->listPosition = static_cast<int32_t>(index);
+    quadIndex.proxies.push_back(-1);
     placeQuad(static_cast<int32_t>(index));
 }
 
@@ -149,7 +144,7 @@ void indexQuadChanged(int32_t index) {
     ++quadIndex.changes;
     if (!quadIndex.enabled) return;
     ensureCurrent();
-    if (index < 0 || index >= static_cast<int32_t>(quadIndex.entries.size())) return;
+    if (index < 0 || index >= static_cast<int32_t>(quadIndex.proxies.size())) return;
     placeQuad(index);
 }
 
@@ -157,15 +152,14 @@ void rebuildQuadIndex() {
     ++quadIndex.generation;
     ++quadIndex.changes;
     quadIndex.tree = std::make_unique<b2DynamicTree>();
-    quadIndex.entries.clear();
-    quadIndex.positions.clear();
+    quadIndex.proxies.clear();
+    quadIndex.proxies.shrink_to_fit();
     quadIndex.unbounded.clear();
     if (!quadIndex.enabled) return;
-    quadIndex.entries.reserve(mapQuads().size());
-    quadIndex.positions.reserve(mapQuads().size());
+    quadIndex.proxies.reserve(mapQuads().size());
     for (size_t i = 0; i < mapQuads().size(); ++i) {
-        quadIndex.entries.push_back(Entry{mapQuads()[i].get(), -1});
-        quadIndex.positions[mapQuads()[i].get()] = static_cast<int32_t>(i);
+        mapQuads()[i]->listPosition = static_cast<int32_t>(i);
+        quadIndex.proxies.push_back(-1);
         placeQuad(static_cast<int32_t>(i));
     }
 }
@@ -173,8 +167,9 @@ void rebuildQuadIndex() {
 int32_t indexedPosition(const MapQuad& quad) {
     if (!quadIndex.enabled) return -1;
     ensureCurrent();
-    const auto found = quadIndex.positions.find(&quad);
-    return found == quadIndex.positions.end() ? -1 : found->second;
+    const int32_t at = quad.listPosition;
+    const bool listedThere = at >= 0 && at < getQuadCount() && mapQuads()[static_cast<size_t>(at)].get() == &quad;
+    return listedThere ? at : -1;
 }
 
 uint32_t quadListGeneration() { return quadIndex.generation; }
@@ -206,31 +201,29 @@ bool quadIndexEnabled() { return quadIndex.enabled; }
 
 std::string quadIndexProblem() {
     const auto& quads = mapQuads();
-    if (!quadIndex.enabled) return quadIndex.entries.empty() ? "" : "the switched-off quad index holds quads";
-    if (quadIndex.entries.size() != quads.size() || quadIndex.positions.size() != quads.size())
-        return "the quad index holds " + std::to_string(quadIndex.entries.size()) + " quads of " +
+    if (!quadIndex.enabled) return quadIndex.proxies.empty() ? "" : "the switched-off quad index holds quads";
+    if (quadIndex.proxies.size() != quads.size())
+        return "the quad index holds " + std::to_string(quadIndex.proxies.size()) + " quads of " +
                std::to_string(quads.size());
     size_t unbounded = 0;
     for (size_t i = 0; i < quads.size(); ++i) {
-        const Entry& entry = quadIndex.entries[i];
+        const int32_t proxy = quadIndex.proxies[i];
         const auto problem = [i](const char* what) { return "quad " + std::to_string(i) + what; };
-        const auto found = quadIndex.positions.find(quads[i].get());
-        if (entry.quad != quads[i].get() || found == quadIndex.positions.end() ||
-            found->second != static_cast<int32_t>(i))
+        if (quads[i]->listPosition != static_cast<int32_t>(i))
             return problem(" is at another position in the quad index");
         b2AABB box;
-        if (!boundQuad(*entry.quad, box)) {
-            if (entry.proxy >= 0) return problem(" is unbounded but has a box in the quad index");
+        if (!boundQuad(*quads[i], box)) {
+            if (proxy >= 0) return problem(" is unbounded but has a box in the quad index");
             if (!std::binary_search(quadIndex.unbounded.begin(), quadIndex.unbounded.end(),
                                     static_cast<int32_t>(i)))
                 return problem(" is unbounded but left out of the quad index's queries");
             ++unbounded;
             continue;
         }
-        if (entry.proxy < 0) return problem(" has no box in the quad index");
-        if (!quadIndex.tree->GetFatAABB(entry.proxy).Contains(box))
+        if (proxy < 0) return problem(" has no box in the quad index");
+        if (!quadIndex.tree->GetFatAABB(proxy).Contains(box))
             return problem(" lies outside its box in the quad index");
-        if (quadIndex.tree->GetUserData(entry.proxy) != asUserData(static_cast<int32_t>(i)))
+        if (quadIndex.tree->GetUserData(proxy) != asUserData(static_cast<int32_t>(i)))
             return problem("'s box in the quad index names another quad");
     }
     if (unbounded != quadIndex.unbounded.size()) return "the quad index lists bounded quads as unbounded";
