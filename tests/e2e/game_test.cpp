@@ -637,10 +637,19 @@ TEST_F(Game, ACrateDraggedByTheRightButtonEndsWhereItWasLetGoAndTheSessionReplay
     }
     run("xdotool keyup space");
     key("b");
-    sleepMs(2500);  // settled, most asleep
-    const Picture stacked = shot("stacked.ppm");
+    // A slow machine steps behind the clock: the waits below watch the picture, not the time.
+    // Settled: two shots half a second apart outline the stack the same.
+    Picture stacked;
+    Outline stack;
+    for (int waited = 0; waited < 10000; waited += 500) {
+        sleepMs(500);
+        stacked = shot("stacked.ppm");
+        const Outline next = dynamicOutline(stacked, 550, 0, 595, 500);
+        const bool still = next.count == stack.count && next.meanX == stack.meanX && waited >= 1500;
+        stack = next;
+        if (still) break;
+    }
     ASSERT_GE(stacked.width, 1000);
-    const Outline stack = dynamicOutline(stacked, 550, 0, 595, 500);
     ASSERT_GE(stack.top, 0) << "no crate outlined above the long quad";
     // On the small quad at world x 330..410, top 40, where the crate will be let go: nothing yet.
     ASSERT_EQ(dynamicOutline(stacked, 840, 280, 925, 345).count, 0);
@@ -653,10 +662,22 @@ TEST_F(Game, ACrateDraggedByTheRightButtonEndsWhereItWasLetGoAndTheSessionReplay
         sleepMs(120);
         run(mouse + to);
     }
-    sleepMs(1200);  // hanging still under the cursor
+    // Hanging under the cursor before it is let go.
+    for (int waited = 0; waited < 8000; waited += 100) {
+        const Outline hanging = dynamicOutline(shot("hanging.ppm"), 840, 250, 925, 345);
+        if (hanging.count >= 40 && std::abs(hanging.meanX - 882) < 10 && waited >= 1200) break;
+        sleepMs(100);
+    }
     run("xdotool mouseup 3");
-    sleepMs(1500);  // dropped 8 units onto the quad and at rest
-    const Outline landed = dynamicOutline(shot("landed.ppm"), 840, 280, 925, 345);
+    // Dropped 8 units onto the quad and at rest.
+    Outline landed;
+    for (int waited = 0; waited < 8000; waited += 300) {
+        sleepMs(300);
+        const Outline next = dynamicOutline(shot("landed.ppm"), 840, 280, 925, 345);
+        const bool still = next.count == landed.count && next.meanX == landed.meanX && waited >= 1200;
+        landed = next;
+        if (still) break;
+    }
     EXPECT_GE(landed.count, 40) << "no crate on the small quad";
     // Held by one point, a crate may still turn as it hangs and land on a corner, tipping over
     // by up to half its width.
