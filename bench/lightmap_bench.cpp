@@ -31,9 +31,6 @@ void buildMap(int quadCount) {
         const float left = -512.0f + cellW * (i % columns) + cellW * 0.3f;
         const float top = -300.0f + cellH * (i / columns) + cellH * 0.3f;
         auto* quad = &registerQuad();
-        quad->texCoords[1] = {1, 0};
-        quad->texCoords[2] = {1, 1};
-        quad->texCoords[3] = {0, 1};
         setGeometry(*quad, left, top, left + size, top, left + size, top + size, left,
                     top + size);
     }

@@ -171,10 +171,6 @@ MapQuad& registerQuad() {
 
 MapQuad& createQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3) {
     MapQuad& quad = registerQuad();
-    quad.texCoords[0] = {0.0f, 0.0f};
-    quad.texCoords[1] = {1.0f, 0.0f};
-    quad.texCoords[2] = {1.0f, 1.0f};
-    quad.texCoords[3] = {0.0f, 1.0f};
     setGeometry(quad, x0, y0, x1, y1, x2, y2, x3, y3);
     return quad;
 }
@@ -275,10 +271,7 @@ void clearMapQuads(bool destroyFixtures) {
 
 QuadShape shapeOf(const MapQuad& quad) {
     QuadShape shape;
-    for (int k = 0; k < 4; ++k) {
-        shape.vertices[k] = quad.vertices[k];
-        shape.texCoords[k] = quad.texCoords[k];
-    }
+    for (int k = 0; k < 4; ++k) shape.vertices[k] = quad.vertices[k];
     shape.tag = quad.tag;
     shape.selected = quad.selected;
     return shape;
@@ -310,10 +303,7 @@ void spliceQuads(const std::vector<int32_t>& take, const std::vector<PlacedShape
             const QuadShape& shape = put[nextPut].shape;
             auto quad = std::make_unique<MapQuad>();
             quad->texture = findTexture("image.png");
-            for (int k = 0; k < 4; ++k) {
-                quad->vertices[k] = shape.vertices[k];
-                quad->texCoords[k] = shape.texCoords[k];
-            }
+            for (int k = 0; k < 4; ++k) quad->vertices[k] = shape.vertices[k];
             updateCenter(*quad);
             quad->tag = shape.tag;
             quad->selected = shape.selected;

@@ -11,7 +11,9 @@ struct Texture;
 
 // One textured convex quad of the map and its static fixture; world units throughout.
 struct MapQuad {
-    Vec2f texCoords[4];
+    // Every quad shows the whole image once. Shared rather than stored in each quad: a map
+    // holds up to a million of them.
+    static constexpr Vec2f texCoords[4] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
     // Numerically counter-clockwise once accepted by setGeometry. Written only by the operations
     // below (or followed by quadCornersChanged), so the quad index stays exact.
     Vec2f vertices[4];
@@ -43,8 +45,8 @@ void quadListChanged();
 
 // Appends a blank quad (zero corners, no fixture, "image.png") to the list, which owns it.
 MapQuad& registerQuad();
-// What the loader and the editor both do: register, default texture coordinates, then
-// setGeometry with the corners (world units). The list owns the result.
+// What the loader and the editor both do: register, then setGeometry with the corners (world
+// units). The list owns the result.
 MapQuad& createQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
 // Takes the corners when they turn the right way, then recomputes the centre, sprinkles bursts
 // on edges another quad covers, and replaces the fixture in the current world (which may be null).
@@ -60,11 +62,10 @@ void snapToGrid(MapQuad& quad);  // every corner to the nearest multiple of 8 wo
 void setCorners(MapQuad& quad, const Vec2f corners[4]);
 int32_t getQuadCount();
 MapQuad& getQuad(int32_t index);  // index in [0, getQuadCount())
-// What undo keeps of one quad: its corners exactly as stored, texture coordinates, tag and
-// selection. Fixtures, centres and edit modes follow from these.
+// What undo keeps of one quad: its corners exactly as stored, tag and selection. Fixtures,
+// centres and edit modes follow from these.
 struct QuadShape {
     Vec2f vertices[4];
-    Vec2f texCoords[4];
     bool tag = false;
     bool selected = false;
 };

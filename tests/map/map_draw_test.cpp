@@ -236,7 +236,6 @@ TEST_F(MapDrawTest, CulledBatchesDrawTheSamePixelsAsQuadByQuad) {
         for (int i = 0; i < quads; ++i) {
             const float x = uniform(-1500, 1500), y = uniform(-1000, 1000), s = uniform(2, 200);
             MapQuad& quad = createQuad(x, y, x + s, y + uniform(-s, s) * 0.3f, x + s, y + s, x, y + s);
-            for (Vec2f& t : quad.texCoords) t = {uniform(-1, 2), uniform(-1, 2)};
             if (gen() % 7 == 0) quad.texture = nullptr;
             quad.selected = gen() % 9 == 0;
             quad.editMode = static_cast<int32_t>(gen() % 6) - 1;

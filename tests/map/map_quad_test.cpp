@@ -28,9 +28,6 @@ protected:
     MapQuad& addQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3,
                      float y3) {
         auto* quad = &registerQuad();
-        quad->texCoords[1] = {1.0f, 0.0f};
-        quad->texCoords[2] = {1.0f, 1.0f};
-        quad->texCoords[3] = {0.0f, 1.0f};
         setGeometry(*quad, x0, y0, x1, y1, x2, y2, x3, y3);
         return *quad;
     }
