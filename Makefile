@@ -53,8 +53,8 @@ test: build
 
 sanitize: deps
 	@cmake -S . -B $(SANITIZE_BUILD) $(call generator,$(SANITIZE_BUILD)) -DCMAKE_CXX_COMPILER=clang++ \
-	  -DCMAKE_BUILD_TYPE=Debug \
-	  -DKELVORAN_WERROR=ON -DKELVORAN_SANITIZE=ON -DKELVORAN_BENCH=OFF >/dev/null
+	  -DCMAKE_BUILD_TYPE=Debug -DKELVORAN_WERROR=ON -DKELVORAN_SANITIZE=ON -DKELVORAN_BENCH=OFF \
+	  >/dev/null
 	@cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	@bash scripts/test.sh $(SANITIZE_BUILD)
 
