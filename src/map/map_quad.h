@@ -9,10 +9,10 @@
 class b2Fixture;
 struct Texture;
 
-// One textured convex quad of the map and its static fixture; world units throughout.
+// One textured convex quad of the map and its static fixture; world units throughout. Fields
+// are ordered widest first, as a map holds up to a million quads.
 struct MapQuad {
-    // Every quad shows the whole image once. Shared rather than stored in each quad: a map
-    // holds up to a million of them.
+    // Every quad shows the whole image once: shared rather than stored in each quad.
     static constexpr Vec2f texCoords[4] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
     // Numerically counter-clockwise once accepted by setGeometry. Written only by the operations
     // below (or followed by quadCornersChanged), so the quad index stays exact.
@@ -28,7 +28,6 @@ struct MapQuad {
     int32_t listPosition = -1;
     bool tag = false;
     bool selected = false;
-    // Fields ordered widest first: a million quads are held at once.
 };
 
 // Every quad, in registration order, owned by the list. Changed only by the operations below,

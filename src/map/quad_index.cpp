@@ -153,7 +153,6 @@ void rebuildQuadIndex() {
     ++quadIndex.changes;
     quadIndex.tree = std::make_unique<b2DynamicTree>();
     quadIndex.proxies.clear();
-    quadIndex.proxies.shrink_to_fit();
     quadIndex.unbounded.clear();
     if (!quadIndex.enabled) return;
     quadIndex.proxies.reserve(mapQuads().size());
