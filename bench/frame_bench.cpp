@@ -157,6 +157,8 @@ FloorScene prepareFloor() {
     // Quads meeting the view (with 8 pixels for outlines) in list order; runs of quads more than
     // 2 pixels inside the window share one draw, a quad across its edge is drawn alone.
     FloorMapDraw run;
+    const Texture* imageTexture = findTexture("image.png");
+    const GLuint image = imageTexture != nullptr ? imageTexture->glName : 0;
     auto flush = [&s, &run] {
         if (!run.vertices.empty()) s.map.push_back(run);
         run = FloorMapDraw{};
@@ -164,19 +166,19 @@ FloorScene prepareFloor() {
     for (const auto& quad : mapQuads()) {
         float minX = HUGE_VALF, maxX = -HUGE_VALF, minY = HUGE_VALF, maxY = -HUGE_VALF;
         bool inside = true;
-        for (const Vec2f& v : quad->vertices) {
+        for (const Vec2f& v : quad.vertices) {
             minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
             minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
             inside = inside && std::fabs(v.x - camera.x) < kViewW / 2 - 2 &&
                      std::fabs(v.y - camera.y) < kViewH / 2 - 2;
         }
         if (maxX < l - 8 || minX > r + 8 || maxY < top - 8 || minY > bottom + 8) continue;
-        const GLuint name = quad->texture != nullptr ? quad->texture->glName : 0;
+        const GLuint name = quad.textured ? image : 0;
         if (!inside || name != run.glName) flush();
         run.glName = name;
         for (int k = 0; k < 4; ++k) {
-            run.vertices.insert(run.vertices.end(), {quad->vertices[k].x, quad->vertices[k].y});
-            run.texCoords.insert(run.texCoords.end(), {quad->texCoords[k].x, quad->texCoords[k].y});
+            run.vertices.insert(run.vertices.end(), {quad.vertices[k].x, quad.vertices[k].y});
+            run.texCoords.insert(run.texCoords.end(), {quad.texCoords[k].x, quad.texCoords[k].y});
         }
         if (!inside) flush();
     }

@@ -452,8 +452,8 @@ void BM_MapDrawFloor(benchmark::State& state) {
     worldView();
     std::vector<Vec2f> vertices, texCoords;
     for (const auto& quad : mapQuads()) {
-        vertices.insert(vertices.end(), quad->vertices, quad->vertices + 4);
-        texCoords.insert(texCoords.end(), quad->texCoords, quad->texCoords + 4);
+        vertices.insert(vertices.end(), quad.vertices, quad.vertices + 4);
+        texCoords.insert(texCoords.end(), quad.texCoords, quad.texCoords + 4);
     }
     const GLuint texture = findTexture("image.png")->glName;
     for (auto _ : state) {

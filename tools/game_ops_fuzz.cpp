@@ -80,7 +80,7 @@ void reloadFrom(const std::vector<uint8_t>& bytes) {
     if (mapQuads().size() > complete) fuzz::fail("more quads than records");
     if (mapQuads().size() != decodeMap(bytes.data(), bytes.size()).records.size()) fuzz::fail("quad count");
     for (size_t i = 0; i < mapQuads().size(); ++i) {
-        const Vec2f* v = mapQuads()[i]->vertices;
+        const Vec2f* v = mapQuads()[i].vertices;
         const bool fromFile = std::memcmp(v, bytes.data() + kMapHeaderSize + i * kMapRecordSize, 32) == 0;
         const bool zero = std::all_of(v, v + 4, [](Vec2f p) { return p.x == 0.0f && p.y == 0.0f; });
         if (!fromFile && !zero) fuzz::fail("quad corners from bytes that were not read");

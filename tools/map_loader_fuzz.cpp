@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (static_cast<size_t>(getQuadCount()) > complete) fuzz::fail("more quads than records");
     if (getQuadCount() != static_cast<int32_t>(map.records.size())) fuzz::fail("quad count");
     for (size_t i = 0; i < mapQuads().size(); ++i) {
-        const Vec2f* v = mapQuads()[i]->vertices;
+        const Vec2f* v = mapQuads()[i].vertices;
         const uint8_t* record = data + kMapHeaderSize + i * kMapRecordSize;  // little-endian floats
         const bool fromFile = std::memcmp(v, record, 8 * sizeof(float)) == 0;
         const bool zero = std::all_of(v, v + 4, [](Vec2f p) { return p.x == 0.0f && p.y == 0.0f; });

@@ -148,16 +148,17 @@ std::string shadowsProblem(size_t first, size_t last, size_t probes, bool buffer
     std::vector<Vec2f>& lights = checks.lights;
     lights.assign({{0, 0}, {1e30f, -1e30f}, {-1e30f, 1e30f}});
     for (size_t i = first; i < last && i < first + probes; ++i) {
-        const MapQuad& quad = *quads[i];
-        lights.push_back(quad.center);
+        const MapQuad& quad = quads[i];
+        const Vec2f center = quadCenter(quad);
+        lights.push_back(center);
         lights.push_back({quad.vertices[0].x - 5, quad.vertices[0].y - 5});
         lights.push_back({quad.vertices[2].x + 5, quad.vertices[2].y + 5});
-        lights.push_back({quad.center.x + 650, quad.center.y});
+        lights.push_back({center.x + 650, center.y});
     }
     const int32_t lightQuad[8] = {-300, -300, 300, -300, 300, 300, -300, 300};
     for (const Vec2f& light : lights) {
         for (size_t i = first; i < last; ++i) {
-            const char* problem = shadowProblem(*quads[i], buildShadowQuad(*quads[i], light));
+            const char* problem = shadowProblem(quads[i], buildShadowQuad(quads[i], light));
             if (problem != nullptr) return problem + std::string(" (quad ") + std::to_string(i) + ")";
         }
         if (!buffers && &light != &lights.back()) continue;

@@ -40,15 +40,15 @@ void addQuads(Hasher& h) {
     h.add(static_cast<uint64_t>(mapQuads().size()));
     for (const auto& quad : mapQuads()) {
         for (int k = 0; k < 4; ++k) {
-            h.add(quad->vertices[k]);
-            h.add(quad->texCoords[k]);
+            h.add(quad.vertices[k]);
+            h.add(quad.texCoords[k]);
         }
-        h.add(quad->center);
-        h.add(quad->tag);
-        h.add(quad->selected);
-        h.add(quad->editMode);
+        h.add(quadCenter(quad));
+        h.add(quad.tag);
+        h.add(quad.selected);
+        h.add(quad.editMode);
         // A fixture of a retired world went with it; only the current world's is looked at.
-        hashFixture(h, quad->fixtureWorld == worldSerial() ? quad->fixture : nullptr);
+        hashFixture(h, quadFixture(quad));
     }
 }
 
@@ -137,7 +137,7 @@ void describeState(std::ostream& out) {
     }
     out << ")\n";
     int selected = 0;
-    for (const auto& quad : mapQuads()) selected += quad->selected ? 1 : 0;
+    for (const auto& quad : mapQuads()) selected += quad.selected ? 1 : 0;
     out << "map quads: " << mapQuads().size() << " (" << selected << " selected), editor "
         << (editorEnabled() ? "on" : "off") << "\n";
     const Vec2f camera = cameraPosition();

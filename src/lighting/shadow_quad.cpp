@@ -31,7 +31,7 @@ void storePoint(int32_t* out, Vec2f point) {
 }  // namespace
 
 ShadowQuad buildShadowQuad(const MapQuad& quad, Vec2f light) {
-    const float c = bearing(light, quad.center);
+    const float c = bearing(light, quadCenter(quad));
     float bearings[4];
     int32_t low = 0;
     int32_t high = 2;
@@ -71,8 +71,9 @@ bool shadowGeometryInRange(const Vec2f corners[4]) {
 }
 
 bool castsShadow(const MapQuad& quad, Vec2f light) {
-    const float dx = quad.center.x - light.x;
-    const float dy = quad.center.y - light.y;
+    const Vec2f center = quadCenter(quad);
+    const float dx = center.x - light.x;
+    const float dy = center.y - light.y;
     return std::sqrt(dx * dx + dy * dy) < kCastRadius;
 }
 

@@ -40,10 +40,10 @@ int32_t selectQuadsTouching(Vec2f cornerA, Vec2f cornerB) {
     int32_t added = 0;
     // A plain scan: the index lists quads by their corners and centres, and a band drawn inside
     // one large quad touches it with neither.
-    for (const auto& quad : mapQuads()) {
-        if (quad->selected || !quadTouchesBox(quad->vertices, low, high)) continue;
-        quad->selected = true;
-        quad->editMode = -1;
+    for (MapQuad& quad : mapQuads()) {
+        if (quad.selected || !quadTouchesBox(quad.vertices, low, high)) continue;
+        quad.selected = true;
+        quad.editMode = -1;
         ++added;
     }
     return added;

@@ -18,7 +18,7 @@ CommandState commands;
 std::vector<QuadShape> selectedShapes() {
     std::vector<QuadShape> shapes;
     for (const auto& quad : mapQuads()) {
-        if (quad->selected) shapes.push_back(shapeOf(*quad));
+        if (quad.selected) shapes.push_back(shapeOf(quad));
     }
     return shapes;
 }
@@ -50,7 +50,7 @@ bool addSquareAt(Vec2f centre) {
 
 int32_t countSelectedQuads() {
     int32_t count = 0;
-    for (const auto& quad : mapQuads()) count += quad->selected ? 1 : 0;
+    for (const auto& quad : mapQuads()) count += quad.selected ? 1 : 0;
     return count;
 }
 
@@ -84,7 +84,7 @@ PlaceResult placeCopies(const std::vector<QuadShape>& shapes, Vec2f offset, cons
         placed.shape.selected = true;
         put.push_back(placed);
     }
-    for (const auto& quad : mapQuadsForEdit()) quad->selected = false;
+    for (MapQuad& quad : mapQuads()) quad.selected = false;
     spliceQuads({}, put);
     result.added = static_cast<int32_t>(put.size());
     recordQuadsAppended(quadCountLabel(verb, result.added), result.added);

@@ -31,7 +31,12 @@ std::vector<int32_t> visibleQuads;
 std::vector<Vec2f> batchVertices;
 std::vector<Vec2f> batchTexCoords;
 
-GLuint textureName(const MapQuad& quad) { return quad.texture != nullptr ? quad.texture->glName : 0; }
+// Every textured quad shows "image.png"; looked up once a draw rather than once a quad.
+GLuint imageName() {
+    const Texture* image = findTexture("image.png");
+    return image != nullptr ? image->glName : 0;
+}
+GLuint textureName(const MapQuad& quad, GLuint image) { return quad.textured ? image : 0; }
 
 // The current projection and model-view matrices as a 2D affine map from world units to
 // normalised device coordinates, with the viewport; valid is false when they are not a plain
@@ -140,6 +145,16 @@ void flushBatch(GLuint texture) {
     batchTexCoords.clear();
 }
 
+void drawQuadWith(const MapQuad& quad, GLuint image) {
+    glBindTexture(GL_TEXTURE_2D, textureName(quad, image));
+    // Vec2f is two packed floats, so the corner arrays are the vertex arrays as they stand.
+    static_assert(sizeof(Vec2f) == 2 * sizeof(float), "Vec2f must pack as (x, y)");
+    glVertexPointer(2, GL_FLOAT, 0, quad.vertices);
+    glTexCoordPointer(2, GL_FLOAT, 0, quad.texCoords);
+    glDrawArrays(GL_QUADS, 0, 4);
+    if (quad.selected) drawOutline(quad);
+}
+
 }  // namespace
 
 // Quads outside the view are skipped and the rest drawn in list order. Runs of quads well inside
@@ -161,14 +176,15 @@ void drawMap() {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     GLuint batchTexture = 0;
+    const GLuint image = imageName();
     for (int32_t index : visibleQuads) {
         const MapQuad& quad = getQuad(index);
         if (!view.valid || !wellInside(view, quad)) {
             flushBatch(batchTexture);
-            drawQuad(quad);
+            drawQuadWith(quad, image);
             continue;
         }
-        const GLuint texture = textureName(quad);
+        const GLuint texture = textureName(quad, image);
         if (texture != batchTexture) flushBatch(batchTexture);
         batchTexture = texture;
         batchVertices.insert(batchVertices.end(), quad.vertices, quad.vertices + 4);
@@ -183,15 +199,7 @@ void drawMap() {
     glDisable(GL_TEXTURE_2D);
 }
 
-void drawQuad(const MapQuad& quad) {
-    glBindTexture(GL_TEXTURE_2D, textureName(quad));
-    // Vec2f is two packed floats, so the corner arrays are the vertex arrays as they stand.
-    static_assert(sizeof(Vec2f) == 2 * sizeof(float), "Vec2f must pack as (x, y)");
-    glVertexPointer(2, GL_FLOAT, 0, quad.vertices);
-    glTexCoordPointer(2, GL_FLOAT, 0, quad.texCoords);
-    glDrawArrays(GL_QUADS, 0, 4);
-    if (quad.selected) drawOutline(quad);
-}
+void drawQuad(const MapQuad& quad) { drawQuadWith(quad, imageName()); }
 
 void drawCornerHandles() {
     if (!editorEnabled()) return;

@@ -173,7 +173,7 @@ void createMapQuads(const MapData& map) {
 std::vector<QuadRecord> currentMapRecords() {
     std::vector<QuadRecord> records(mapQuads().size());
     for (size_t i = 0; i < mapQuads().size(); ++i) {
-        const MapQuad& quad = *mapQuads()[i];
+        const MapQuad& quad = mapQuads()[i];
         for (int k = 0; k < 4; ++k) {
             records[i].corners[2 * k] = quad.vertices[k].x;
             records[i].corners[2 * k + 1] = quad.vertices[k].y;

@@ -78,7 +78,7 @@ bool sameCornersAndTag(const QuadShape& a, const MapQuad& b) {
 MapSnapshot snapshotMap() {
     MapSnapshot map;
     map.reserve(mapQuads().size());
-    for (const auto& quad : mapQuads()) map.push_back(shapeOf(*quad));
+    for (const auto& quad : mapQuads()) map.push_back(shapeOf(quad));
     return map;
 }
 

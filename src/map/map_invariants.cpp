@@ -23,11 +23,11 @@ std::string mapInvariantProblem() {
     const std::vector<b2Body*>& shared = staticShapeBodies();
     const auto named = [](size_t i, const char* what) { return "quad " + std::to_string(i) + what; };
     for (size_t i = 0; i < mapQuads().size(); ++i) {
-        const MapQuad& quad = *mapQuads()[i];
+        const MapQuad& quad = mapQuads()[i];
         if (quad.fixture == nullptr) continue;
         if (quad.editMode != 4 && !isValidBodyPolygon(quad.vertices))
             return named(i, " has a fixture on unsound corners");
-        if (quad.fixtureWorld != worldSerial()) return named(i, " has a fixture from a retired world");
+        if (quadFixture(quad) == nullptr) return named(i, " has a fixture from a retired world");
         const b2Body* body = quad.fixture->GetBody();
         if (body->GetWorld() != world) return named(i, " has its fixture in another world");
         if (std::find(shared.begin(), shared.end(), body) == shared.end())

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 
 #include "physics/physics_world.h"
 #include "physics/static_shapes.h"
@@ -16,11 +17,16 @@
 #include "render/texture.h"
 
 namespace {
-std::vector<std::unique_ptr<MapQuad>> quadList;
+QuadList quadList;
+// The centres detached quads were made with, by list position: the few quads a whole-quad drag or
+// a snap left behind. Only spliceQuads moves quads, and it carries these along.
+std::unordered_map<int32_t, Vec2f> detachedCenters;
+// worldSerial() of the world every quad's fixture was made in. Fixtures outlive a retired world
+// only until the next one is made here: then they are forgotten, all at once and untouched.
+uint32_t fixturesWorld = 0;
 }  // namespace
 
-const std::vector<std::unique_ptr<MapQuad>>& mapQuads() { return quadList; }
-std::vector<std::unique_ptr<MapQuad>>& mapQuadsForEdit() { return quadList; }
+const QuadList& mapQuads() { return quadList; }
 
 namespace {
 
@@ -68,16 +74,36 @@ void spawnCoveredEdgeBursts(const MapQuad& quad) {
     }
 }
 
-void updateCenter(MapQuad& quad) {
+Vec2f meanOfCorners(const MapQuad& quad) {
     const Vec2f* v = quad.vertices;
-    quad.center.x = (v[0].x + v[1].x + v[2].x + v[3].x) * 0.25f;
-    quad.center.y = (v[0].y + v[1].y + v[2].y + v[3].y) * 0.25f;
+    return {(v[0].x + v[1].x + v[2].x + v[3].x) * 0.25f, (v[0].y + v[1].y + v[2].y + v[3].y) * 0.25f};
+}
+
+// Before the corners change by any way but setGeometry: the centre stays where it was.
+void detach(MapQuad& quad) {
+    if (quad.detached) return;
+    const int32_t at = quadList.positionOf(quad);
+    if (at >= 0) detachedCenters[at] = meanOfCorners(quad);
+    quad.detached = true;
+}
+
+// The centre and the fixture are about to be made from the corners again.
+void attach(MapQuad& quad) {
+    if (!quad.detached) return;
+    detachedCenters.erase(quadList.positionOf(quad));
+    quad.detached = false;
+}
+
+// Before a fixture is made or destroyed: those of a retired world must not be touched.
+void forgetRetiredFixtures() {
+    if (fixturesWorld == worldSerial()) return;
+    for (MapQuad& quad : quadList) quad.fixture = nullptr;
+    fixturesWorld = worldSerial();
 }
 
 void destroyFixture(MapQuad& quad) {
-    destroyStaticPolygon({quad.fixture, quad.fixtureWorld});
+    destroyStaticPolygon({quad.fixture, fixturesWorld});
     quad.fixture = nullptr;
-    quad.fixtureWorld = 0;
 }
 
 void rebuildFixture(MapQuad& quad) {
@@ -87,9 +113,7 @@ void rebuildFixture(MapQuad& quad) {
     for (int k = 0; k < 4; ++k) {
         points[k].Set(toMetres(quad.vertices[k].x), toMetres(quad.vertices[k].y));
     }
-    const StaticPolygon made = createStaticPolygon(points);
-    quad.fixture = made.fixture;
-    quad.fixtureWorld = made.world;
+    quad.fixture = createStaticPolygon(points).fixture;
 }
 
 }  // namespace
@@ -161,10 +185,19 @@ bool isValidBodyPolygon(const Vec2f corners[4]) {
     return area2 * 0.5 > kMinBodyArea;
 }
 
+Vec2f quadCenter(const MapQuad& quad) {
+    if (quad.detached && !detachedCenters.empty()) {
+        const auto kept = detachedCenters.find(quadList.positionOf(quad));
+        if (kept != detachedCenters.end()) return kept->second;
+    }
+    return meanOfCorners(quad);
+}
+
+b2Fixture* quadFixture(const MapQuad& quad) { return fixturesWorld == worldSerial() ? quad.fixture : nullptr; }
+
 MapQuad& registerQuad() {
-    quadList.push_back(std::make_unique<MapQuad>());
-    MapQuad& quad = *quadList.back();
-    quad.texture = findTexture("image.png");
+    MapQuad& quad = quadList.append();
+    quad.textured = findTexture("image.png") != nullptr;
     indexQuadAppended();
     return quad;
 }
@@ -181,10 +214,12 @@ void setGeometry(MapQuad& quad, float x0, float y0, float x1, float y1, float x2
     if (cornersPassValidation(proposed)) {
         for (int k = 0; k < 4; ++k) quad.vertices[k] = proposed[k];
     }
-    updateCenter(quad);
-    quadCornersChanged(quad);  // the probes below may land in this very quad
-    spawnCoveredEdgeBursts(quad);
+    attach(quad);
+    forgetRetiredFixtures();
     rebuildFixture(quad);
+    const int32_t at = quadList.positionOf(quad);
+    if (at >= 0) indexQuadChanged(at);  // the probes below may land in this very quad
+    spawnCoveredEdgeBursts(quad);
 }
 
 bool containsPoint(const MapQuad& quad, Vec2f point) {
@@ -201,7 +236,7 @@ int32_t findQuadAt(Vec2f point) {
     static std::vector<int32_t> candidates;  // reused: no allocation once grown
     quadsNearPoint(point, candidates);
     for (int32_t i : candidates) {
-        if (containsPoint(*quadList[static_cast<size_t>(i)], point)) return i;
+        if (containsPoint(quadList[static_cast<size_t>(i)], point)) return i;
     }
     return -1;
 }
@@ -210,7 +245,7 @@ int32_t findQuadAt(Vec2f point) {
 bool anyQuadAt(Vec2f point) { return findQuadAt(point) != -1; }
 
 float facingEdgeLength(const MapQuad& quad, Vec2f point) {
-    const Vec2f c = quad.center;
+    const Vec2f c = quadCenter(quad);
     for (int k = 0; k < 4; ++k) {
         const int j = (k + 1) % 4;
         const Vec2f vk = quad.vertices[k];
@@ -231,6 +266,7 @@ float snapCoordinate(float c) {
 }
 
 void snapToGrid(MapQuad& quad) {
+    detach(quad);
     for (Vec2f& v : quad.vertices) {
         v.x = snapCoordinate(v.x);
         v.y = snapCoordinate(v.y);
@@ -239,12 +275,14 @@ void snapToGrid(MapQuad& quad) {
 }
 
 void setCorners(MapQuad& quad, const Vec2f corners[4]) {
+    detach(quad);
     for (int k = 0; k < 4; ++k) quad.vertices[k] = corners[k];
     quadCornersChanged(quad);
 }
 
 void quadCornersChanged(MapQuad& quad) {
-    const int32_t index = indexedPosition(quad);
+    quad.detached = true;  // the fixture was made from other corners
+    const int32_t index = quadList.positionOf(quad);
     if (index >= 0) indexQuadChanged(index);
 }
 
@@ -254,7 +292,7 @@ int32_t getQuadCount() { return static_cast<int32_t>(quadList.size()); }
 
 MapQuad& getQuad(int32_t index) {
     assert(index >= 0 && index < getQuadCount() && "quad index out of range");
-    return *quadList[static_cast<size_t>(index)];
+    return quadList[static_cast<size_t>(index)];
 }
 
 void clearMapQuads(bool destroyFixtures) {
@@ -266,6 +304,7 @@ void clearMapQuads(bool destroyFixtures) {
         forgetStaticShapeBodies();
     }
     quadList.clear();
+    detachedCenters.clear();
     quadListChanged();
 }
 
@@ -288,11 +327,12 @@ bool sameGeometry(const std::vector<QuadShape>& a, const std::vector<QuadShape>&
 }
 
 void spliceQuads(const std::vector<int32_t>& take, const std::vector<PlacedShape>& put) {
+    forgetRetiredFixtures();
     // Newest first: a fixture made later sits nearer the head of its body's list, which Box2D
     // walks to unlink it, so a loaded map's quads go in a few steps each.
     for (auto it = take.rbegin(); it != take.rend(); ++it) destroyFixture(getQuad(*it));
-    std::vector<std::unique_ptr<MapQuad>> result;
-    result.reserve(quadList.size() - take.size() + put.size());
+    QuadList result;
+    std::unordered_map<int32_t, Vec2f> resultCenters;
     size_t nextTake = 0;
     size_t nextPut = 0;
     const auto putDue = [&] {
@@ -301,23 +341,24 @@ void spliceQuads(const std::vector<int32_t>& take, const std::vector<PlacedShape
     for (size_t i = 0; i <= quadList.size(); ++i) {
         for (; putDue(); ++nextPut) {
             const QuadShape& shape = put[nextPut].shape;
-            auto quad = std::make_unique<MapQuad>();
-            quad->texture = findTexture("image.png");
-            for (int k = 0; k < 4; ++k) quad->vertices[k] = shape.vertices[k];
-            updateCenter(*quad);
-            quad->tag = shape.tag;
-            quad->selected = shape.selected;
-            rebuildFixture(*quad);
-            result.push_back(std::move(quad));
+            MapQuad& quad = result.append();
+            quad.textured = findTexture("image.png") != nullptr;
+            for (int k = 0; k < 4; ++k) quad.vertices[k] = shape.vertices[k];
+            quad.tag = shape.tag;
+            quad.selected = shape.selected;
+            rebuildFixture(quad);
         }
         if (i == quadList.size()) break;
         if (nextTake < take.size() && take[nextTake] == static_cast<int32_t>(i)) {
             ++nextTake;
             continue;
         }
-        result.push_back(std::move(quadList[i]));
+        const auto kept = detachedCenters.find(static_cast<int32_t>(i));
+        if (kept != detachedCenters.end()) resultCenters[static_cast<int32_t>(result.size())] = kept->second;
+        result.append() = quadList[i];
     }
     assert(nextTake == take.size() && nextPut == put.size() && "splice positions out of order");
     quadList = std::move(result);
+    detachedCenters = std::move(resultCenters);
     quadListChanged();
 }

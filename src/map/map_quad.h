@@ -1,51 +1,31 @@
 // map_quad.h: the map's convex quads, their static fixtures and the geometric queries over them.
 #pragma once
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "core/vec2.h"
+#include "map/quad_list.h"
 
 class b2Fixture;
-struct Texture;
 
-// One textured convex quad of the map and its static fixture; world units throughout. Fields
-// are ordered widest first, as a map holds up to a million quads.
-struct MapQuad {
-    // Every quad shows the whole image once: shared rather than stored in each quad.
-    static constexpr Vec2f texCoords[4] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
-    // Numerically counter-clockwise once accepted by setGeometry. Written only by the operations
-    // below (or followed by quadCornersChanged), so the quad index stays exact.
-    Vec2f vertices[4];
-    Vec2f center;  // like vertices
-    // Owned, on one of the current world's shared static bodies (physics/static_shapes.h); none
-    // while the corners are no polygon.
-    b2Fixture* fixture = nullptr;
-    Texture* texture = nullptr;  // borrowed; nullptr when "image.png" was never loaded
-    uint32_t fixtureWorld = 0;  // the serial of the world the fixture was made in
-    int32_t editMode = -1;  // -1 none, 0..3 a corner, 4 the whole quad
-    // Where the quad index last placed the quad in mapQuads(); it checks before trusting it.
-    int32_t listPosition = -1;
-    bool tag = false;
-    bool selected = false;
-};
+// Every quad, in registration order, held by the list. Its shape changes only through the
+// operations below, so the quad index stays exact.
+const QuadList& mapQuads();
+// The centre of the corners the quad's fixture was last made from: the mean of its corners,
+// except while the quad is detached (a whole-quad drag leaves the centre behind).
+Vec2f quadCenter(const MapQuad& quad);
+// The quad's fixture when it lives in the current world, else nullptr.
+b2Fixture* quadFixture(const MapQuad& quad);
 
-// Every quad, in registration order, owned by the list. Changed only by the operations below,
-// so the quad index stays exact.
-const std::vector<std::unique_ptr<MapQuad>>& mapQuads();
-// The list itself, for an edit the operations below do not make; quadListChanged must follow.
-std::vector<std::unique_ptr<MapQuad>>& mapQuadsForEdit();
-
-// Keep the quad index exact: call the first after writing a listed quad's corners or centre by
-// hand, the second after adding, removing or reordering quads in mapQuads by any other means
-// than registerQuad and clearMapQuads (it re-indexes the whole list).
+// Keep the quad index exact: call the first after writing a listed quad's corners by hand (the
+// quad is then detached, as by setCorners), the second to have the whole list indexed afresh.
 void quadCornersChanged(MapQuad& quad);
 void quadListChanged();
 
-// Appends a blank quad (zero corners, no fixture, "image.png") to the list, which owns it.
+// Appends a blank quad (zero corners, no fixture, "image.png") to the list, which holds it.
 MapQuad& registerQuad();
 // What the loader and the editor both do: register, then setGeometry with the corners (world
-// units). The list owns the result.
+// units). The list holds the result.
 MapQuad& createQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
 // Takes the corners when they turn the right way, then recomputes the centre, sprinkles bursts
 // on edges another quad covers, and replaces the fixture in the current world (which may be null).
@@ -57,7 +37,8 @@ bool anyQuadAt(Vec2f point);
 // Length of the quad's edge that faces point (seen from the centre), NaN when none does.
 float facingEdgeLength(const MapQuad& quad, Vec2f point);
 void snapToGrid(MapQuad& quad);  // every corner to the nearest multiple of 8 world units
-// Stores the corners (world units) as they are: no check, and centre and fixture stay as they were.
+// Stores the corners (world units) as they are: no check, and centre and fixture stay as they
+// were (the quad is detached).
 void setCorners(MapQuad& quad, const Vec2f corners[4]);
 int32_t getQuadCount();
 MapQuad& getQuad(int32_t index);  // index in [0, getQuadCount())

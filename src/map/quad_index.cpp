@@ -1,16 +1,19 @@
-// quad_index.cpp: a Box2D dynamic tree of padded quad bounds, plus the few quads no box can
-// bound, which every query lists.
+// quad_index.cpp: the map quads found through their own fixtures in Box2D's broad phase, a tree
+// of padded bounds for the quads those cannot stand for, and the few no box can bound, which
+// every query lists.
 #include "map/quad_index.h"
 
-#include <box2d/b2_dynamic_tree.h>
+#include <box2d/box2d.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "map/map_quad.h"
+#include "physics/physics_world.h"
 
 namespace {
 
@@ -25,12 +28,13 @@ constexpr double kRelativeMargin = 0.02;         // of the larger side of the co
 constexpr double kAbsoluteMargin = 0.5;          // world units
 
 struct QuadIndex {
+    // The quads Box2D's broad phase cannot answer for (detached, without a fixture in the current
+    // world, or too large for its margin): their padded boxes, and each one's proxy by position.
     std::unique_ptr<b2DynamicTree> tree = std::make_unique<b2DynamicTree>();
-    // Parallel to mapQuads(): each quad's box in the tree, or -1 when it is listed among the
-    // unbounded instead. Each quad keeps its own position (MapQuad::listPosition), so a quad's
-    // position costs no lookup table of a million entries.
-    std::vector<int32_t> proxies;
+    std::unordered_map<int32_t, int32_t> proxies;
     std::vector<int32_t> unbounded;  // ascending
+    size_t indexed = 0;              // quads placed: the list's length, unless it changed unheard
+    uint32_t world = 0;              // worldSerial() when the list was last placed whole
     uint32_t generation = 0;
     uint32_t changes = 0;
     bool enabled = true;
@@ -45,7 +49,8 @@ bool finiteWithin(Vec2f p) {
 // The padded bounds of the corners, stretched to hold the centre too (a whole-quad drag moves
 // the corners and leaves the centre behind); false when no box bounds the quad's answers.
 bool boundQuad(const MapQuad& quad, b2AABB& box) {
-    if (!finiteWithin(quad.center)) return false;
+    const Vec2f center = quadCenter(quad);
+    if (!finiteWithin(center)) return false;
     for (const Vec2f& v : quad.vertices) {
         if (!finiteWithin(v)) return false;
     }
@@ -67,40 +72,70 @@ bool boundQuad(const MapQuad& quad, b2AABB& box) {
         maxY = std::max(maxY, static_cast<double>(v.y));
     }
     const double margin = kRelativeMargin * std::max(maxX - minX, maxY - minY) + kAbsoluteMargin;
-    box.lowerBound.Set(static_cast<float>(std::min(minX - margin, static_cast<double>(quad.center.x))),
-                       static_cast<float>(std::min(minY - margin, static_cast<double>(quad.center.y))));
-    box.upperBound.Set(static_cast<float>(std::max(maxX + margin, static_cast<double>(quad.center.x))),
-                       static_cast<float>(std::max(maxY + margin, static_cast<double>(quad.center.y))));
+    box.lowerBound.Set(static_cast<float>(std::min(minX - margin, static_cast<double>(center.x))),
+                       static_cast<float>(std::min(minY - margin, static_cast<double>(center.y))));
+    box.upperBound.Set(static_cast<float>(std::max(maxX + margin, static_cast<double>(center.x))),
+                       static_cast<float>(std::max(maxY + margin, static_cast<double>(center.y))));
     return true;
 }
 
 void* asUserData(int32_t index) { return reinterpret_cast<void*>(static_cast<intptr_t>(index)); }
 
+// A map fixture's user data is its quad's list position plus one (0: not a map quad's).
+uintptr_t fixtureMark(int32_t index) { return static_cast<uintptr_t>(index) + 1; }
+
+// True when the fixture's box in Box2D's broad phase holds box (world units). That box is the
+// fixture's own bounds fattened by Box2D's proxy margin, in float as Box2D makes it; compared in
+// double, exactly, since a point in box turns into metres no further out than box's edges do.
+bool fixtureHolds(const b2Fixture& fixture, const b2AABB& box) {
+    if (!fixture.GetBody()->IsEnabled()) return false;  // no proxy in the broad phase
+    const b2Vec2 margin(b2_aabbExtension, b2_aabbExtension);
+    const b2AABB& own = fixture.GetAABB(0);
+    const b2Vec2 low = own.lowerBound - margin;
+    const b2Vec2 high = own.upperBound + margin;
+    const auto units = [](float metres) { return static_cast<double>(metres) * kUnitsPerMetre; };
+    return units(low.x) <= box.lowerBound.x && units(low.y) <= box.lowerBound.y &&
+           units(high.x) >= box.upperBound.x && units(high.y) >= box.upperBound.y;
+}
+
+enum class Placement { Fixture, Tree, Unbounded };
+
+// Where the quad's answers are found: through its own fixture in Box2D's broad phase, the
+// index's own tree (box filled in), or every query.
+Placement placementOf(const MapQuad& quad, b2AABB& box) {
+    if (!boundQuad(quad, box)) return Placement::Unbounded;
+    const b2Fixture* fixture = quadFixture(quad);
+    const bool holds = fixture != nullptr && !quad.detached && fixtureHolds(*fixture, box);
+    return holds ? Placement::Fixture : Placement::Tree;
+}
+
 void placeQuad(int32_t index) {
-    int32_t& proxy = quadIndex.proxies[static_cast<size_t>(index)];
+    const MapQuad& quad = mapQuads()[static_cast<size_t>(index)];
+    if (b2Fixture* fixture = quadFixture(quad)) fixture->GetUserData().pointer = fixtureMark(index);
+    b2AABB box;
+    const Placement placement = placementOf(quad, box);
+    const auto proxy = quadIndex.proxies.find(index);
+    if (placement == Placement::Tree) {
+        if (proxy != quadIndex.proxies.end()) {
+            quadIndex.tree->MoveProxy(proxy->second, box, b2Vec2(0.0f, 0.0f));
+        } else {
+            quadIndex.proxies.emplace(index, quadIndex.tree->CreateProxy(box, asUserData(index)));
+        }
+    } else if (proxy != quadIndex.proxies.end()) {
+        quadIndex.tree->DestroyProxy(proxy->second);
+        quadIndex.proxies.erase(proxy);
+    }
     std::vector<int32_t>& unbounded = quadIndex.unbounded;
     const auto listed = std::lower_bound(unbounded.begin(), unbounded.end(), index);
     const bool isListed = listed != unbounded.end() && *listed == index;
-    b2AABB box;
-    if (boundQuad(*mapQuads()[static_cast<size_t>(index)], box)) {
-        if (isListed) unbounded.erase(listed);
-        if (proxy >= 0) {
-            quadIndex.tree->MoveProxy(proxy, box, b2Vec2(0.0f, 0.0f));
-        } else {
-            proxy = quadIndex.tree->CreateProxy(box, asUserData(index));
-        }
-        return;
-    }
-    if (proxy >= 0) {
-        quadIndex.tree->DestroyProxy(proxy);
-        proxy = -1;
-    }
-    if (!isListed) unbounded.insert(listed, index);
+    if (placement == Placement::Unbounded && !isListed) unbounded.insert(listed, index);
+    if (placement != Placement::Unbounded && isListed) unbounded.erase(listed);
 }
 
-// A list changed behind the hooks' back (only its length can tell) is indexed afresh.
+// A list changed behind the hooks' back, or a new world that holds none of the quads'
+// fixtures, is indexed afresh.
 void ensureCurrent() {
-    if (quadIndex.proxies.size() != mapQuads().size()) rebuildQuadIndex();
+    if (quadIndex.indexed != mapQuads().size() || quadIndex.world != worldSerial()) rebuildQuadIndex();
 }
 
 void listEveryQuad(std::vector<int32_t>& out) {
@@ -108,7 +143,7 @@ void listEveryQuad(std::vector<int32_t>& out) {
     for (int32_t i = 0; i < getQuadCount(); ++i) out.push_back(i);
 }
 
-struct Collector {
+struct TreeCollector {
     const b2DynamicTree* tree;
     std::vector<int32_t>* out;
     bool QueryCallback(int32_t proxy) {
@@ -117,12 +152,35 @@ struct Collector {
     }
 };
 
+// The map fixtures Box2D's broad phase finds, as list positions; anything else it holds (actors,
+// the ground) is passed over.
+struct FixtureCollector : b2QueryCallback {
+    std::vector<int32_t>* out;
+    explicit FixtureCollector(std::vector<int32_t>* into) : out(into) {}
+    bool ReportFixture(b2Fixture* fixture) override {
+        const uintptr_t mark = fixture->GetUserData().pointer;
+        if (mark == 0 || mark > mapQuads().size()) return true;
+        const auto index = static_cast<int32_t>(mark - 1);
+        if (quadFixture(mapQuads()[static_cast<size_t>(index)]) == fixture) out->push_back(index);
+        return true;
+    }
+};
+
 void collect(const b2AABB& box, std::vector<int32_t>& out) {
     out.clear();
-    Collector collector{quadIndex.tree.get(), &out};
-    quadIndex.tree->Query(&collector, box);
+    TreeCollector fromTree{quadIndex.tree.get(), &out};
+    quadIndex.tree->Query(&fromTree, box);
+    if (b2World* world = getWorld()) {
+        FixtureCollector fromFixtures(&out);
+        b2AABB metres;
+        metres.lowerBound.Set(toMetres(box.lowerBound.x), toMetres(box.lowerBound.y));
+        metres.upperBound.Set(toMetres(box.upperBound.x), toMetres(box.upperBound.y));
+        world->QueryAABB(&fromFixtures, metres);
+    }
     out.insert(out.end(), quadIndex.unbounded.begin(), quadIndex.unbounded.end());
     std::sort(out.begin(), out.end());
+    // A detached quad's old fixture may still be found beside its box in the tree.
+    out.erase(std::unique(out.begin(), out.end()), out.end());
 }
 
 }  // namespace
@@ -130,21 +188,19 @@ void collect(const b2AABB& box, std::vector<int32_t>& out) {
 void indexQuadAppended() {
     ++quadIndex.changes;
     if (!quadIndex.enabled) return;
-    const size_t index = quadIndex.proxies.size();
-    if (mapQuads().size() != index + 1) {
+    if (mapQuads().size() != quadIndex.indexed + 1 || quadIndex.world != worldSerial()) {
         rebuildQuadIndex();
         return;
     }
-    mapQuads().back()->listPosition = static_cast<int32_t>(index);
-    quadIndex.proxies.push_back(-1);
-    placeQuad(static_cast<int32_t>(index));
+    quadIndex.indexed = mapQuads().size();
+    placeQuad(static_cast<int32_t>(quadIndex.indexed - 1));
 }
 
 void indexQuadChanged(int32_t index) {
     ++quadIndex.changes;
     if (!quadIndex.enabled) return;
     ensureCurrent();
-    if (index < 0 || index >= static_cast<int32_t>(quadIndex.proxies.size())) return;
+    if (index < 0 || index >= getQuadCount()) return;
     placeQuad(index);
 }
 
@@ -154,21 +210,11 @@ void rebuildQuadIndex() {
     quadIndex.tree = std::make_unique<b2DynamicTree>();
     quadIndex.proxies.clear();
     quadIndex.unbounded.clear();
+    quadIndex.indexed = 0;
+    quadIndex.world = worldSerial();
     if (!quadIndex.enabled) return;
-    quadIndex.proxies.reserve(mapQuads().size());
-    for (size_t i = 0; i < mapQuads().size(); ++i) {
-        mapQuads()[i]->listPosition = static_cast<int32_t>(i);
-        quadIndex.proxies.push_back(-1);
-        placeQuad(static_cast<int32_t>(i));
-    }
-}
-
-int32_t indexedPosition(const MapQuad& quad) {
-    if (!quadIndex.enabled) return -1;
-    ensureCurrent();
-    const int32_t at = quad.listPosition;
-    const bool listedThere = at >= 0 && at < getQuadCount() && mapQuads()[static_cast<size_t>(at)].get() == &quad;
-    return listedThere ? at : -1;
+    quadIndex.indexed = mapQuads().size();
+    for (int32_t i = 0; i < getQuadCount(); ++i) placeQuad(i);
 }
 
 uint32_t quadListGeneration() { return quadIndex.generation; }
@@ -199,32 +245,44 @@ void setQuadIndexEnabled(bool enabled) {
 bool quadIndexEnabled() { return quadIndex.enabled; }
 
 std::string quadIndexProblem() {
-    const auto& quads = mapQuads();
-    if (!quadIndex.enabled) return quadIndex.proxies.empty() ? "" : "the switched-off quad index holds quads";
-    if (quadIndex.proxies.size() != quads.size())
-        return "the quad index holds " + std::to_string(quadIndex.proxies.size()) + " quads of " +
-               std::to_string(quads.size());
-    size_t unbounded = 0;
-    for (size_t i = 0; i < quads.size(); ++i) {
-        const int32_t proxy = quadIndex.proxies[i];
-        const auto problem = [i](const char* what) { return "quad " + std::to_string(i) + what; };
-        if (quads[i]->listPosition != static_cast<int32_t>(i))
-            return problem(" is at another position in the quad index");
-        b2AABB box;
-        if (!boundQuad(*quads[i], box)) {
-            if (proxy >= 0) return problem(" is unbounded but has a box in the quad index");
-            if (!std::binary_search(quadIndex.unbounded.begin(), quadIndex.unbounded.end(),
-                                    static_cast<int32_t>(i)))
-                return problem(" is unbounded but left out of the quad index's queries");
-            ++unbounded;
-            continue;
-        }
-        if (proxy < 0) return problem(" has no box in the quad index");
-        if (!quadIndex.tree->GetFatAABB(proxy).Contains(box))
-            return problem(" lies outside its box in the quad index");
-        if (quadIndex.tree->GetUserData(proxy) != asUserData(static_cast<int32_t>(i)))
-            return problem("'s box in the quad index names another quad");
+    const QuadList& quads = mapQuads();
+    if (!quadIndex.enabled) {
+        return quadIndex.indexed == 0 && quadIndex.proxies.empty() ? "" : "the switched-off quad index holds quads";
     }
+    if (quadIndex.indexed != quads.size())
+        return "the quad index holds " + std::to_string(quadIndex.indexed) + " quads of " +
+               std::to_string(quads.size());
+    ensureCurrent();  // a new world is caught up with at the next query anyway
+    size_t inTree = 0, unbounded = 0;
+    for (size_t i = 0; i < quads.size(); ++i) {
+        const auto index = static_cast<int32_t>(i);
+        const auto problem = [i](const char* what) { return "quad " + std::to_string(i) + what; };
+        b2Fixture* fixture = quadFixture(quads[i]);
+        if (fixture != nullptr && fixture->GetUserData().pointer != fixtureMark(index))
+            return problem("'s fixture names another quad");
+        const auto proxy = quadIndex.proxies.find(index);
+        b2AABB box;
+        switch (placementOf(quads[i], box)) {
+            case Placement::Fixture:
+                if (proxy != quadIndex.proxies.end()) return problem(" is held by its fixture but has a box too");
+                break;
+            case Placement::Tree:
+                if (proxy == quadIndex.proxies.end()) return problem(" has no box in the quad index");
+                if (!quadIndex.tree->GetFatAABB(proxy->second).Contains(box))
+                    return problem(" lies outside its box in the quad index");
+                if (quadIndex.tree->GetUserData(proxy->second) != asUserData(index))
+                    return problem("'s box in the quad index names another quad");
+                ++inTree;
+                break;
+            case Placement::Unbounded:
+                if (proxy != quadIndex.proxies.end()) return problem(" is unbounded but has a box in the quad index");
+                if (!std::binary_search(quadIndex.unbounded.begin(), quadIndex.unbounded.end(), index))
+                    return problem(" is unbounded but left out of the quad index's queries");
+                ++unbounded;
+                break;
+        }
+    }
+    if (inTree != quadIndex.proxies.size()) return "the quad index keeps boxes of quads that need none";
     if (unbounded != quadIndex.unbounded.size()) return "the quad index lists bounded quads as unbounded";
     return "";
 }

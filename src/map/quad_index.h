@@ -1,5 +1,5 @@
-// quad_index.h: a bounding-box tree over the map quads, so that point, box and view queries
-// visit only the quads near them and still answer in list order.
+// quad_index.h: an index over the map quads, so that point, box and view queries visit only the
+// quads near them and still answer in list order.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -7,15 +7,12 @@
 
 #include "core/vec2.h"
 
-struct MapQuad;
 
 // Upkeep, called by map_quad.cpp's list and corner operations (elsewhere through
 // quadCornersChanged and quadListChanged):
 void indexQuadAppended();               // the last quad of mapQuads() is new
-void indexQuadChanged(int32_t index);   // the corners or centre of mapQuads()[index] changed
-void rebuildQuadIndex();                // the list changed in some other way (cleared, reordered)
-// Position of quad in mapQuads(), or -1 when the index does not know it.
-int32_t indexedPosition(const MapQuad& quad);
+void indexQuadChanged(int32_t index);   // mapQuads()[index]'s corners, centre or fixture changed
+void rebuildQuadIndex();                // the list changed in some other way (cleared, spliced)
 // Bumped whenever existing quads may have moved to other positions (an append does not bump it),
 // so holders of list indices know when to recompute them.
 uint32_t quadListGeneration();
@@ -34,8 +31,9 @@ void quadsInBox(Vec2f low, Vec2f high, std::vector<int32_t>& out);
 // tests); on by default.
 void setQuadIndexEnabled(bool enabled);
 bool quadIndexEnabled();
-// The first way the index is not exact, or "" when it is: every quad of mapQuads() at its
-// position, each with a box holding its corners and centre or listed by every query. O(quads).
+// The first way the index is not exact, or "" when it is: every quad of mapQuads() found by its
+// own fixture, or by a box holding its corners and centre, or listed by every query; every map
+// fixture naming its quad's position. O(quads).
 std::string quadIndexProblem();
 // On, generation 0, indexing whatever mapQuads() holds (nothing, at a new game's start).
 void resetQuadIndex();

@@ -401,7 +401,7 @@ int quad(lua_State* L) {
     const lua_Integer i = luaL_checkinteger(L, 1);
     const auto& all = mapQuads();
     luaL_argcheck(L, i >= 1 && i <= static_cast<lua_Integer>(all.size()), 1, "no quad with that number");
-    const MapQuad& q = *all[static_cast<size_t>(i - 1)];
+    const MapQuad& q = all[static_cast<size_t>(i - 1)];
     for (const Vec2f& corner : q.vertices) {
         lua_pushnumber(L, corner.x);
         lua_pushnumber(L, corner.y);

@@ -68,7 +68,8 @@ private:
                 owners.push_back({physical->body, Party{false, actor->id}});
         const auto& quads = mapQuads();
         for (size_t i = 0; i < quads.size(); ++i)
-            if (quads[i]->fixture) owners.push_back({quads[i]->fixture, Party{true, static_cast<int32_t>(i + 1)}});
+            if (const b2Fixture* fixture = quadFixture(quads[i]))
+                owners.push_back({fixture, Party{true, static_cast<int32_t>(i + 1)}});
         std::sort(owners.begin(), owners.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
         indexed = true;
     }

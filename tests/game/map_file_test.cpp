@@ -102,7 +102,7 @@ TEST_F(MapFileTest, ThreeQuadsMake103BytesAndSevenLines) {
     addQuad(kSquare);
     addQuad(kWide);
     addQuad(kThird);
-    mapQuads()[1]->tag = true;
+    mapQuads()[1].tag = true;
     saveMap();
     Bytes expected;
     appendFloat(expected, 3.0f);
@@ -119,7 +119,7 @@ TEST_F(MapFileTest, ThreeQuadsMake103BytesAndSevenLines) {
               "3.(100.5,-20.25,180,-20.25,170,10,110,10,0)\n"
               "End of loading\n");
     ASSERT_EQ(getQuadCount(), 3);
-    EXPECT_FALSE(mapQuads()[1]->tag);  // the byte is echoed, not kept
+    EXPECT_FALSE(mapQuads()[1].tag);  // the byte is echoed, not kept
 }
 
 TEST_F(MapFileTest, StartUpLoadCreatesTheWorldAndLoadedQuadsHaveTheirDefaults) {
@@ -137,7 +137,7 @@ TEST_F(MapFileTest, StartUpLoadCreatesTheWorldAndLoadedQuadsHaveTheirDefaults) {
     EXPECT_EQ(quad.texCoords[2].y, 1.0f);
     EXPECT_EQ(quad.texCoords[3].x, 0.0f);
     EXPECT_EQ(quad.texCoords[3].y, 1.0f);
-    EXPECT_EQ(quad.texture, findTexture("image.png"));
+    EXPECT_TRUE(quad.textured);
     EXPECT_EQ(quad.editMode, -1);
     ASSERT_NE(quad.fixture, nullptr);
     EXPECT_EQ(quad.fixture->GetBody()->GetWorld(), getWorld());
@@ -151,7 +151,7 @@ TEST_F(MapFileTest, SaveThenLoadReproducesCornersBitForBit) {
     addQuad(odd);
     addQuad(slanted);
     std::vector<Vec2f> saved;
-    for (const auto& quad : mapQuads()) saved.insert(saved.end(), quad->vertices, quad->vertices + 4);
+    for (const auto& quad : mapQuads()) saved.insert(saved.end(), quad.vertices, quad.vertices + 4);
     saveMap();
     const Bytes bytes = readFile("map.txt");
     ASSERT_EQ(bytes.size(), 4u + 2 * 33);
@@ -278,7 +278,7 @@ TEST_F(MapFileTest, ReloadReplacesWorldAndMapWithTheFilesQuads) {
     ASSERT_EQ(getQuadCount(), 2);
     expectCorners(getQuad(0), kSquare);
     expectCorners(getQuad(1), kWide);
-    for (const auto& quad : mapQuads()) EXPECT_EQ(quad->fixture->GetBody()->GetWorld(), getWorld());
+    for (const auto& quad : mapQuads()) EXPECT_EQ(quad.fixture->GetBody()->GetWorld(), getWorld());
     EXPECT_EQ(getWorld()->GetBodyCount(), 2);  // the ground and the quads' shared body
     getWorld()->Step(0.01f, 5, 6);
 }

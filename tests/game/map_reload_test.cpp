@@ -92,8 +92,8 @@ TEST_F(MapReloadTest, StarterMapLoadsWithAFixtureForEveryQuadAndCatchesTheCar) {
     EXPECT_EQ(out.rfind("End of loading\n"), out.size() - 15);
     ASSERT_GT(getQuadCount(), 8);
     for (const auto& quad : mapQuads()) {
-        EXPECT_NE(quad->fixture, nullptr);
-        EXPECT_TRUE(cornersPassValidation(quad->vertices));
+        EXPECT_NE(quad.fixture, nullptr);
+        EXPECT_TRUE(cornersPassValidation(quad.vertices));
     }
     EXPECT_FALSE(anyQuadAt({10, 20}));  // the spawn point is open air
     Car* car = nullptr;

@@ -51,7 +51,7 @@ TEST(CastingIndex, CastingQuadsAreTheScansInListOrder) {
         for (int i = 0; i < 20; ++i) {
             Vec2f light{uniform(gen, -1500, 1500), uniform(gen, -1500, 1500)};
             if (i % 3 == 0 && quads > 0) {  // at the cast radius from some centre, give or take
-                const Vec2f c = getQuad(static_cast<int32_t>(gen() % quads)).center;
+                const Vec2f c = quadCenter(getQuad(static_cast<int32_t>(gen() % quads)));
                 light = {c.x + 700.0f + uniform(gen, -0.01f, 0.01f), c.y};
             }
             std::vector<int32_t> expected;

@@ -83,7 +83,6 @@ protected:
         quad->vertices[1] = {left + width, top};
         quad->vertices[2] = {left + width, top + height};
         quad->vertices[3] = {left, top + height};
-        quad->center = {left + width / 2, top + height / 2};
         quadCornersChanged(*quad);  // written by hand: the index must hear of it
         return *quad;
     }
@@ -285,7 +284,6 @@ TEST_F(Lightmap, ScissorPerLightChangesNoPixel) {
                 const float b = a + 1.5707964f * static_cast<float>(k);
                 quad.vertices[k] = {centre.x + half * std::cos(b), centre.y + half * std::sin(b)};
             }
-            quad.center = centre;
             quadCornersChanged(quad);
         }
         std::vector<LightSprite> lights(static_cast<size_t>(random(1, 30)));

@@ -15,7 +15,6 @@ MapQuad& addQuad(float x0, float y0, float x1, float y1, float x2, float y2, flo
     quad->vertices[1] = {x1, y1};
     quad->vertices[2] = {x2, y2};
     quad->vertices[3] = {x3, y3};
-    quad->center = {(x0 + x1 + x2 + x3) * 0.25f, (y0 + y1 + y2 + y3) * 0.25f};
     quadCornersChanged(*quad);  // written by hand: the index must hear of it
     return *quad;
 }
@@ -30,7 +29,6 @@ MapQuad testSquare() {
     quad.vertices[1] = {70, 30};
     quad.vertices[2] = {70, 70};
     quad.vertices[3] = {30, 70};
-    quad.center = {50, 50};
     return quad;
 }
 
@@ -91,7 +89,6 @@ TEST(ShadowQuad, CoordinatesAreCutTowardZero) {
     quad.vertices[1] = {10.9f, -30.7f};
     quad.vertices[2] = {10.9f, 10.9f};
     quad.vertices[3] = {-30.7f, 10.9f};
-    quad.center = {-9.9f, -9.9f};
     // Light to the right: silhouette corners 1 and 2, both with a fractional part.
     const ShadowQuad shadow = buildShadowQuad(quad, {200, -9.9f});
     EXPECT_EQ(shadow.points[0], 10);
@@ -220,7 +217,6 @@ TEST(ShadowRange, CornersWhoseShadowsWouldPinAreOutOfRange) {
     quad.vertices[1] = {x + 1000, y - 1000};
     quad.vertices[2] = {x + 1000, y + 1000};
     quad.vertices[3] = {x - 1000, y + 1000};
-    quad.center = {x, y};
     ASSERT_TRUE(shadowGeometryInRange(quad.vertices));
     for (double turn = 0; turn < 2 * M_PI; turn += 0.1) {
         const Vec2f light{x + static_cast<float>(5000 * std::cos(turn)),

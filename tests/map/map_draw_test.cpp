@@ -147,8 +147,8 @@ TEST_F(MapDrawTest, LaterQuadsCoverEarlierOnes) {
     addDefaultQuad();
     auto* top = &registerQuad();
     setGeometry(*top, 50, 50, 90, 50, 90, 90, 50, 90);
-    top->texture = nullptr;  // still drawn, with no texture bound
-    mapQuads()[0]->selected = true;
+    top->textured = false;  // still drawn, with no texture bound
+    mapQuads()[0].selected = true;
     drawMap();
     // The red outline of the first quad's right edge is hidden where the second quad covers it.
     EXPECT_TRUE(redColumnBetween(66, 74, 35, 10));
@@ -208,7 +208,7 @@ void drawMapQuadByQuad() {
         glEnable(GL_TEXTURE_2D);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        drawQuad(*quad);
+        drawQuad(quad);
         glDisableClientState(GL_VERTEX_ARRAY);
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         glDisable(GL_TEXTURE_2D);
@@ -236,7 +236,7 @@ TEST_F(MapDrawTest, CulledBatchesDrawTheSamePixelsAsQuadByQuad) {
         for (int i = 0; i < quads; ++i) {
             const float x = uniform(-1500, 1500), y = uniform(-1000, 1000), s = uniform(2, 200);
             MapQuad& quad = createQuad(x, y, x + s, y + uniform(-s, s) * 0.3f, x + s, y + s, x, y + s);
-            if (gen() % 7 == 0) quad.texture = nullptr;
+            if (gen() % 7 == 0) quad.textured = false;
             quad.selected = gen() % 9 == 0;
             quad.editMode = static_cast<int32_t>(gen() % 6) - 1;
         }

@@ -22,7 +22,7 @@ protected:
     // Selects the default square with a first press and grabs it with a second.
     MapQuad& grabSquareAt(Vec2f point) {
         addDefaultQuad();
-        MapQuad& quad = *mapQuads().back();
+        MapQuad& quad = mapQuads().back();
         editorMouseDown({50, 50});
         editorMouseDown(point);
         return quad;
@@ -41,7 +41,7 @@ void expectCorners(const MapQuad& quad, std::initializer_list<float> c) {
 
 TEST_F(MapEditorTest, SecondPressPicksCornerOrWholeQuadByRegion) {
     addDefaultQuad();
-    MapQuad& quad = *mapQuads().back();
+    MapQuad& quad = mapQuads().back();
     const struct {
         Vec2f press;
         int32_t mode;
@@ -55,7 +55,7 @@ TEST_F(MapEditorTest, SecondPressPicksCornerOrWholeQuadByRegion) {
 
 TEST_F(MapEditorTest, FirstPressSelectsWithoutReshapingAndPressOutsideDeselects) {
     addDefaultQuad();
-    MapQuad& quad = *mapQuads().back();
+    MapQuad& quad = mapQuads().back();
     EXPECT_FALSE(quad.selected);
     editorMouseDown({50, 50});
     EXPECT_TRUE(quad.selected);
@@ -105,16 +105,16 @@ TEST_F(MapEditorTest, WholeQuadDragMovesCornersOnlyUntilTheNextMotionAfterReleas
     b2Fixture* fixture = quad.fixture;
     editorDrag({13, 0});
     expectCorners(quad, {43, 30, 83, 30, 83, 70, 43, 70});
-    EXPECT_EQ(quad.center.x, 50.0f);
+    EXPECT_EQ(quadCenter(quad).x, 50.0f);
     EXPECT_EQ(quad.fixture, fixture);
     editorMouseUp();
     expectCorners(quad, {40, 32, 80, 32, 80, 72, 40, 72});
-    EXPECT_EQ(quad.center.x, 50.0f);
+    EXPECT_EQ(quadCenter(quad).x, 50.0f);
 
     editorDrag({1, 1});  // mode -1: corners stay, centre and fixture catch up
     expectCorners(quad, {40, 32, 80, 32, 80, 72, 40, 72});
-    EXPECT_EQ(quad.center.x, 60.0f);
-    EXPECT_EQ(quad.center.y, 52.0f);
+    EXPECT_EQ(quadCenter(quad).x, 60.0f);
+    EXPECT_EQ(quadCenter(quad).y, 52.0f);
     ASSERT_NE(quad.fixture, nullptr);
     b2AABB box;
     quad.fixture->GetShape()->ComputeAABB(&box, quad.fixture->GetBody()->GetTransform(), 0);
@@ -125,8 +125,8 @@ TEST_F(MapEditorTest, WholeQuadDragMovesCornersOnlyUntilTheNextMotionAfterReleas
 TEST_F(MapEditorTest, StackedSquaresAreSelectedGrabbedAndMovedTogether) {
     addDefaultQuad();
     addDefaultQuad();
-    MapQuad& first = *mapQuads()[0];
-    MapQuad& second = *mapQuads()[1];
+    MapQuad& first = mapQuads()[0];
+    MapQuad& second = mapQuads()[1];
     editorMouseDown({50, 50});
     EXPECT_TRUE(first.selected && second.selected);
     editorMouseDown({32, 68});
@@ -139,7 +139,7 @@ TEST_F(MapEditorTest, StackedSquaresAreSelectedGrabbedAndMovedTogether) {
 
 TEST_F(MapEditorTest, DisabledEditorIgnoresTheMouseButStillAddsQuads) {
     addDefaultQuad();
-    MapQuad& quad = *mapQuads()[0];
+    MapQuad& quad = mapQuads()[0];
     setEditorEnabled(false);
     editorMouseDown({50, 50});
     editorMouseDown({50, 50});
@@ -169,13 +169,13 @@ TEST_F(MapEditorTest, DisablingKeepsSelectionAndModes) {
 TEST_F(MapEditorTest, SelectedQuadIsRebuiltOnEveryMotion) {
     addDefaultQuad();
     // Box2D may reuse the old fixture's memory, so mark the old fixture instead of its address.
-    mapQuads()[0]->fixture->SetFriction(0.7f);
+    mapQuads()[0].fixture->SetFriction(0.7f);
     Texture* bloom = findTexture("bloomtest.png");
     addDefaultQuad();  // exactly on top: no edge of it is covered, the probes lie outside
     editorMouseDown({50, 50});
     const size_t bursts = bloom->queues.bursts.size();
     editorDrag({0, 0});
-    EXPECT_FLOAT_EQ(mapQuads()[0]->fixture->GetFriction(), 0.2f);
+    EXPECT_FLOAT_EQ(mapQuads()[0].fixture->GetFriction(), 0.2f);
     EXPECT_EQ(getWorld()->GetBodyCount(), 2);  // the ground and the quads' shared body
     EXPECT_EQ(bloom->queues.bursts.size(), bursts);
 }

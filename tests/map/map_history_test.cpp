@@ -39,18 +39,18 @@ bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 void expectFixturesMatchCorners(const char* when) {
     std::set<const b2Fixture*> owned;
     for (const auto& quad : mapQuads()) {
-        if (!isValidBodyPolygon(quad->vertices)) {
-            EXPECT_EQ(quad->fixture, nullptr) << when;
+        if (!isValidBodyPolygon(quad.vertices)) {
+            EXPECT_EQ(quad.fixture, nullptr) << when;
             continue;
         }
-        ASSERT_NE(quad->fixture, nullptr) << when;
-        EXPECT_TRUE(owned.insert(quad->fixture).second) << when << ": two quads share a fixture";
-        const b2Body* body = quad->fixture->GetBody();
+        ASSERT_NE(quad.fixture, nullptr) << when;
+        EXPECT_TRUE(owned.insert(quad.fixture).second) << when << ": two quads share a fixture";
+        const b2Body* body = quad.fixture->GetBody();
         EXPECT_EQ(body->GetWorld(), getWorld()) << when;
         EXPECT_EQ(body->GetType(), b2_staticBody) << when;
-        const auto* shape = static_cast<const b2PolygonShape*>(quad->fixture->GetShape());
+        const auto* shape = static_cast<const b2PolygonShape*>(quad.fixture->GetShape());
         ASSERT_EQ(shape->m_count, 4) << when;
-        for (const Vec2f corner : quad->vertices) {
+        for (const Vec2f corner : quad.vertices) {
             const b2Vec2* end = shape->m_vertices + 4;
             const bool found = std::any_of(shape->m_vertices, end, [&](const b2Vec2& v) {
                 return sameBits(v.x, toMetres(corner.x)) && sameBits(v.y, toMetres(corner.y));
@@ -80,16 +80,16 @@ void randomEdit(std::mt19937& rng) {
     } else if (kind == 1) {
         addSquareAt({place(rng), place(rng)});
     } else if (kind == 2) {
-        for (const auto& quad : mapQuads()) quad->selected = rng() % 3 == 0;
+        for (MapQuad& quad : mapQuads()) quad.selected = rng() % 3 == 0;
         deleteSelectedQuads();
     } else {
         // Select a quad, grab it near a corner or in the middle, drag, release.
         const MapQuad& target = getQuad(static_cast<int32_t>(rng() % mapQuads().size()));
         const int corner = static_cast<int>(rng() % 5);
-        Vec2f at = target.center;
+        Vec2f at = quadCenter(target);
         if (corner < 4) {
-            at.x = target.center.x * 0.2f + target.vertices[corner].x * 0.8f;
-            at.y = target.center.y * 0.2f + target.vertices[corner].y * 0.8f;
+            at.x = quadCenter(target).x * 0.2f + target.vertices[corner].x * 0.8f;
+            at.y = quadCenter(target).y * 0.2f + target.vertices[corner].y * 0.8f;
         }
         editorMouseDown(at);
         editorMouseDown(at);

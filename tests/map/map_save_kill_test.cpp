@@ -48,7 +48,9 @@ void showMap(const std::vector<QuadRecord>& records) {
     }
     for (size_t i = 0; i < records.size(); ++i) {
         const float* c = records[i].corners;
-        for (int k = 0; k < 4; ++k) mapQuadsForEdit()[i]->vertices[k] = {c[2 * k], c[2 * k + 1]};
+        MapQuad& quad = getQuad(static_cast<int32_t>(i));
+        for (int k = 0; k < 4; ++k) quad.vertices[k] = {c[2 * k], c[2 * k + 1]};
+        quadCornersChanged(quad);
     }
 }
 

@@ -60,7 +60,7 @@ protected:
         std::vector<int32_t> lone;
         for (int32_t i = 0; i < getQuadCount(); ++i) {
             int32_t covering = 0;
-            for (const auto& quad : mapQuads()) covering += containsPoint(*quad, getQuad(i).center);
+            for (const auto& quad : mapQuads()) covering += containsPoint(quad, quadCenter(getQuad(i)));
             if (covering == 1) lone.push_back(i);
         }
         return lone;
@@ -112,7 +112,7 @@ TEST_F(EditorTools, WheelZoomKeepsThePointUnderTheCursorAndRoundTrips) {
 
 TEST_F(EditorTools, MiddleDragPansWithoutEditingAndHomeGivesBackTheStartView) {
     const int32_t target = 0;
-    pointAt(getQuad(target).center);
+    pointAt(quadCenter(getQuad(target)));
     click();  // selected: a drag of it would now move it
     const MapSnapshot before = snapshotMap();
     press(kWheelUp, 200, 100);
@@ -216,7 +216,7 @@ TEST_F(EditorTools, CopyPasteAndDuplicateUndoAndRedoGiveBackTheExactBytes) {
         ASSERT_GE(lone.size(), 2u);
         onModifiers(kShiftModifier);
         for (const int32_t i : {lone[0], lone[1]}) {
-            pointAt(getQuad(i).center);
+            pointAt(quadCenter(getQuad(i)));
             click();
         }
         onModifiers(0);
@@ -325,7 +325,7 @@ TEST_F(EditorTools, ARubberBandSelectsExactlyTheQuadsItTouches) {
         onMouseMove(toX, toY);
         release(0, toX, toY);
         onModifiers(0);
-        if (std::any_of(mapQuads().begin(), mapQuads().end(), [&](const auto& q) { return containsPoint(*q, from); }))
+        if (std::any_of(mapQuads().begin(), mapQuads().end(), [&](const auto& q) { return containsPoint(q, from); }))
             continue;  // a Shift press on a quad toggles it instead; tested below
         ++bands;
         const Vec2f to = screenToWorld(static_cast<float>(toX), static_cast<float>(toY));

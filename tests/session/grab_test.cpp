@@ -84,7 +84,7 @@ TEST_F(Grab, AHeldCrateFollowsTheCursorAndAFlickThrowsItWithTheVelocityItHas) {
 
 TEST_F(Grab, EmptySkyTheGroundAndMapQuadsAreNeverGrabbed) {
     const uint64_t before = stateHash();
-    for (const Vec2f at : {Vec2f{60, -150}, getQuad(0).center, getQuad(8).center, Vec2f{640, 780}}) {
+    for (const Vec2f at : {Vec2f{60, -150}, quadCenter(getQuad(0)), quadCenter(getQuad(8)), Vec2f{640, 780}}) {
         setCamera(0, 0, 1024, 600, 1, 1, 0);
         pointAt(at);
         onMouseButton(kRight, 0, 0, 0);

@@ -60,7 +60,7 @@ protected:
     static int32_t loneQuad() {
         for (int32_t i = 0; i < getQuadCount(); ++i) {
             int32_t covering = 0;
-            for (const auto& quad : mapQuads()) covering += containsPoint(*quad, getQuad(i).center);
+            for (const auto& quad : mapQuads()) covering += containsPoint(quad, quadCenter(getQuad(i)));
             if (covering == 1) return i;
         }
         return -1;
@@ -77,7 +77,7 @@ TEST_F(SandboxKeys, DeleteUndoAndRedoGiveBackTheExactBytesOfTheSavedMap) {
         EXPECT_TRUE(showing("Saved map.txt (" + std::to_string(quads) + " quads)"));
         const int32_t target = loneQuad();
         ASSERT_GE(target, 0);
-        pointAt(getQuad(target).center);
+        pointAt(quadCenter(getQuad(target)));
         click();
 
         key(127);  // Delete
@@ -120,7 +120,7 @@ TEST_F(SandboxKeys, UndoRestoresADragAndAReloadBitForBit) {
     ASSERT_GE(target, 0);
     const MapQuad& quad = getQuad(target);
     const Vec2f corner = quad.vertices[2];
-    const Vec2f grab = {quad.center.x * 0.15f + corner.x * 0.85f, quad.center.y * 0.15f + corner.y * 0.85f};
+    const Vec2f grab = {quadCenter(quad).x * 0.15f + corner.x * 0.85f, quadCenter(quad).y * 0.15f + corner.y * 0.85f};
     pointAt(grab);
     click();
     const MapSnapshot before = snapshotMap();
@@ -143,7 +143,7 @@ TEST_F(SandboxKeys, UndoRestoresADragAndAReloadBitForBit) {
     EXPECT_TRUE(showing("Undo: reload map.txt"));
     EXPECT_TRUE(sameGeometry(snapshotMap(), dragged));
     for (const auto& q : mapQuads()) {
-        EXPECT_TRUE(q->fixture == nullptr || q->fixture->GetBody()->GetWorld() == getWorld());
+        EXPECT_TRUE(q.fixture == nullptr || q.fixture->GetBody()->GetWorld() == getWorld());
     }
 }
 
@@ -153,10 +153,10 @@ TEST_F(SandboxKeys, NPutsASnappedSquareWhereTheMousePointsUndoably) {
         setCamera(at.x * 2, 40, 1024, 600, 1, 1, 0);  // wherever the camera looks
         pointAt(at);
         key('n');
-        const MapQuad& added = *mapQuads().back();
+        const MapQuad& added = mapQuads().back();
         EXPECT_TRUE(containsPoint(added, mouseWorld())) << at.x;
-        EXPECT_NEAR(added.center.x, mouseWorld().x, 4.0f);
-        EXPECT_NEAR(added.center.y, mouseWorld().y, 4.0f);
+        EXPECT_NEAR(quadCenter(added).x, mouseWorld().x, 4.0f);
+        EXPECT_NEAR(quadCenter(added).y, mouseWorld().y, 4.0f);
         EXPECT_EQ(added.vertices[2].x - added.vertices[0].x, 40.0f);
         EXPECT_EQ(added.vertices[2].y - added.vertices[0].y, 40.0f);
         for (const Vec2f v : added.vertices) {
