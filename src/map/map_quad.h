@@ -17,8 +17,9 @@ Vec2f quadCenter(const MapQuad& quad);
 // The quad's fixture when it lives in the current world, else nullptr.
 b2Fixture* quadFixture(const MapQuad& quad);
 
-// Keep the quad index exact: call the first after writing a listed quad's corners by hand (the
-// quad is then detached, as by setCorners), the second to have the whole list indexed afresh.
+// Keep the quad index exact: call the first after writing a listed quad's corners by hand (its
+// fixture then counts as made from other corners, and its centre follows the new ones), the
+// second to have the whole list indexed afresh.
 void quadCornersChanged(MapQuad& quad);
 void quadListChanged();
 

@@ -28,8 +28,9 @@ constexpr double kRelativeMargin = 0.02;         // of the larger side of the co
 constexpr double kAbsoluteMargin = 0.5;          // world units
 
 struct QuadIndex {
-    // The quads Box2D's broad phase cannot answer for (detached, without a fixture in the current
-    // world, or too large for its margin): their padded boxes, and each one's proxy by position.
+    // The quads Box2D's broad phase cannot answer for (no fixture in the current world, or one
+    // whose box there does not hold the quad's padded box: too large for Box2D's margin, or left
+    // behind by a whole-quad drag): their padded boxes, and each one's proxy by position.
     std::unique_ptr<b2DynamicTree> tree = std::make_unique<b2DynamicTree>();
     std::unordered_map<int32_t, int32_t> proxies;
     std::vector<int32_t> unbounded;  // ascending
@@ -100,12 +101,13 @@ bool fixtureHolds(const b2Fixture& fixture, const b2AABB& box) {
 
 enum class Placement { Fixture, Tree, Unbounded };
 
-// Where the quad's answers are found: through its own fixture in Box2D's broad phase, the
-// index's own tree (box filled in), or every query.
+// Where the quad's answers are found: through its own fixture in Box2D's broad phase, wherever
+// that fixture was made, as long as its box there holds the quad's padded box (filled in); else
+// the index's own tree; else every query.
 Placement placementOf(const MapQuad& quad, b2AABB& box) {
     if (!boundQuad(quad, box)) return Placement::Unbounded;
     const b2Fixture* fixture = quadFixture(quad);
-    const bool holds = fixture != nullptr && !quad.detached && fixtureHolds(*fixture, box);
+    const bool holds = fixture != nullptr && fixtureHolds(*fixture, box);
     return holds ? Placement::Fixture : Placement::Tree;
 }
 
@@ -285,6 +287,16 @@ std::string quadIndexProblem() {
     if (inTree != quadIndex.proxies.size()) return "the quad index keeps boxes of quads that need none";
     if (unbounded != quadIndex.unbounded.size()) return "the quad index lists bounded quads as unbounded";
     return "";
+}
+
+QuadIndexCounts quadIndexCounts() {
+    if (!quadIndex.enabled) return {};
+    ensureCurrent();
+    QuadIndexCounts counts;
+    counts.byBox = quadIndex.proxies.size();
+    counts.unbounded = quadIndex.unbounded.size();
+    counts.byFixture = quadIndex.indexed - counts.byBox - counts.unbounded;
+    return counts;
 }
 
 void resetQuadIndex() {

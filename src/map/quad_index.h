@@ -1,6 +1,7 @@
 // quad_index.h: an index over the map quads, so that point, box and view queries visit only the
 // quads near them and still answer in list order.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,5 +36,13 @@ bool quadIndexEnabled();
 // own fixture, or by a box holding its corners and centre, or listed by every query; every map
 // fixture naming its quad's position. O(quads).
 std::string quadIndexProblem();
+// How the quads are held: found through their own fixtures, by boxes of the index's own, or
+// listed by every query.
+struct QuadIndexCounts {
+    size_t byFixture = 0;
+    size_t byBox = 0;
+    size_t unbounded = 0;
+};
+QuadIndexCounts quadIndexCounts();
 // On, generation 0, indexing whatever mapQuads() holds (nothing, at a new game's start).
 void resetQuadIndex();

@@ -38,31 +38,28 @@ static_assert(sizeof(MapQuad) <= 48, "a million quads must stay within the memor
 // not the quads: the editor changes their flags through a const list, as through any view.
 class QuadList {
 public:
-    template <typename List>
-    class Iterator {
+    class iterator {
     public:
-        using iterator_category = std::random_access_iterator_tag;
+        using iterator_category = std::forward_iterator_tag;
         using value_type = MapQuad;
         using difference_type = std::ptrdiff_t;
         using pointer = MapQuad*;
         using reference = MapQuad&;
-        Iterator(List* list, size_t at) : list_(list), at_(at) {}
+        iterator(const QuadList* list, size_t at) : list_(list), at_(at) {}
         MapQuad& operator*() const { return (*list_)[at_]; }
         MapQuad* operator->() const { return &(*list_)[at_]; }
-        Iterator& operator++() { ++at_; return *this; }
-        Iterator& operator+=(difference_type n) { at_ += static_cast<size_t>(n); return *this; }
-        Iterator operator+(difference_type n) const { return Iterator(list_, at_ + static_cast<size_t>(n)); }
-        difference_type operator-(const Iterator& other) const {
-            return static_cast<difference_type>(at_) - static_cast<difference_type>(other.at_);
+        iterator& operator++() {
+            ++at_;
+            return *this;
         }
-        bool operator==(const Iterator& other) const { return at_ == other.at_; }
-        bool operator!=(const Iterator& other) const { return at_ != other.at_; }
+        iterator operator++(int) { return iterator(list_, at_++); }
+        bool operator==(const iterator& other) const { return at_ == other.at_; }
+        bool operator!=(const iterator& other) const { return at_ != other.at_; }
 
     private:
-        List* list_;
+        const QuadList* list_;
         size_t at_;
     };
-    using iterator = Iterator<const QuadList>;
 
     size_t size() const { return count_; }
     bool empty() const { return count_ == 0; }

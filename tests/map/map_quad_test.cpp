@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "map/map_quad.h"
 #include "physics/physics_world.h"
@@ -338,5 +339,73 @@ TEST(CornerFault, NamesWhyValidationFailsAndNothingElse) {
         Vec2f corners[4];
         for (Vec2f& c : corners) c = {static_cast<float>(grid(random)), static_cast<float>(grid(random))};
         ASSERT_EQ(cornerFault(corners) == CornerFault::None, cornersPassValidation(corners));
+    }
+}
+
+// The list holds its quads by value a block at a time: appending never moves a quad, every quad
+// knows its position, and a quad held anywhere else has none.
+TEST_F(MapQuadTest, QuadsKeepTheirPlaceAcrossAppendsAndOnlyListedQuadsHaveAPosition) {
+    MapQuad& first = addSquare();
+    std::vector<MapQuad*> held;
+    for (int i = 0; i < 9000; ++i) held.push_back(&registerQuad());  // past two block edges
+    EXPECT_EQ(&getQuad(0), &first);
+    for (size_t i = 0; i < held.size(); i += 97) {
+        EXPECT_EQ(mapQuads().positionOf(*held[i]), static_cast<int32_t>(i + 1));
+        EXPECT_EQ(&getQuad(static_cast<int32_t>(i + 1)), held[i]);
+    }
+    const MapQuad copy = first;
+    EXPECT_EQ(mapQuads().positionOf(copy), -1);
+    size_t walked = 0;
+    for (const MapQuad& quad : mapQuads()) walked += &quad == &getQuad(static_cast<int32_t>(walked)) ? 1 : 0;
+    EXPECT_EQ(walked, mapQuads().size());
+}
+
+// A quad whose corners moved without setGeometry keeps the centre it was made with, wherever
+// splices move it, until setGeometry makes centre and fixture from its corners again.
+TEST_F(MapQuadTest, ADetachedCentreTravelsWithItsQuadThroughSplices) {
+    std::mt19937 gen(5);
+    const auto below = [&gen](int n) { return static_cast<int32_t>(gen() % static_cast<uint32_t>(n)); };
+    const auto square = [](float x, float y) {
+        QuadShape shape;
+        const Vec2f corners[4] = {{x, y}, {x + 16, y}, {x + 16, y + 16}, {x, y + 16}};
+        std::copy(corners, corners + 4, shape.vertices);
+        return shape;
+    };
+    for (int run = 0; run < 40; ++run) {
+        clearMapQuads(true);
+        std::vector<Vec2f> centres;  // what each listed quad's centre must be
+        for (int i = 0; i < 12; ++i) {
+            const float x = static_cast<float>(below(400)), y = static_cast<float>(below(400));
+            addQuad(x, y, x + 16, y, x + 16, y + 16, x, y + 16);
+            centres.push_back({x + 8, y + 8});
+        }
+        for (int step = 0; step < 30; ++step) {
+            const int op = below(3);
+            if (op == 0 && getQuadCount() > 0) {  // a whole-quad drag: corners only
+                MapQuad& quad = getQuad(below(getQuadCount()));
+                Vec2f moved[4];
+                for (int k = 0; k < 4; ++k) moved[k] = {quad.vertices[k].x + 5, quad.vertices[k].y - 3};
+                setCorners(quad, moved);
+            } else if (op == 1 && getQuadCount() > 0) {  // the next motion catches up
+                const int32_t i = below(getQuadCount());
+                const Vec2f* v = getQuad(i).vertices;
+                setGeometry(getQuad(i), v[0].x, v[0].y, v[1].x, v[1].y, v[2].x, v[2].y, v[3].x, v[3].y);
+                centres[static_cast<size_t>(i)] = {v[0].x + 8, v[0].y + 8};
+            } else {  // one quad out, one in, as undo does
+                std::vector<int32_t> take;
+                if (getQuadCount() > 0) take.push_back(below(getQuadCount()));
+                const float x = static_cast<float>(below(400)), y = static_cast<float>(below(400));
+                const int32_t at = below(getQuadCount() - static_cast<int32_t>(take.size()) + 1);
+                spliceQuads(take, {{at, square(x, y)}});
+                if (!take.empty()) centres.erase(centres.begin() + take[0]);
+                centres.insert(centres.begin() + at, Vec2f{x + 8, y + 8});
+            }
+            ASSERT_EQ(centres.size(), mapQuads().size());
+            for (size_t i = 0; i < centres.size(); ++i) {
+                const Vec2f c = quadCenter(getQuad(static_cast<int32_t>(i)));
+                ASSERT_EQ(c.x, centres[i].x) << "run " << run << " step " << step << " quad " << i;
+                ASSERT_EQ(c.y, centres[i].y) << "run " << run << " step " << step << " quad " << i;
+            }
+        }
     }
 }

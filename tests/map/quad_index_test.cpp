@@ -101,7 +101,17 @@ Vec2f probePoint(Random& r) {
     return p;
 }
 
+// Over a whole run: how often quads were held by their fixtures and by boxes, so that the run is
+// known to have tried both ways.
+QuadIndexCounts held;
+
 void expectQueriesMatchTheScan(Random& r, const std::string& where) {
+    if (quadIndexEnabled()) {
+        ASSERT_EQ(quadIndexProblem(), "") << where;
+        const QuadIndexCounts now = quadIndexCounts();
+        held.byFixture += now.byFixture;
+        held.byBox += now.byBox;
+    }
     std::vector<int32_t> listed;
     for (int i = 0; i < 40; ++i) {
         const Vec2f p = probePoint(r);
@@ -161,7 +171,7 @@ std::vector<float> playScenario(uint32_t seed) {
     expectQueriesMatchTheScan(r, where + " after loading");
     for (int step = 0; step < 12; ++step) {
         std::vector<Flags> expected = currentFlags();
-        const int op = r.below(10);
+        const int op = r.below(11);
         if (op < 3) {  // press, often on a quad
             const Vec2f p = r.chance(0.7) ? probePoint(r) : Vec2f{r.uniform(-300, 300), 0};
             for (size_t i = 0; i < mapQuads().size(); ++i) {
@@ -227,6 +237,8 @@ std::vector<float> playScenario(uint32_t seed) {
             clearMapQuads(true);
             createMapQuads(decodeMap(bytes.data(), bytes.size()));
             expected.assign(mapQuads().size(), Flags{false, -1});
+        } else if (op == 10) {  // a new world: the old one goes, and the quads' fixtures with it
+            WorldPtr old = createWorld();
         } else if (getQuadCount() > 1) {  // a splice, as undo makes: one quad out, a copy in
             const int32_t i = r.below(getQuadCount());
             const QuadShape copy = shapeOf(getQuad(r.below(getQuadCount())));
@@ -276,4 +288,6 @@ TEST_F(QuadIndexTest, RandomMapsAndEditsAnswerAsTheListScanDoes) {
         ASSERT_FALSE(HasFatalFailure());
         ASSERT_TRUE(sameBits(indexed, scanned)) << "seed " << seed;
     }
+    EXPECT_GT(held.byFixture, 0u);  // small clean quads stand for themselves ...
+    EXPECT_GT(held.byBox, 0u);      // ... large, detached or worldless ones have boxes
 }
