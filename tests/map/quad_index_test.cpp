@@ -1,5 +1,6 @@
 // quad_index_test.cpp: the indexed queries and the editor give the plain list scan's answers on
 // random maps (degenerate, folded, huge and NaN quads among them) through random edits.
+#include <box2d/box2d.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -290,4 +291,42 @@ TEST_F(QuadIndexTest, RandomMapsAndEditsAnswerAsTheListScanDoes) {
     }
     EXPECT_GT(held.byFixture, 0u);  // small clean quads stand for themselves ...
     EXPECT_GT(held.byBox, 0u);      // ... large, detached or worldless ones have boxes
+}
+
+// The index lets a quad's fixture stand for it by assuming how Box2D's broad phase pads a static
+// fixture's bounds; Box2D must find the fixture at every corner of that padding and not a float
+// step beyond it.
+TEST_F(QuadIndexTest, TheBroadPhaseHoldsAFixtureExactlyWhereTheIndexAssumes) {
+    std::mt19937 gen(3);
+    const auto found = [](b2Fixture* fixture, float x, float y) {
+        struct Finder : b2QueryCallback {
+            b2Fixture* wanted = nullptr;
+            bool seen = false;
+            bool ReportFixture(b2Fixture* f) override { return !(seen = seen || f == wanted); }
+        } finder;
+        finder.wanted = fixture;
+        b2AABB point;
+        point.lowerBound.Set(x, y);
+        point.upperBound = point.lowerBound;
+        getWorld()->QueryAABB(&finder, point);
+        return finder.seen;
+    };
+    for (int i = 0; i < 200; ++i) {
+        clearMapQuads(true);
+        const float x = std::uniform_real_distribution<float>(-5000, 5000)(gen);
+        const float y = std::uniform_real_distribution<float>(-5000, 5000)(gen);
+        const float s = std::uniform_real_distribution<float>(1, 300)(gen);
+        b2Fixture* fixture = quadFixture(createQuad(x, y, x + s, y, x + s, y + s, x, y + s));
+        ASSERT_NE(fixture, nullptr);
+        const b2Vec2 margin(b2_aabbExtension, b2_aabbExtension);
+        const b2Vec2 low = fixture->GetAABB(0).lowerBound - margin;
+        const b2Vec2 high = fixture->GetAABB(0).upperBound + margin;
+        for (const b2Vec2& corner : {low, high, b2Vec2(low.x, high.y), b2Vec2(high.x, low.y)}) {
+            ASSERT_TRUE(found(fixture, corner.x, corner.y)) << "quad " << i;
+            const float outX = std::nextafter(corner.x, corner.x == low.x ? -kInf : kInf);
+            const float outY = std::nextafter(corner.y, corner.y == low.y ? -kInf : kInf);
+            ASSERT_FALSE(found(fixture, outX, corner.y)) << "quad " << i;
+            ASSERT_FALSE(found(fixture, corner.x, outY)) << "quad " << i;
+        }
+    }
 }
