@@ -28,8 +28,9 @@ MapQuad& registerQuad();
 // What the loader and the editor both do: register, then setGeometry with the corners (world
 // units). The list holds the result.
 MapQuad& createQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
-// Takes the corners when they turn the right way, then recomputes the centre, sprinkles bursts
-// on edges another quad covers, and replaces the fixture in the current world (which may be null).
+// Takes the corners when they turn the right way, then makes the centre and the fixture from them
+// again (the fixture in the current world, which may be null) and sprinkles bursts on edges
+// another quad covers.
 void setGeometry(MapQuad& quad, float x0, float y0, float x1, float y1, float x2, float y2,
                  float x3, float y3);
 bool containsPoint(const MapQuad& quad, Vec2f point);  // strictly inside, by heading tests
