@@ -281,7 +281,6 @@ void setCorners(MapQuad& quad, const Vec2f corners[4]) {
 }
 
 void quadCornersChanged(MapQuad& quad) {
-    quad.detached = true;  // the fixture was made from other corners
     const int32_t index = quadList.positionOf(quad);
     if (index >= 0) indexQuadChanged(index);
 }

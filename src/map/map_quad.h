@@ -18,7 +18,7 @@ Vec2f quadCenter(const MapQuad& quad);
 b2Fixture* quadFixture(const MapQuad& quad);
 
 // Keep the quad index exact: call the first after writing a listed quad's corners by hand (its
-// fixture then counts as made from other corners, and its centre follows the new ones), the
+// fixture stays as it was, and its centre follows the new corners unless it is detached), the
 // second to have the whole list indexed afresh.
 void quadCornersChanged(MapQuad& quad);
 void quadListChanged();

@@ -181,7 +181,7 @@ void collect(const b2AABB& box, std::vector<int32_t>& out) {
     }
     out.insert(out.end(), quadIndex.unbounded.begin(), quadIndex.unbounded.end());
     std::sort(out.begin(), out.end());
-    // A detached quad's old fixture may still be found beside its box in the tree.
+    // A quad whose corners left its fixture behind may be found both ways.
     out.erase(std::unique(out.begin(), out.end()), out.end());
 }
 

@@ -27,8 +27,8 @@ struct MapQuad {
     bool tag = false;
     bool selected = false;
     bool textured = true;  // drawn with "image.png"; false when it was not loaded at registration
-    // The corners moved (a whole-quad drag, a snap) since the centre and the fixture were made
-    // from them; until setGeometry catches up, quadCenter gives the centre they were made with.
+    // The corners moved (a whole-quad drag, a snap) since the centre was made from them; until
+    // setGeometry catches up, quadCenter gives the centre they were made with.
     bool detached = false;
 };
 static_assert(sizeof(MapQuad) <= 48, "a million quads must stay within the memory budget");
