@@ -29,6 +29,7 @@
 #include "render/background.h"
 #include "render/effect_layers.h"
 #include "render/grid.h"
+#include "render/shape_drawing.h"
 #include "render/sprite.h"
 #include "render/texture.h"
 #include "render/view.h"
@@ -126,7 +127,9 @@ void drawFrame(bool renderLights) {
     drawMap();
     drawActors();          // queues sprites and lights only
     queueFlickerLights();  // lit by the next frame's lightmap, like the actors' lights
+    drawQueuedPolygons();  // bodies of any shape and terrain bands, under the sprites
     drawSpriteBatches();
+    drawQueuedLines();     // joints, over the bodies they join
     drawCarImageAtSpawn();
     drawFrontLayer();
     compositeLightmap();

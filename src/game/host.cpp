@@ -12,6 +12,7 @@
 #include "game/level_script.h"
 #include "map/map_file.h"
 #include "render/effect_layers.h"
+#include "render/shape_queue.h"
 
 namespace {
 int32_t stoppedClock() { return 0; }
@@ -77,4 +78,5 @@ void queueOnlyFrame() {
     drawActors();
     queueFlickerLights();
     for (const auto& texture : allTextures()) emptySpriteQueue(texture->queues);
+    emptyShapeQueues();
 }

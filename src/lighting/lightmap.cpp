@@ -11,6 +11,7 @@
 #include "core/camera.h"
 #include "core/units.h"
 #include "lighting/shadow_quad.h"
+#include "render/shape_queue.h"
 #include "render/texture.h"
 #include "render/view.h"
 
@@ -174,6 +175,7 @@ void renderLightmap() {
         if (texture->queues.lightCount <= 0) continue;
         drawQueuedLights(*texture, camera);
     }
+    emptyCasterQueue();  // like the lights, the outlines queued last frame serve one pass
 
     glDisable(GL_SCISSOR_TEST);
     glDisableClientState(GL_VERTEX_ARRAY);
@@ -197,6 +199,7 @@ void renderLightmap() {
 
 void discardQueuedLights() {
     for (const auto& texture : allTextures()) emptyLightQueue(texture->queues);
+    emptyCasterQueue();
 }
 
 void lightScissorBox(const int32_t corners[8], float x, float y, float angle, int32_t box[4]) {

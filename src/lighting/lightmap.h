@@ -2,11 +2,12 @@
 #pragma once
 #include <cstdint>
 
-// Draws and empties every sheet's queued lights, with shadows, into the lightmap texture;
-// GL context required.
+// Draws and empties every sheet's queued lights, with the shadows of the map quads and of the
+// queued outlines, into the lightmap texture, and empties the outline queue; GL context required.
 void renderLightmap();
-// Empties every sheet's queued lights as renderLightmap does, drawing nothing: for a frame whose
-// lights, view and map are those the lightmap texture was last rendered from.
+// Empties every sheet's queued lights and the outline queue as renderLightmap does, drawing
+// nothing: for a frame whose lights, view and map are those the lightmap texture was last
+// rendered from.
 void discardQueuedLights();
 void compositeLightmap();  // multiplies the lightmap over the view, in world coordinates
 

@@ -8,6 +8,8 @@
 #include "core/units.h"
 #include "map/map_quad.h"
 #include "map/quad_index.h"
+#include "render/shape_geometry.h"
+#include "render/shape_queue.h"
 
 namespace {
 
@@ -86,9 +88,36 @@ void collectCastingQuads(Vec2f light, std::vector<int32_t>& out) {
               out.end());
 }
 
+namespace {
+Vec2f outlineCentre(const Vec2f* corners, uint32_t count) {
+    Vec2f sum;
+    for (uint32_t i = 0; i < count; ++i) {
+        sum.x += corners[i].x;
+        sum.y += corners[i].y;
+    }
+    return {sum.x / static_cast<float>(count), sum.y / static_cast<float>(count)};
+}
+}  // namespace
+
+void collectCastingOutlines(Vec2f light, std::vector<uint32_t>& out) {
+    out.clear();
+    const std::vector<ShadowCaster>& casters = queuedCasters();
+    const Vec2f* all = queuedCasterCorners().data();
+    for (uint32_t i = 0; i < casters.size(); ++i) {
+        const Vec2f* corners = all + casters[i].first;
+        const Vec2f centre = outlineCentre(corners, casters[i].count);
+        const float dx = centre.x - light.x, dy = centre.y - light.y;
+        if (!(std::sqrt(dx * dx + dy * dy) < kCastRadius)) continue;
+        if (convexHolds(corners, casters[i].count, light)) continue;
+        out.push_back(i);
+    }
+}
+
 void buildLightVertices(LightVertices& buffer, const int32_t lightQuad[8], Vec2f light) {
     collectCastingQuads(light, buffer.casting);
-    const int32_t casters = static_cast<int32_t>(buffer.casting.size());
+    collectCastingOutlines(light, buffer.castingOutlines);
+    int32_t casters = static_cast<int32_t>(buffer.casting.size());
+    for (uint32_t i : buffer.castingOutlines) casters += static_cast<int32_t>(queuedCasters()[i].count);
     // The light quad and every shadow must fit below the caster half: 4 * (casters + 1).
     const int32_t needed = 4 * (casters + 1);
     if (needed > buffer.half) {
@@ -105,6 +134,25 @@ void buildLightVertices(LightVertices& buffer, const int32_t lightQuad[8], Vec2f
         std::copy(shadow.points, shadow.points + 8, shadows + 8 * k);
         for (int32_t j = 0; j < 4; ++j) storePoint(corners + 8 * k + 2 * j, quad.vertices[j]);
         ++k;
+    }
+    // Every edge's shadow together covers what the outline hides from the light, whichever
+    // edges face it, so no silhouette is searched for.
+    for (uint32_t i : buffer.castingOutlines) {
+        const ShadowCaster& caster = queuedCasters()[i];
+        const Vec2f* outline = queuedCasterCorners().data() + caster.first;
+        const Vec2f centre = outlineCentre(outline, caster.count);
+        for (uint32_t j = 0; j < caster.count; ++j) {
+            const Vec2f a = outline[j], b = outline[(j + 1) % caster.count];
+            storePoint(shadows + 8 * k, a);
+            storePoint(shadows + 8 * k + 2, extrude(a, bearing(light, a)));
+            storePoint(shadows + 8 * k + 4, extrude(b, bearing(light, b)));
+            storePoint(shadows + 8 * k + 6, b);
+            storePoint(corners + 8 * k, centre);
+            storePoint(corners + 8 * k + 2, a);
+            storePoint(corners + 8 * k + 4, b);
+            storePoint(corners + 8 * k + 6, b);
+            ++k;
+        }
     }
     buffer.casterCount = casters;
 }

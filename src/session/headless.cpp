@@ -11,6 +11,7 @@
 #include "core/camera.h"
 #include "script/scripting.h"
 #include "render/effect_layers.h"
+#include "render/shape_queue.h"
 #include "render/texture.h"
 
 namespace {
@@ -33,6 +34,7 @@ void discardingFrame() {
         emptySpriteQueue(texture->queues);
         emptyLightQueue(texture->queues);
     }
+    emptyShapeQueues();
 }
 
 // Reports the default window's size, as the window system's first reshape would.

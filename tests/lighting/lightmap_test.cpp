@@ -11,6 +11,7 @@
 #include "lighting/lightmap.h"
 #include "map/map_quad.h"
 #include "render/effects.h"
+#include "render/shape_queue.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
@@ -149,6 +150,42 @@ TEST_F(Lightmap, CasterFaceGetsTheDimmerLight) {
     expectLit(face, "caster face");
     EXPECT_LT(face.r, mirror.r - 0.04f);
     EXPECT_LT(face.g, mirror.g - 0.04f);
+}
+
+TEST_F(Lightmap, QueuedOutlineCastsLikeAQuadForOnePassUnlessItHoldsTheLight) {
+    // A hexagon where the quad of the test above stands: its shadow, its dimmer face.
+    const Vec2f hexagon[6] = {{-140, -10}, {-130, -20}, {-110, -20}, {-100, -10}, {-110, 20}, {-130, 20}};
+    pushShadowCaster(hexagon, 6);
+    light(0, 0, 0.3f, 0.3f, 0.3f);
+    renderWhiteScene();
+    expectAmbient(at(-200, 0), "in the shadow");
+    expectAmbient(at(-260, 8), "further along the shadow");
+    expectLit(at(200, 0), "mirror image");
+    expectLit(at(0, -120), "beside the outline");
+    const Rgba face = at(-120, 0);
+    expectLit(face, "the outline's face");
+    EXPECT_LT(face.r, at(120, 0).r - 0.04f);
+    EXPECT_TRUE(queuedCasters().empty()) << "the pass empties the queue";
+
+    light(0, 0, 0.3f, 0.3f, 0.3f);
+    renderWhiteScene();
+    expectLit(at(-200, 0), "next pass, the outline not queued again");
+
+    // A body lit from inside, its light at its own centre, throws no shadow of itself.
+    const Vec2f body[4] = {{-20, -20}, {20, -20}, {20, 20}, {-20, 20}};
+    pushShadowCaster(body, 4);
+    light(0, 0, 0.3f, 0.3f, 0.3f);
+    renderWhiteScene();
+    expectLit(at(-200, 0), "left of the lit body");
+    expectLit(at(200, 0), "right of the lit body");
+}
+
+TEST_F(Lightmap, KeptLightmapFrameDiscardsTheOutlinesToo) {
+    const Vec2f square[4] = {{-140, -20}, {-100, -20}, {-100, 20}, {-140, 20}};
+    pushShadowCaster(square, 4);
+    discardQueuedLights();
+    EXPECT_TRUE(queuedCasters().empty());
+    EXPECT_TRUE(queuedCasterCorners().empty());
 }
 
 TEST_F(Lightmap, OverlappingLightsAdd) {

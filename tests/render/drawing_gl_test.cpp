@@ -14,6 +14,9 @@
 #include "render/background.h"
 #include "render/effect_layers.h"
 #include "render/effects.h"
+#include "render/shape_drawing.h"
+#include "render/shape_geometry.h"
+#include "render/shape_queue.h"
 #include "render/sprite.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
@@ -329,4 +332,47 @@ TEST(EffectLayers, BatchDrawsPairedAndGlowSpritesThenEmpties) {
     glClear(GL_COLOR_BUFFER_BIT);
     drawSpriteBatches();  // emptied: nothing more is drawn
     expectColour(around(60, 0), kBlack, "second call");
+}
+
+TEST(ShapeDrawing, PolygonShowsItsFrameWhereItsCornersPutItThenEmpties) {
+    openWorldView();
+    Texture& sheet = quadrantSheet();
+    FrameMap map;
+    ASSERT_TRUE(frameMapOf(sheet, 0, map));
+    // An 80-unit square, far larger than the 16-pixel frame: stretched over it.
+    const Vec2f corners[4] = {{-40, -40}, {40, -40}, {40, 40}, {-40, 40}};
+    const Vec2f st[4] = {texCoordAt(map, 0, 0), texCoordAt(map, 1, 0), texCoordAt(map, 1, 1),
+                         texCoordAt(map, 0, 1)};
+    pushPolygon(sheet, corners, st, 4);
+    drawQueuedPolygons();
+    expectColour(around(-20, -20), kRed, "top-left quarter");
+    expectColour(around(20, -20), kGreen, "top-right quarter");
+    expectColour(around(-20, 20), kBlue, "bottom-left quarter");
+    expectColour(around(20, 20), kWhite, "bottom-right quarter");
+    expectColour(around(0, 50), kBlack, "below the polygon");
+    EXPECT_TRUE(queuedPolygons().empty());
+    expectRestingState();
+
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawQueuedPolygons();
+    expectColour(around(-20, -20), kBlack, "drawn once only");
+}
+
+TEST(ShapeDrawing, LineDrawsInItsColourAndWidthThenEmpties) {
+    openWorldView();
+    pushLine({-60, 0}, {60, 0}, 4.0f, 0x00ff00ffu);
+    drawQueuedLines();
+    expectColour(around(0, 0, 1), kGreen, "on the line");
+    expectColour(around(-40, 0, 1), kGreen, "along the line");
+    expectColour(around(0, 8, 1), kBlack, "beside the line");
+    expectColour(around(80, 0, 1), kBlack, "past its end");
+    GLfloat width = 0;
+    glGetFloatv(GL_LINE_WIDTH, &width);
+    EXPECT_EQ(width, 1.0f) << "the width goes back";
+    EXPECT_TRUE(queuedLines().empty());
+    expectRestingState();
+
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawQueuedLines();
+    expectColour(around(0, 0, 1), kBlack, "drawn once only");
 }

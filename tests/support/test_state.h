@@ -18,6 +18,7 @@
 #include "map/map_quad.h"
 #include "map/quad_index.h"
 #include "physics/physics_world.h"
+#include "render/shape_queue.h"
 #include "render/texture.h"
 #include "session/recording.h"
 #include "support/gl_window.h"
@@ -33,6 +34,7 @@ inline void resetCoreState() {
 }
 
 inline void resetRenderState() {
+    emptyShapeQueues();
     unloadAllTextures(testWindowOpen());
     resetCoreState();
 }
