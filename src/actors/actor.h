@@ -65,6 +65,9 @@ protected:
 // remove them.
 const std::vector<std::unique_ptr<Actor>>& allActors();
 int32_t nextActorId();  // the id the next actor takes
+// The live (not dead) actor with id, or nullptr once it is gone; O(log n), the list being in id
+// order.
+Actor* findLiveActor(int32_t id);
 
 // Puts actor at the end of the list, which owns it from now on.
 void adoptActor(std::unique_ptr<Actor> actor);

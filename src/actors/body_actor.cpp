@@ -12,6 +12,13 @@ BodyActor::BodyActor(float startX, float startY, float halfWidth, float halfHeig
     x = startX;
     y = startY;
     body = createDynamicBox(x, y, angle, halfWidth, halfHeight, friction);
+    markActorFixtures(body, id);
+}
+
+BodyActor::BodyActor(b2Body* ownBody) : body(ownBody) {
+    x = toUnits(body->GetPosition().x);
+    y = toUnits(body->GetPosition().y);
+    markActorFixtures(body, id);
 }
 
 BodyActor::~BodyActor() {

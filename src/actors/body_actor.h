@@ -12,6 +12,8 @@ public:
     // A box of half-extents in metres centred on (x, y) world units, density 1, in the current
     // world, which must exist and not be stepping.
     BodyActor(float startX, float startY, float halfWidth, float halfHeight, float friction);
+    // Takes over a body already made in the current world (any shape, type or fixtures).
+    explicit BodyActor(b2Body* ownBody);
     ~BodyActor() override;  // destroys the body in the world that holds it
     void moveBodyTo(b2World& newWorld) final;
     void hashState(StateHasher& h) const override;  // the common fields, then the body

@@ -140,6 +140,18 @@ void ensureCurrent() {
     if (quadIndex.indexed != mapQuads().size() || quadIndex.world != worldSerial()) rebuildQuadIndex();
 }
 
+}  // namespace
+
+void refreshQuadIndex() { ensureCurrent(); }
+
+int32_t fixtureQuadNumber(b2Fixture* fixture) {
+    const uintptr_t mark = fixture->GetUserData().pointer;
+    if (mark == 0 || mark > mapQuads().size()) return 0;
+    if (quadFixture(mapQuads()[static_cast<size_t>(mark - 1)]) != fixture) return 0;
+    return static_cast<int32_t>(mark);
+}
+
+namespace {
 void listEveryQuad(std::vector<int32_t>& out) {
     out.clear();
     for (int32_t i = 0; i < getQuadCount(); ++i) out.push_back(i);

@@ -44,5 +44,12 @@ struct QuadIndexCounts {
     size_t unbounded = 0;
 };
 QuadIndexCounts quadIndexCounts();
+// Brings the index up to date with the list and the world now (queries do it themselves), so a
+// map fixture's user data names its quad's current position.
+void refreshQuadIndex();
+// The 1-based number of the map quad whose fixture this is, or 0 for any other fixture.
+class b2Fixture;
+int32_t fixtureQuadNumber(b2Fixture* fixture);
+
 // On, generation 0, indexing whatever mapQuads() holds (nothing, at a new game's start).
 void resetQuadIndex();

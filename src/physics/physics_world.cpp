@@ -1,7 +1,9 @@
 // physics_world.cpp: the one Box2D world, its ground, and moving bodies between worlds.
 #include "physics/physics_world.h"
 
+#include <algorithm>
 #include <cassert>
+#include <unordered_set>
 #include <vector>
 
 #include <box2d/box2d.h>
@@ -24,20 +26,61 @@ WorldPtr& physicsWorld = *new WorldPtr();
 b2Body* groundBody = nullptr;  // belongs to physicsWorld
 uint32_t currentSerial = 0;    // of physicsWorld
 uint32_t lastSerial = 0;       // the latest handed out
+uint32_t previousSerial = 0;   // of the world createWorld last handed back
+
+// Contacts with a one-way fixture that the other body is passing through. Only asked whether a
+// contact is in it, never walked, so its order cannot reach the game.
+class OneWayRule {
+public:
+    void begin(b2Contact* contact) {
+        const bool aOneWay = isOneWay(contact->GetFixtureA());
+        const bool bOneWay = isOneWay(contact->GetFixtureB());
+        if (aOneWay == bOneWay) return;  // neither, or two platforms
+        b2Fixture* platform = aOneWay ? contact->GetFixtureA() : contact->GetFixtureB();
+        b2Fixture* other = aOneWay ? contact->GetFixtureB() : contact->GetFixtureA();
+        b2WorldManifold manifold;
+        contact->GetWorldManifold(&manifold);
+        // The manifold's normal runs from A to B; turned to run from the platform to the other.
+        const b2Vec2 normal = aOneWay ? manifold.normal : -manifold.normal;
+        // The platform's own up, screen y running down.
+        const b2Rot& turn = platform->GetBody()->GetTransform().q;
+        const b2Vec2 up(turn.s, -turn.c);
+        const b2Vec2 point = contact->GetManifold()->pointCount > 0 ? manifold.points[0] : other->GetBody()->GetWorldCenter();
+        const b2Vec2 relative = other->GetBody()->GetLinearVelocityFromWorldPoint(point) -
+                                platform->GetBody()->GetLinearVelocityFromWorldPoint(point);
+        constexpr float kFromAbove = 0.7f;   // the normal within about 45 degrees of up
+        constexpr float kRising = 0.05f;     // m/s along up: still on its way through
+        if (b2Dot(normal, up) < kFromAbove || b2Dot(relative, up) > kRising) passing_.insert(contact);
+    }
+    void end(b2Contact* contact) { passing_.erase(contact); }
+    void preSolve(b2Contact* contact) {
+        if (!passing_.empty() && passing_.count(contact) != 0) contact->SetEnabled(false);
+    }
+
+private:
+    static bool isOneWay(const b2Fixture* fixture) {
+        return (const_cast<b2Fixture*>(fixture)->GetUserData().pointer & kOneWayFixtureTag) != 0;
+    }
+    std::unordered_set<const b2Contact*> passing_;
+};
+OneWayRule oneWayRule;
 
 // A world has one contact listener; the impact cues and a second listener (a level script's
 // touches) both hear every report through this one.
 class ContactFanOut final : public b2ContactListener {
 public:
     void BeginContact(b2Contact* contact) override {
+        oneWayRule.begin(contact);
         impactListener().BeginContact(contact);
         if (second) second->BeginContact(contact);
     }
     void EndContact(b2Contact* contact) override {
+        oneWayRule.end(contact);
         impactListener().EndContact(contact);
         if (second) second->EndContact(contact);
     }
     void PreSolve(b2Contact* contact, const b2Manifold* oldManifold) override {
+        oneWayRule.preSolve(contact);
         impactListener().PreSolve(contact, oldManifold);
         if (second) second->PreSolve(contact, oldManifold);
     }
@@ -49,20 +92,40 @@ public:
 };
 ContactFanOut contactFanOut;
 
+// A world has one destruction listener; whoever keeps a joint pointer hears through this one.
+class DestructionFanOut final : public b2DestructionListener {
+public:
+    void SayGoodbye(b2Joint* joint) override {
+        for (b2DestructionListener* listener : listeners) listener->SayGoodbye(joint);
+    }
+    void SayGoodbye(b2Fixture* fixture) override {
+        for (b2DestructionListener* listener : listeners) listener->SayGoodbye(fixture);
+    }
+    std::vector<b2DestructionListener*> listeners;
+};
+DestructionFanOut destructionFanOut;
+
 }  // namespace
 
 void listenToContacts(b2ContactListener* listener) { contactFanOut.second = listener; }
+
+void listenToDestruction(b2DestructionListener* listener) {
+    auto& listeners = destructionFanOut.listeners;
+    if (std::find(listeners.begin(), listeners.end(), listener) == listeners.end()) listeners.push_back(listener);
+}
 
 void WorldDeleter::operator()(b2World* world) const { delete world; }
 
 WorldPtr createWorld() {
     WorldPtr previous = std::move(physicsWorld);
     forgetStaticShapeBodies();  // they stay with the previous world
+    previousSerial = currentSerial;
     currentSerial = ++lastSerial;
     b2Vec2 gravity(0.0f, kGravityY);
     physicsWorld.reset(new b2World(gravity));
     // Only reads the solver's reports: the world steps exactly as it would without it.
     physicsWorld->SetContactListener(&contactFanOut);
+    physicsWorld->SetDestructionListener(&destructionFanOut);
 
     b2BodyDef groundDef;
     groundDef.position.Set(kGroundX, kGroundY);
@@ -78,6 +141,7 @@ void destroyWorld() {
     assert((!physicsWorld || !physicsWorld->IsLocked()) && "the world must not die inside its step");
     groundBody = nullptr;
     currentSerial = 0;
+    previousSerial = 0;
     forgetStaticShapeBodies();
     physicsWorld.reset();
 }
@@ -85,6 +149,32 @@ void destroyWorld() {
 b2World* getWorld() { return physicsWorld.get(); }
 
 uint32_t worldSerial() { return currentSerial; }
+
+uint32_t previousWorldSerial() { return previousSerial; }
+
+void setWorldGravity(const b2Vec2& gravity) {
+    b2World* world = getWorld();
+    if (!world) return;
+    world->SetGravity(gravity);
+    for (b2Body* body = world->GetBodyList(); body; body = body->GetNext())
+        if (body->GetType() == b2_dynamicBody) body->SetAwake(true);
+}
+
+void resetWorldGravity() {
+    const b2World* world = getWorld();
+    if (!world) return;
+    const b2Vec2 written(0.0f, kGravityY);
+    if (world->GetGravity() != written) setWorldGravity(written);
+}
+
+void hashWorldGravity(StateHasher& h) {
+    const b2World* world = getWorld();
+    if (!world) return;
+    const b2Vec2 gravity = world->GetGravity();
+    if (gravity.x == 0.0f && gravity.y == kGravityY) return;
+    h.add(static_cast<uint8_t>(0x67));
+    h.add(gravity);
+}
 
 b2Body* getGroundBody() { return groundBody; }
 
@@ -162,6 +252,25 @@ b2Body* createDynamicBox(float x, float y, float angle, float halfWidth, float h
     fixtureDef.density = 1.0f;
     body->CreateFixture(&fixtureDef);
     return body;
+}
+
+void markActorFixtures(b2Body* body, int32_t actorId) {
+    for (b2Fixture* fixture = body->GetFixtureList(); fixture; fixture = fixture->GetNext()) {
+        uintptr_t& mark = fixture->GetUserData().pointer;
+        mark = (mark & kOneWayFixtureTag) | kActorFixtureTag | static_cast<uint32_t>(actorId);
+    }
+}
+
+void setOneWayFixture(b2Fixture* fixture, bool oneWay) {
+    uintptr_t& mark = fixture->GetUserData().pointer;
+    mark = oneWay ? (mark | kOneWayFixtureTag) : (mark & ~kOneWayFixtureTag);
+}
+
+int32_t fixtureActorId(const b2Fixture* fixture) {
+    // Box2D offers the user data only through a non-const fixture; it is only read here.
+    const uintptr_t mark = const_cast<b2Fixture*>(fixture)->GetUserData().pointer;
+    if ((mark & kActorFixtureTag) == 0) return -1;
+    return static_cast<int32_t>(static_cast<uint32_t>(mark & 0xffffffffu));
 }
 
 void hashBody(StateHasher& h, const b2Body* body) {

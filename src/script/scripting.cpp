@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "actors/actor.h"
 #include "actors/body_actor.h"
 #include "lighting/lightmap.h"
 #include "map/map_quad.h"
+#include "map/quad_index.h"
 #include "physics/physics_world.h"
 #include "game/level_script.h"
 #include "game/sandbox.h"
@@ -25,56 +27,99 @@ struct Timer {
     int ref = LUA_NOREF;
 };
 
-// One side of a touch: an actor by id, or a map quad by its 1-based number.
+// One side of a touch: an actor by id, or a map quad by its 1-based number. Actors come before
+// quads, each in their own order.
 struct Party {
     bool quad = false;
     int32_t id = 0;
+    bool operator<(const Party& other) const { return quad != other.quad ? !quad : id < other.id; }
 };
 
 struct Touch {
     Party a, b;
+    b2Vec2 point, normal;      // metres; the normal runs from a to b
+    float impulse = 0.0f;      // the normal impulse of the step it began, kg m/s
+    float speed = 0.0f;        // the approach speed along the normal as it began, m/s
 };
 
-// Collects the touches that begin during a world step, named at once (the bodies may be gone by
-// the time the script hears of them); the next step's callbacks deliver them.
+// Names a fixture's owner from its own mark, without a search; false for the ground.
+bool partyOf(b2Fixture* fixture, Party& party) {
+    const int32_t actor = fixtureActorId(fixture);
+    if (actor >= 0) {
+        party = Party{false, actor};
+        return true;
+    }
+    const int32_t quad = fixtureQuadNumber(fixture);
+    party = Party{true, quad};
+    return quad > 0;
+}
+
+// Collects the touches that begin and end during a world step, named at once (the bodies may be
+// gone by the time the script hears of them); the next step's callbacks deliver them.
 class TouchListener final : public b2ContactListener {
 public:
     void BeginContact(b2Contact* contact) override {
-        Party a, b;
-        if (name(contact->GetFixtureA(), a) && name(contact->GetFixtureB(), b)) touches.push_back({a, b});
+        Touch touch;
+        if (!name(contact, touch)) return;
+        const b2Body* first = (swapped ? contact->GetFixtureB() : contact->GetFixtureA())->GetBody();
+        const b2Body* second = (swapped ? contact->GetFixtureA() : contact->GetFixtureB())->GetBody();
+        const int32_t points = contact->GetManifold()->pointCount;
+        if (points > 0) {
+            b2WorldManifold manifold;
+            contact->GetWorldManifold(&manifold);
+            touch.point = points > 1 ? 0.5f * (manifold.points[0] + manifold.points[1]) : manifold.points[0];
+            touch.normal = swapped ? -manifold.normal : manifold.normal;
+        } else {
+            // A sensor's touch has no manifold: its point is the other's centre, its normal the
+            // way from one centre to the other.
+            const bool firstSenses = (swapped ? contact->GetFixtureB() : contact->GetFixtureA())->IsSensor();
+            touch.point = (firstSenses ? second : first)->GetWorldCenter();
+            touch.normal = second->GetWorldCenter() - first->GetWorldCenter();
+            if (touch.normal.Normalize() == 0.0f) touch.normal.SetZero();
+        }
+        const b2Vec2 closing = first->GetLinearVelocityFromWorldPoint(touch.point) -
+                               second->GetLinearVelocityFromWorldPoint(touch.point);
+        touch.speed = std::max(0.0f, b2Dot(closing, touch.normal));
+        // Found again by the solver's report of this step, and only this step's.
+        begun[contact] = touches.size();
+        touches.push_back(touch);
     }
-    void forgetBodies() { indexed = false; }
+    void EndContact(b2Contact* contact) override {
+        if (!hearEnds) return;
+        Touch touch;
+        if (name(contact, touch)) untouches.push_back(touch);
+    }
+    void PostSolve(b2Contact* contact, const b2ContactImpulse* impulse) override {
+        if (begun.empty()) return;
+        const auto entry = begun.find(contact);
+        if (entry == begun.end()) return;
+        float total = 0.0f;
+        for (int32_t k = 0; k < impulse->count; ++k) total += impulse->normalImpulses[k];
+        Touch& touch = touches[entry->second];
+        touch.impulse = std::max(touch.impulse, total);
+    }
+    // The step is over: its new contacts are no longer told apart from older ones.
+    void stepDone() { begun.clear(); }
 
     std::vector<Touch> touches;
+    std::vector<Touch> untouches;
+    bool hearEnds = false;  // only while the script has on_untouch
 
 private:
-    // A map quad is its own fixture on a body the quads share; an actor is its body.
-    bool name(const b2Fixture* fixture, Party& party) {
-        if (!indexed) index();
-        return find(fixture, party) || find(fixture->GetBody(), party);
-    }
-    bool find(const void* key, Party& party) const {
-        const auto it = std::lower_bound(owners.begin(), owners.end(), std::make_pair(key, Party()),
-                                         [](const auto& x, const auto& y) { return x.first < y.first; });
-        if (it == owners.end() || it->first != key) return false;
-        party = it->second;
+    // Both parties in their fixed order; false when either is not one (the ground), or the
+    // report comes from a world being retired (a map reload moving its bodies away).
+    bool name(b2Contact* contact, Touch& touch) {
+        b2Fixture* a = contact->GetFixtureA();
+        b2Fixture* b = contact->GetFixtureB();
+        if (a->GetBody()->GetWorld() != getWorld()) return false;
+        if (!partyOf(a, touch.a) || !partyOf(b, touch.b)) return false;
+        swapped = touch.b < touch.a;
+        if (swapped) std::swap(touch.a, touch.b);
         return true;
     }
-    // Looked up by address only to name a body or fixture; nothing is ordered by address.
-    void index() {
-        owners.clear();
-        for (const auto& actor : allActors())
-            if (const auto* physical = dynamic_cast<const BodyActor*>(actor.get()))
-                owners.push_back({physical->body, Party{false, actor->id}});
-        const auto& quads = mapQuads();
-        for (size_t i = 0; i < quads.size(); ++i)
-            if (const b2Fixture* fixture = quadFixture(quads[i]))
-                owners.push_back({fixture, Party{true, static_cast<int32_t>(i + 1)}});
-        std::sort(owners.begin(), owners.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
-        indexed = true;
-    }
-    std::vector<std::pair<const void*, Party>> owners;
-    bool indexed = false;
+    bool swapped = false;
+    // Looked up by address only to find this step's touch again; nothing is ordered by it.
+    std::unordered_map<const b2Contact*, size_t> begun;
 };
 
 // A script can pile hundreds of bodies into one place, and the physics step grows with the square
@@ -103,10 +148,13 @@ TouchListener touchListener;
 ContactCap contactCap;
 b2ContactFilter plainFilter;  // Box2D's own rule, put back when the script goes
 std::vector<Touch> deliveredTouches;
+std::vector<Touch> deliveredUntouches;
 
 void listenForTouches(bool on) {
     touchListener.touches.clear();
-    touchListener.forgetBodies();
+    touchListener.untouches.clear();
+    touchListener.stepDone();
+    touchListener.hearEnds = false;
     listenToContacts(on ? &touchListener : nullptr);
     if (b2World* world = getWorld())
         world->SetContactFilter(on ? static_cast<b2ContactFilter*>(&contactCap) : &plainFilter);
@@ -158,22 +206,30 @@ int dispatchStart(lua_State* L) {
     return 0;
 }
 
-bool pushParty(lua_State* L, const Party& party) {
-    if (!party.quad) return pushActorHandle(L, party.id);
-    lua_pushinteger(L, party.id);
-    return true;
+bool pushParty(lua_State* L, const Party& party) { return pushParty(L, party.quad, party.id); }
+
+void pushTouchInfo(lua_State* L, const Touch& touch) {
+    lua_createtable(L, 0, 6);
+    lua_pushnumber(L, toUnits(touch.point.x));
+    lua_setfield(L, -2, "x");
+    lua_pushnumber(L, toUnits(touch.point.y));
+    lua_setfield(L, -2, "y");
+    lua_pushnumber(L, touch.normal.x);
+    lua_setfield(L, -2, "nx");
+    lua_pushnumber(L, touch.normal.y);
+    lua_setfield(L, -2, "ny");
+    lua_pushnumber(L, toUnits(touch.impulse));
+    lua_setfield(L, -2, "impulse");
+    lua_pushnumber(L, toUnits(touch.speed));
+    lua_setfield(L, -2, "speed");
 }
 
-void deliverTouches(lua_State* L) {
-    // Taken first: the callbacks may spawn and so make new touches for the next step. Held in
-    // module state, never on this stack, which an error unwinds without destructors.
-    std::vector<Touch>& touches = deliveredTouches;
-    touches.clear();
-    std::swap(touches, touchListener.touches);
-    const bool listening = pushCallback(L, "on_touch");
+// Delivers each touch of the list to the callback name, with its info when withInfo.
+void deliver(lua_State* L, const std::vector<Touch>& list, const char* name, bool withInfo) {
+    const bool listening = pushCallback(L, name);
     if (listening) lua_pop(L, 1);
-    for (const Touch& touch : touches) {
-        if (!listening || !pushCallback(L, "on_touch")) break;
+    for (const Touch& touch : list) {
+        if (!listening || !pushCallback(L, name)) break;
         if (!pushParty(L, touch.a)) {
             lua_pop(L, 1);
             continue;
@@ -182,9 +238,21 @@ void deliverTouches(lua_State* L) {
             lua_pop(L, 2);
             continue;
         }
+        if (withInfo) pushTouchInfo(L, touch);
         freshBudget(L);
-        lua_call(L, 2, 0);
+        lua_call(L, withInfo ? 3 : 2, 0);
     }
+}
+
+void deliverTouches(lua_State* L) {
+    // Taken first: the callbacks may spawn and so make new touches for the next step. Held in
+    // module state, never on this stack, which an error unwinds without destructors.
+    deliveredTouches.clear();
+    std::swap(deliveredTouches, touchListener.touches);
+    deliveredUntouches.clear();
+    std::swap(deliveredUntouches, touchListener.untouches);
+    deliver(L, deliveredTouches, "on_touch", true);
+    deliver(L, deliveredUntouches, "on_untouch", false);
 }
 
 int dispatchTouches(lua_State* L) {
@@ -216,6 +284,9 @@ int dispatchStep(lua_State* L) {
         freshBudget(L);
         lua_call(L, 0, 0);
     }
+    // Ends of touches are collected only for a script that hears them.
+    touchListener.hearEnds = pushCallback(L, "on_untouch");
+    if (touchListener.hearEnds) lua_pop(L, 1);
     return 0;
 }
 
@@ -243,6 +314,7 @@ int openApi(lua_State* L) {
 void unloadScript() {
     closeState();
     setLightmapAmbient(LightmapAmbient());  // the next level starts in the default dark
+    resetWorldGravity();  // and with the written gravity
     runtime = ScriptRuntime();
 }
 
@@ -271,10 +343,13 @@ void loadScript(const std::vector<uint8_t>& source) {
 void stepScript() {
     if (!runtime.L) return;
     ++runtime.steps;
-    if (!touchListener.touches.empty() && !runProtected(dispatchTouches)) return;
+    touchListener.stepDone();
+    if ((!touchListener.touches.empty() || !touchListener.untouches.empty()) &&
+        !runProtected(dispatchTouches))
+        return;
     if (!runProtected(dispatchStep)) return;
-    // The touches of this step's world step, named against the actors and quads as they are now.
-    touchListener.forgetBodies();
+    // The parts of this step's world step: ends are collected only for a script that hears them.
+    refreshQuadIndex();
     listenToContacts(&touchListener);
     if (b2World* world = getWorld()) world->SetContactFilter(&contactCap);
 }
@@ -289,6 +364,7 @@ void hashScript(StateHasher& h) {
     h.add(runtime.stopped);
     h.add(runtime.steps);
     h.add(static_cast<uint64_t>(touchListener.touches.size()));
+    if (!touchListener.untouches.empty()) h.add(static_cast<uint64_t>(touchListener.untouches.size()));
     h.add(static_cast<uint64_t>(runtime.timers.size()));
     for (const Timer& timer : runtime.timers) {
         h.add(timer.due);
