@@ -7,6 +7,7 @@
 #include <iostream>
 #include <limits>
 
+#include "actors/joints.h"
 #include "physics/physics_world.h"
 
 namespace {
@@ -127,8 +128,10 @@ void drawActors() {
 }
 
 void moveActorBodiesTo(b2World& newWorld) {
+    snapshotJoints(newWorld);  // before the bodies go: Box2D destroys their joints with them
     // Dead actors too: they keep their bodies until the next update pass deletes them.
     for (const auto& actor : actors) {
         actor->moveBodyTo(newWorld);
     }
+    rebuildJoints(newWorld);
 }

@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "actors/actor.h"
+#include "actors/joints.h"
 #include "app/frame_timing.h"
 #include "app/grab_marker.h"
 #include "app/help_panel.h"
@@ -126,6 +127,7 @@ void drawFrame(bool renderLights) {
     drawBackLayer();
     drawMap();
     drawActors();          // queues sprites and lights only
+    drawJoints();          // queues the joints' lines
     queueFlickerLights();  // lit by the next frame's lightmap, like the actors' lights
     drawQueuedPolygons();  // bodies of any shape and terrain bands, under the sprites
     drawSpriteBatches();

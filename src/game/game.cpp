@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "actors/actor.h"
+#include "actors/joints.h"
 #include "core/camera.h"
 #include "core/keyboard.h"
 #include "core/random.h"
@@ -77,6 +78,7 @@ void shutdownGame(bool glContextCurrent) {
     resetViewControl();
     releaseGrab();  // before its body and world go
     resetActors();  // their bodies first, while their world exists
+    resetJoints();  // gone with the bodies; the next game's first joint is #0 again
     clearMapQuads(true);
     resetQuadIndex();
     destroyWorld();

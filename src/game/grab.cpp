@@ -88,7 +88,7 @@ bool grabBodyAt(Vec2f point) {
     def.maxForce = kMaxForcePerKg * pick.found->GetMass();
     b2LinearStiffness(def.stiffness, def.damping, kPullFrequencyHz, kPullDampingRatio, def.bodyA,
                       def.bodyB);
-    world->SetDestructionListener(&grab.listener);
+    listenToDestruction(&grab.listener);
     grab.joint = static_cast<b2MouseJoint*>(world->CreateJoint(&def));
     grab.world = world;
     pick.found->SetAwake(true);

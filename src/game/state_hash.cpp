@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "actors/actor.h"
+#include "actors/joints.h"
 #include "game/grab.h"
 #include "game/input.h"
 #include "game/level_script.h"
@@ -119,6 +120,7 @@ uint64_t stateHash() {
     h.add(world ? world->GetBodyCount() : -1);
     hashLevelScript(h);
     hashGrab(h);  // last, and nothing without a grab: such states hash as they always did
+    hashJoints(h);  // nothing in a game that never made a joint
     return h.value();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "actors/actor.h"
+#include "actors/joints.h"
 #include "audio/sound_player.h"
 #include "core/camera.h"
 #include "core/keyboard.h"
@@ -57,6 +58,7 @@ inline void resetMapState() {
 // Actors first: their bodies go while their world still exists.
 inline void resetActorsState() {
     resetActors();
+    resetJoints();
     resetMapState();
 }
 
