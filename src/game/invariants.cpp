@@ -15,6 +15,7 @@
 #include "map/quad_index.h"
 #include "physics/physics_world.h"
 #include "physics/static_shapes.h"
+#include "render/shape_queue.h"
 
 namespace {
 
@@ -163,7 +164,9 @@ std::string shadowsProblem(size_t first, size_t last, size_t probes, bool buffer
         }
         if (!buffers && &light != &lights.back()) continue;
         buildLightVertices(checks.buffer, lightQuad, light);
-        if (checks.buffer.casterCount < 0 || checks.buffer.casterCount > getQuadCount())
+        // Each edge of an outline the actors queued for the lightmap casts as one more caster.
+        const auto outlineEdges = static_cast<int32_t>(queuedCasterCorners().size());
+        if (checks.buffer.casterCount < 0 || checks.buffer.casterCount > getQuadCount() + outlineEdges)
             return "a caster count out of range";
         if (4 * (checks.buffer.casterCount + 1) > checks.buffer.half)
             return "a light buffer too small for its casters";
