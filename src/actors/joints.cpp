@@ -64,6 +64,7 @@ struct JointRegistry {
     std::vector<JointRecord> records;  // id order; gone ones stay until the next compaction
     int32_t nextId = 0;
     int32_t live = 0;
+    int32_t gearsMade = 0;  // spares removals the search for gears in games without one
     std::vector<CarriedJoint> carried;  // filled by snapshotJoints, emptied by rebuildJoints
     JointGoodbyes goodbyes;
     bool listening = false;
@@ -500,6 +501,7 @@ int32_t createJoint(const JointSpec& spec) {
     JointRecord record;
     record.id = registry.nextId++;
     record.spec = spec;
+    if (spec.kind == JointKind::Gear) ++registry.gearsMade;
     registry.records.push_back(record);
     JointRecord& added = registry.records.back();
     JointState state;
@@ -531,6 +533,7 @@ void removeJoint(int32_t id) {
     b2World* world = getWorld();
     // A gear holds pointers to its two joints: it goes first.
     for (JointRecord& other : registry.records) {
+        if (registry.gearsMade == 0) break;
         if (other.spec.kind != JointKind::Gear || !liveJoint(other)) continue;
         if (other.spec.jointA != id && other.spec.jointB != id) continue;
         world->DestroyJoint(other.joint);
@@ -697,4 +700,5 @@ void resetJoints() {
     registry.carried.clear();
     registry.nextId = 0;
     registry.live = 0;
+    registry.gearsMade = 0;
 }

@@ -171,6 +171,12 @@ TEST_F(JointTest, JointsSurviveAMapReloadWithTheirIdsAndState) {
           "h1 = game.hinge{b = w1, motor_speed = 45, max_torque = 1e9}\n"
           "h2 = game.hinge{b = w2}\n"
           "g = game.gear{j1 = h1, j2 = h2}\n"
+          "c1 = game.body{x = 300, y = 400, w = 20, h = 20}\n"
+          "c2 = game.body{x = 360, y = 400, w = 20, h = 20}\n"
+          "game.slider{b = c1, lower = -20, upper = 20, motor_speed = 10}\n"
+          "game.weld{a = c1, b = c2, frequency = 3, damping = 0.2}\n"
+          "game.wheel{a = c1, b = game.body{x = 300, y = 430, w = 10, h = 10}, motor_speed = 30}\n"
+          "game.pulley{a = crate, b = c2, gax = 500, gay = 20, gbx = 360, gby = 20, ratio = 1.5}\n"
           "function on_step()\n"
           "  if game.time() == 3 then\n"
           "    print(pin:alive(), tether:alive(), coil:alive(), g:alive(), tostring(g))\n"
@@ -184,13 +190,17 @@ TEST_F(JointTest, JointsSurviveAMapReloadWithTheirIdsAndState) {
     captureStdout([&] { saved = saveMap(); });
     ASSERT_TRUE(saved.saved) << saved.failure;
     const uint32_t before = worldSerial();
+    StateHasher carried, rebuilt;
+    hashJoints(carried);
     captureStdout(loadMap);
     ASSERT_NE(worldSerial(), before);  // a new world: the bodies moved
-    EXPECT_EQ(liveJointCount(), 6);
+    hashJoints(rebuilt);
+    EXPECT_EQ(rebuilt.value(), carried.value());  // anchors, reference angles, motors, limits
+    EXPECT_EQ(liveJointCount(), 10);
     const std::string out = steps(251);
     EXPECT_NE(out.find("true\ttrue\ttrue\ttrue\tgear #5\npin\ttrue\nrope\ttrue\ngear\ttrue\ttrue\n"), std::string::npos)
         << out;
-    EXPECT_EQ(getWorld()->GetJointCount(), 6);
+    EXPECT_EQ(getWorld()->GetJointCount(), 10);
 }
 
 TEST_F(JointTest, TheSameScriptGivesTheSameStateHashAndNoJointsAddNothing) {
