@@ -18,7 +18,9 @@ constexpr float kOutlineWidth = 1.5f;    // pixels
 constexpr float kHandleSize = 7.0f;      // pixels, a white square
 constexpr float kHandleCoreSize = 3.0f;  // pixels, in the outline's colour
 constexpr float kHoverHandleSize = 9.0f;  // pixels, filled: the corner a press would grab
-constexpr float kHoverOutlineWidth = 2.5f;  // pixels: the whole quad a press would grab
+// Pixels: the whole quad a press would grab. A band centred on the edges, wide enough to stay
+// visible on both sides of the outline drawn back over it.
+constexpr float kHoverOutlineWidth = 5.5f;
 constexpr float kRefusedOutlineWidth = 2.5f;
 constexpr int32_t kWholeQuadMode = 4;
 // Room around the window for the outlines' width and the rasteriser's rounding.
@@ -120,16 +122,26 @@ bool wellInside(const ViewMap& view, const MapQuad& quad) {
     return true;
 }
 
-void drawOutline(const MapQuad& quad) {
-    glDisable(GL_TEXTURE_2D);
+// The outline's colour says what the editor holds of the quad.
+void setOutlineColour(const MapQuad& quad) {
     if (quad.editMode == -1) {
         glColor3f(1.0f, 0.0f, 0.0f);  // selected
     } else {
         glColor3f(0.8f, 0.6f, 0.0f);  // a drag mode is chosen
     }
-    glVertexPointer(2, GL_FLOAT, 0, quad.vertices);
+}
+
+// Assumes the vertex array is on and points at the quad's corners.
+void drawOutlineLoop(const MapQuad& quad) {
+    setOutlineColour(quad);
     glLineWidth(kOutlineWidth);
     glDrawArrays(GL_LINE_LOOP, 0, 4);
+}
+
+void drawOutline(const MapQuad& quad) {
+    glDisable(GL_TEXTURE_2D);
+    glVertexPointer(2, GL_FLOAT, 0, quad.vertices);
+    drawOutlineLoop(quad);
     glColor3f(1.0f, 1.0f, 1.0f);
     glLineWidth(1.0f);
     glEnable(GL_TEXTURE_2D);
@@ -214,19 +226,19 @@ void drawCornerHandles() {
         glVertexPointer(2, GL_FLOAT, 0, quad->vertices);
         const int32_t grab = hoverGrab(*quad);
         if (grab == kWholeQuadMode) {
+            // The cursor rests on the quad after every click, so the hover must not take the
+            // outline's place: the wide band goes first and the outline is drawn again over
+            // its middle, leaving the hover showing on either side of it.
             glColor3f(1.0f, 0.9f, 0.45f);
             glLineWidth(kHoverOutlineWidth);
             glDrawArrays(GL_LINE_LOOP, 0, 4);
+            drawOutlineLoop(*quad);
             glLineWidth(1.0f);
         }
         glColor3f(1.0f, 1.0f, 1.0f);
         glPointSize(kHandleSize);
         glDrawArrays(GL_POINTS, 0, 4);
-        if (quad->editMode == -1) {
-            glColor3f(1.0f, 0.0f, 0.0f);  // the outline's colours
-        } else {
-            glColor3f(0.8f, 0.6f, 0.0f);
-        }
+        setOutlineColour(*quad);  // the handles' cores
         glPointSize(kHandleCoreSize);
         glDrawArrays(GL_POINTS, 0, 4);
         if (grab >= 0 && grab < kWholeQuadMode) {

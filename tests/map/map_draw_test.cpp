@@ -3,6 +3,7 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
@@ -180,6 +181,65 @@ TEST_F(MapDrawTest, SelectedQuadsShowCornerHandlesOnlyWhileTheEditorIsOn) {
     drawCornerHandles();
     EXPECT_LT(worldRegion(27, 27, 2, 2).g, 0.1f);  // background: no handle
     EXPECT_GT(outlineRow().r, 0.9f);               // the outline stays
+}
+
+namespace {
+
+// The hover's pale yellow: red and green high like the white fill, but with under half its blue.
+bool isHover(const Rgba& c) { return c.r > 0.9f && c.g > 0.8f && c.b > 0.3f && c.b < 0.6f; }
+bool isRed(const Rgba& c) { return c.r > 0.9f && c.g < 0.1f && c.b < 0.1f; }
+bool isAmber(const Rgba& c) {
+    return std::fabs(c.r - 0.8f) < 0.05f && std::fabs(c.g - 0.6f) < 0.05f && c.b < 0.1f;
+}
+
+// A square on the 8-unit grid, so that a release leaves it where it is.
+constexpr int kEdge = 32;
+constexpr int kFarEdge = 72;
+
+// Of the rows across the square's top edge and the columns across its left edge, from
+// kEdge + from to kEdge + to and clear of the corner handles: how many pass test.
+int edgeLinesWhere(bool (*test)(const Rgba&), int from, int to) {
+    int count = 0;
+    for (int i = kEdge + from; i <= kEdge + to; ++i) {
+        if (test(worldRegion(kEdge + 8, i, 24, 1))) ++count;  // a row
+        if (test(worldRegion(i, kEdge + 8, 1, 24))) ++count;  // a column
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST_F(MapDrawTest, HoverOverASelectedQuadLeavesItsOutlineShowing) {
+    createQuad(kEdge, kEdge, kFarEdge, kEdge, kFarEdge, kFarEdge, kEdge, kFarEdge);
+    const Vec2f middle{52, 52};
+    editorMouseDown(middle);
+    editorPointer(middle);  // the cursor stays where it pressed
+    ASSERT_EQ(hoverGrab(getQuad(0)), 4);
+    drawMap();
+    drawCornerHandles();
+    // The red line on the edges, and the hover beside it, outside the quad and inside.
+    EXPECT_GE(edgeLinesWhere(isRed, -2, 1), 2);
+    EXPECT_GE(edgeLinesWhere(isHover, -5, -2), 2);
+    EXPECT_GE(edgeLinesWhere(isHover, 1, 4), 2);
+    expectRestingState();
+
+    editorMouseDown(middle);  // the whole quad grabbed: amber, and no hover while it is held
+    setUpFrame();
+    drawMap();
+    drawCornerHandles();
+    EXPECT_GE(edgeLinesWhere(isAmber, -2, 1), 2);
+    EXPECT_EQ(edgeLinesWhere(isRed, -5, 4), 0);
+    EXPECT_EQ(edgeLinesWhere(isHover, -5, 4), 0);
+    expectRestingState();
+
+    editorMouseUp();  // selected again with the cursor still over it
+    ASSERT_FLOAT_EQ(getQuad(0).vertices[0].x, kEdge);
+    setUpFrame();
+    drawMap();
+    drawCornerHandles();
+    EXPECT_GE(edgeLinesWhere(isRed, -2, 1), 2);
+    EXPECT_GE(edgeLinesWhere(isHover, -5, -2), 2);
+    EXPECT_GE(edgeLinesWhere(isHover, 1, 4), 2);
 }
 
 namespace {
