@@ -65,6 +65,13 @@ void Actor::hashState(StateHasher& h) const {
 const std::vector<std::unique_ptr<Actor>>& allActors() { return actors; }
 int32_t nextActorId() { return list.nextActorId; }
 
+Actor* findLiveActor(int32_t id) {
+    const auto it = std::lower_bound(actors.begin(), actors.end(), id,
+                                     [](const std::unique_ptr<Actor>& a, int32_t wanted) { return a->id < wanted; });
+    if (it != actors.end() && (*it)->id == id) return (*it)->dead ? nullptr : it->get();
+    return nullptr;
+}
+
 void adoptActor(std::unique_ptr<Actor> actor) { actors.push_back(std::move(actor)); }
 
 void clearActors() {

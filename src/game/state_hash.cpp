@@ -119,6 +119,7 @@ uint64_t stateHash() {
     const b2World* world = getWorld();
     h.add(world ? world->GetBodyCount() : -1);
     hashLevelScript(h);
+    hashWorldGravity(h);  // nothing while the written gravity holds
     hashGrab(h);  // last, and nothing without a grab: such states hash as they always did
     hashJoints(h);  // nothing in a game that never made a joint
     return h.value();

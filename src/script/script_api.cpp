@@ -24,28 +24,79 @@
 #include "render/texture.h"
 #include "script/lua_sandbox.h"
 #include "script/script_actors.h"
+#include "script/script_handles.h"
+#include "script/script_joints.h"
 #include "script/script_runtime.h"
 
 namespace {
-constexpr const char* kHandleType = "kelvoran.handle";
-constexpr double kMaxCoordinate = 1000000.0;  // world units; beyond it the physics breaks down
-constexpr double kMaxSize = 10000.0;          // a scripted body's width or height
+// The registry key of the methods every handle shares; each kind's metatable copies them.
+constexpr const char* kHandleMethodsKey = "kelvoran.handle.methods";
 constexpr size_t kMaxActors = 10000;          // the script cannot flood the game's own memory
 constexpr size_t kMaxSayLength = 200;
-constexpr double kStepSeconds = 0.01;
 constexpr double kStepsPerSecond = 100.0;  // divided by, so whole steps give exact hundredths
-constexpr int32_t kMaxFrame = 4096;
 
-enum class HandleKind : uint8_t { Box, Car, Rocket, Body, Lamp };
-constexpr const char* kKindNames[] = {"box", "car", "rocket", "body", "lamp"};
-
+// A handle names its actor by id and keeps its kind, which the kind registry holds for the
+// program's life, so a removed actor is still named in errors.
 struct Handle {
     int32_t id = 0;
-    HandleKind kind = HandleKind::Box;
+    const ActorKind* kind = nullptr;
 };
 
+// The handle at index, or nullptr. Every handle metatable is a registry key mapped to true.
+Handle* testHandle(lua_State* L, int index) {
+    void* data = lua_touserdata(L, index);
+    if (!data || !lua_getmetatable(L, index)) return nullptr;
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    const bool isHandle = lua_toboolean(L, -1) != 0;
+    lua_pop(L, 1);
+    return isHandle ? static_cast<Handle*>(data) : nullptr;
+}
+
+Handle& checkHandle(lua_State* L, int index = 1) {
+    Handle* handle = testHandle(L, index);
+    if (!handle) luaL_typeerror(L, index, "handle");
+    return *handle;
+}
+
+int handleToString(lua_State* L);
+int handleEquals(lua_State* L);
+
+// Each kind has a metatable of its own, whose __index is a plain table of the shared methods
+// and the kind's name: a method or h.kind is found without a call. Made once per state and kind.
+void pushHandleMetatable(lua_State* L, const ActorKind& kind) {
+    if (lua_rawgetp(L, LUA_REGISTRYINDEX, &kind) == LUA_TTABLE) return;
+    lua_pop(L, 1);
+    lua_createtable(L, 0, 6);
+    lua_createtable(L, 0, 24);
+    lua_getfield(L, LUA_REGISTRYINDEX, kHandleMethodsKey);
+    lua_pushnil(L);
+    while (lua_next(L, -2) != 0) {
+        lua_pushvalue(L, -2);
+        lua_insert(L, -2);
+        lua_rawset(L, -5);
+    }
+    lua_pop(L, 1);
+    lua_pushstring(L, kind.name);
+    lua_setfield(L, -2, "kind");
+    lua_setfield(L, -2, "__index");
+    lua_pushcfunction(L, handleToString);
+    lua_setfield(L, -2, "__tostring");
+    lua_pushcfunction(L, handleEquals);
+    lua_setfield(L, -2, "__eq");
+    lua_pushliteral(L, "handle");
+    lua_setfield(L, -2, "__name");
+    lua_pushboolean(L, 0);
+    lua_setfield(L, -2, "__metatable");  // scripts cannot reach or change it
+    lua_pushvalue(L, -1);
+    lua_rawsetp(L, LUA_REGISTRYINDEX, &kind);
+    lua_pushvalue(L, -1);
+    lua_pushboolean(L, 1);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+}
+}  // namespace
+
 // A finite number within the world's reach.
-float checkCoordinate(lua_State* L, int index, double limit = kMaxCoordinate) {
+float checkCoordinate(lua_State* L, int index, double limit) {
     const double value = luaL_checknumber(L, index);
     luaL_argcheck(L, std::isfinite(value) && std::fabs(value) <= limit, index,
                   "a finite number of reasonable size expected");
@@ -56,6 +107,7 @@ float optCoordinate(lua_State* L, int index, double fallback) {
     return lua_isnoneornil(L, index) ? static_cast<float>(fallback) : checkCoordinate(L, index);
 }
 
+namespace {
 // Counts the bodies whose boxes overlap a box, up to a limit.
 class OverlapCount final : public b2QueryCallback {
 public:
@@ -83,6 +135,7 @@ int32_t overlapsAt(float x, float y, float hw, float hh) {
     world->QueryAABB(&overlaps, box);
     return overlaps.count;
 }
+}  // namespace
 
 // An error when a body of that size there would be too crowded.
 void checkCrowding(lua_State* L, float x, float y, float hw, float hh) {
@@ -95,32 +148,25 @@ void checkRoom(lua_State* L) {
         luaL_error(L, "too many actors (%d): remove some first", static_cast<int>(kMaxActors));
 }
 
-// The live actor with id, or nullptr once it is gone. The list is in id order.
-Actor* findActor(int32_t id) {
-    const auto& actors = allActors();
-    const auto it = std::lower_bound(actors.begin(), actors.end(), id,
-                                     [](const std::unique_ptr<Actor>& a, int32_t wanted) { return a->id < wanted; });
-    if (it != actors.end() && (*it)->id == id) return (*it)->dead ? nullptr : it->get();
-    return nullptr;
-}
+namespace {
+Actor* findActor(int32_t id) { return findLiveActor(id); }
+}  // namespace
 
-int pushHandle(lua_State* L, const Actor& actor, HandleKind kind) {
+int pushHandle(lua_State* L, const Actor& actor) {
     auto* handle = static_cast<Handle*>(lua_newuserdatauv(L, sizeof(Handle), 0));
     handle->id = actor.id;
-    handle->kind = kind;
-    luaL_setmetatable(L, kHandleType);
+    handle->kind = &actor.kind();
+    pushHandleMetatable(L, actor.kind());
+    lua_setmetatable(L, -2);
     return 1;
 }
 
-Handle& checkHandle(lua_State* L) { return *static_cast<Handle*>(luaL_checkudata(L, 1, kHandleType)); }
-
 // The handle's actor, or an error naming what was removed.
-Actor& liveActor(lua_State* L) {
-    const Handle& handle = checkHandle(L);
+Actor& liveActor(lua_State* L, int index) {
+    const Handle& handle = checkHandle(L, index);
     Actor* actor = findActor(handle.id);
     if (!actor)
-        luaL_error(L, "the %s #%d was removed", kKindNames[static_cast<int>(handle.kind)],
-                   static_cast<int>(handle.id));
+        luaL_error(L, "the %s #%d was removed", handle.kind->name, static_cast<int>(handle.id));
     return *actor;
 }
 
@@ -129,6 +175,23 @@ b2Body* bodyOf(Actor& actor) {
     return physical ? physical->body : nullptr;
 }
 
+b2Body& liveBody(lua_State* L, int index, const char* call) {
+    Actor& actor = liveActor(L, index);
+    b2Body* body = bodyOf(actor);
+    if (!body) luaL_error(L, "%s: the %s #%d has no body", call, actor.kind().name, static_cast<int>(actor.id));
+    return *body;
+}
+
+int32_t checkBodyHandle(lua_State* L, int index, bool nilIsWorld, const char* call) {
+    if (nilIsWorld && lua_isnoneornil(L, index)) return -1;
+    if (!testHandle(L, index))
+        luaL_error(L, "%s: a body handle expected, got a %s", call, luaL_typename(L, index));
+    Actor& actor = liveActor(L, index);
+    if (!bodyOf(actor)) luaL_error(L, "%s: the %s #%d has no body", call, actor.kind().name, static_cast<int>(actor.id));
+    return actor.id;
+}
+
+namespace {
 int handleAlive(lua_State* L) {
     lua_pushboolean(L, findActor(checkHandle(L).id) != nullptr);
     return 1;
@@ -178,20 +241,57 @@ int handlePush(lua_State* L) {
     return 0;
 }
 
+// Wakes every body whose box overlaps box (metres): the ones a moved body leaves resting on
+// nothing, and the ones it lands among.
+class Waker final : public b2QueryCallback {
+public:
+    bool ReportFixture(b2Fixture* fixture) override {
+        fixture->GetBody()->SetAwake(true);
+        return true;
+    }
+};
+
+void wakeAround(b2World& world, b2AABB box) {
+    constexpr float kReach = 0.1f;  // metres: bodies resting on it sit about this close
+    box.lowerBound -= b2Vec2(kReach, kReach);
+    box.upperBound += b2Vec2(kReach, kReach);
+    Waker waker;
+    world.QueryAABB(&waker, box);
+}
+
 int handleMove(lua_State* L) {
     Actor& actor = liveActor(L);
     const float x = checkCoordinate(L, 2), y = checkCoordinate(L, 3);
     if (b2Body* body = bodyOf(actor)) {
-        // The half-size of its box, from its own fixtures as they stand.
-        float hw = 0.0f, hh = 0.0f;
+        // Its box, from its own fixtures as they stand.
+        b2AABB box;
+        bool any = false;
         for (const b2Fixture* f = body->GetFixtureList(); f; f = f->GetNext()) {
             const b2AABB own = f->GetAABB(0);
-            hw = std::max(hw, toUnits(own.GetExtents().x));
-            hh = std::max(hh, toUnits(own.GetExtents().y));
+            if (any) {
+                box.Combine(own);
+            } else {
+                box = own;
+                any = true;
+            }
+        }
+        const b2Vec2 from = body->GetPosition();
+        const b2Vec2 to(toMetres(x), toMetres(y));
+        float hw = 0.0f, hh = 0.0f;
+        if (any) {
+            hw = toUnits(box.GetExtents().x);
+            hh = toUnits(box.GetExtents().y);
         }
         checkCrowding(L, x, y, hw, hh);
-        body->SetTransform(b2Vec2(toMetres(x), toMetres(y)), body->GetAngle());
+        if (any) wakeAround(*body->GetWorld(), box);
+        body->SetTransform(to, body->GetAngle());
         body->SetAwake(true);
+        if (any) {
+            const b2Vec2 shift = to - from;
+            box.lowerBound += shift;
+            box.upperBound += shift;
+            wakeAround(*body->GetWorld(), box);
+        }
     }
     actor.x = x;
     actor.y = y;
@@ -203,27 +303,15 @@ int handleRemove(lua_State* L) {
     return 0;
 }
 
-int handleIndex(lua_State* L) {
-    const Handle& handle = checkHandle(L);
-    const char* key = luaL_checkstring(L, 2);
-    if (std::strcmp(key, "kind") == 0) {
-        lua_pushstring(L, kKindNames[static_cast<int>(handle.kind)]);
-        return 1;
-    }
-    lua_pushvalue(L, 2);
-    lua_rawget(L, lua_upvalueindex(1));
-    return 1;
-}
-
 int handleToString(lua_State* L) {
     const Handle& handle = checkHandle(L);
-    lua_pushfstring(L, "%s #%d", kKindNames[static_cast<int>(handle.kind)], static_cast<int>(handle.id));
+    lua_pushfstring(L, "%s #%d", handle.kind->name, static_cast<int>(handle.id));
     return 1;
 }
 
 int handleEquals(lua_State* L) {
-    const auto* a = static_cast<Handle*>(luaL_testudata(L, 1, kHandleType));
-    const auto* b = static_cast<Handle*>(luaL_testudata(L, 2, kHandleType));
+    const Handle* a = testHandle(L, 1);
+    const Handle* b = testHandle(L, 2);
     lua_pushboolean(L, a && b && a->id == b->id);
     return 1;
 }
@@ -234,14 +322,14 @@ int spawnBox(lua_State* L) {
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
     checkRoom(L);
     checkCrowding(L, x, y, kCrateHalf, kCrateHalf);
-    return pushHandle(L, *spawnActor<Box>(x, y), HandleKind::Box);
+    return pushHandle(L, *spawnActor<Box>(x, y));
 }
 
 int spawnCar(lua_State* L) {
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
     checkRoom(L);
     checkCrowding(L, x, y, kCrateHalf, kCrateHalf);
-    return pushHandle(L, *spawnActor<Car>(x, y), HandleKind::Car);
+    return pushHandle(L, *spawnActor<Car>(x, y));
 }
 
 int spawnRocketAt(lua_State* L) {
@@ -249,52 +337,7 @@ int spawnRocketAt(lua_State* L) {
     const float vx = optCoordinate(L, 3, 100.0), vy = optCoordinate(L, 4, 100.0);  // units/s
     checkRoom(L);
     const float perStep = static_cast<float>(kStepSeconds);
-    return pushHandle(L, *spawnActor<Rocket>(x, y, vx * perStep, vy * perStep), HandleKind::Rocket);
-}
-
-float numberField(lua_State* L, const char* name, double fallback, double limit) {
-    lua_getfield(L, 1, name);
-    const float value = lua_isnil(L, -1) ? static_cast<float>(fallback) : checkCoordinate(L, -1, limit);
-    lua_pop(L, 1);
-    return value;
-}
-
-bool booleanField(lua_State* L, const char* name, bool fallback) {
-    lua_getfield(L, 1, name);
-    const bool value = lua_isnil(L, -1) ? fallback : lua_toboolean(L, -1);
-    lua_pop(L, 1);
-    return value;
-}
-
-int spawnBody(lua_State* L) {
-    luaL_checktype(L, 1, LUA_TTABLE);
-    ScriptBodyShape shape;
-    shape.x = numberField(L, "x", 0.0, kMaxCoordinate);
-    shape.y = numberField(L, "y", 0.0, kMaxCoordinate);
-    shape.w = numberField(L, "w", 32.0, kMaxSize);
-    shape.h = numberField(L, "h", 32.0, kMaxSize);
-    shape.angle = numberField(L, "angle", 0.0, kMaxCoordinate);
-    shape.frame = static_cast<int32_t>(numberField(L, "frame", 0.0, kMaxFrame));
-    shape.dynamic = booleanField(L, "dynamic", true);
-    shape.light = booleanField(L, "light", false);
-    if (shape.w < 1.0f || shape.h < 1.0f) luaL_error(L, "game.body: w and h must be at least 1");
-    if (shape.frame < 0) luaL_error(L, "game.body: frame must not be negative");
-    lua_getfield(L, 1, "sheet");
-    const char* sheetName = lua_isnil(L, -1) ? "image9.png" : luaL_checkstring(L, -1);
-    bool known = false;
-    {
-        Texture* sheet = findTexture(sheetName);
-        known = sheet != nullptr;
-        shape.sheet = sheet;
-    }
-    if (!known) luaL_error(L, "game.body: no sheet named '%s'", sheetName);
-    checkRoom(L);
-    {
-        // Any turn of the body stays inside the circle round its corners.
-        const float reach = 0.5f * std::hypot(shape.w, shape.h);
-        checkCrowding(L, shape.x, shape.y, reach, reach);
-    }
-    return pushHandle(L, *spawnActor<ScriptBody>(shape), HandleKind::Body);
+    return pushHandle(L, *spawnActor<Rocket>(x, y, vx * perStep, vy * perStep));
 }
 
 int spawnLamp(lua_State* L) {
@@ -302,7 +345,7 @@ int spawnLamp(lua_State* L) {
     const float scale = optCoordinate(L, 3, 1.0);
     luaL_argcheck(L, scale >= 0.0f && scale <= 10.0f, 3, "a scale from 0 to 10 expected");
     checkRoom(L);
-    return pushHandle(L, *spawnActor<Lamp>(x, y, scale), HandleKind::Lamp);
+    return pushHandle(L, *spawnActor<Lamp>(x, y, scale));
 }
 
 int say(lua_State* L) {
@@ -410,7 +453,7 @@ int quad(lua_State* L) {
 }
 
 const luaL_Reg kGameFunctions[] = {
-    {"box", spawnBox},     {"car", spawnCar},     {"rocket", spawnRocketAt}, {"body", spawnBody},
+    {"box", spawnBox},     {"car", spawnCar},     {"rocket", spawnRocketAt},
     {"lamp", spawnLamp},   {"say", say},          {"after", after},          {"time", gameTime},
     {"random", gameRandom}, {"burst", burst},     {"flicker", flicker},      {"camera", camera},
     {"quads", quads},      {"quad", quad},        {"ambient", ambient},      {nullptr, nullptr},
@@ -421,38 +464,31 @@ const luaL_Reg kHandleMethods[] = {
     {"angle", handleAngle}, {"push", handlePush},         {"move", handleMove},
     {"remove", handleRemove}, {nullptr, nullptr},
 };
-HandleKind kindOf(const Actor& actor) {
-    const char* name = actor.kind().name;
-    for (int k = 0; k < 5; ++k)
-        if (std::strcmp(name, kKindNames[k]) == 0) return static_cast<HandleKind>(k);
-    return HandleKind::Body;
-}
 }  // namespace
+
+bool pushParty(lua_State* L, bool quad, int32_t id) {
+    if (!quad) return pushActorHandle(L, id);
+    lua_pushinteger(L, id);
+    return true;
+}
 
 bool pushActorHandle(lua_State* L, int32_t id) {
     const Actor* actor = findActor(id);
     if (!actor) return false;
-    pushHandle(L, *actor, kindOf(*actor));
+    pushHandle(L, *actor);
     return true;
 }
 
 void openGameApi(lua_State* L) {
     luaL_newlib(L, kGameFunctions);
+    openJointApi(L);
+    openBodyApi(L);
+    openQueryApi(L);
     lua_setglobal(L, "game");
 
-    luaL_newmetatable(L, kHandleType);
     luaL_newlib(L, kHandleMethods);
-    lua_pushcclosure(L, handleIndex, 1);
-    lua_setfield(L, -2, "__index");
-    lua_pushcfunction(L, handleToString);
-    lua_setfield(L, -2, "__tostring");
-    lua_pushcfunction(L, handleEquals);
-    lua_setfield(L, -2, "__eq");
-    lua_pushliteral(L, "handle");
-    lua_setfield(L, -2, "__name");
-    lua_pushboolean(L, 0);
-    lua_setfield(L, -2, "__metatable");  // scripts cannot reach or change it
-    lua_pop(L, 1);
+    addBodyMethods(L);
+    lua_setfield(L, LUA_REGISTRYINDEX, kHandleMethodsKey);
 
     lua_getglobal(L, "math");
     lua_pushcfunction(L, mathRandom);

@@ -52,5 +52,9 @@ TEST_P(LevelTest, IsWonWithItsKeys) {
 INSTANTIATE_TEST_SUITE_P(Example, LevelTest,
                          testing::Values(Level{"flag", 'w', true, 3000, "flag reached in "},
                                          Level{"seesaw", 'x', false, 300, "the crate flew "},
-                                         Level{"switch", 'x', false, 300, "gate open at "}),
+                                         Level{"switch", 'x', false, 300, "gate open at "},
+                                         Level{"bridge", 'x', false, 1500, "bridge crossed in "},
+                                         Level{"pendulum", 'x', false, 600, "the last ball swung "},
+                                         Level{"chain", 'x', false, 1000, "chain reaction complete in "},
+                                         Level{"gallery", 'x', false, 400, "gallery: 35 of 35 pieces standing"}),
                          [](const testing::TestParamInfo<Level>& param) { return std::string(param.param.name); });
