@@ -10,9 +10,9 @@ JOBS ?= 2
 PREFIX ?= /usr/local
 # Ninja keeps both cores busy across targets; a build folder keeps the generator it was made with.
 generator = $(if $(wildcard $(1)/CMakeCache.txt),,-G Ninja)
-# The game and its two tools: one Release build, so a recording the game makes replays in the
+# The game and its three tools: one Release build, so a recording the game makes replays in the
 # tool beside it as the same build.
-PROGRAMS = kelvoran kelvoran-map kelvoran_replay
+PROGRAMS = kelvoran kelvoran-map kelvoran_replay kelvoran-level
 
 .PHONY: deps build release run install package test sanitize bench screenshot fuzz soak clean
 

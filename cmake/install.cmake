@@ -17,6 +17,8 @@ set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/app/data_folders.cpp APPEND PROPERTY
   "KELVORAN_RELATIVE_DATADIR=\"${KELVORAN_RELATIVE_DATADIR}\""
   "KELVORAN_BUILD_FOLDER=\"${CMAKE_BINARY_DIR}\""
   "KELVORAN_SOURCE_ASSETS=\"${CMAKE_SOURCE_DIR}/assets\"")
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/level/level_file.cpp APPEND PROPERTY
+  COMPILE_DEFINITIONS "KELVORAN_VERSION=\"${KELVORAN_VERSION}\"")
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/app/command_line.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS "KELVORAN_VERSION=\"${KELVORAN_VERSION}\""
   "KELVORAN_BUILD_ID=\"${KELVORAN_BUILD_ID}\"")
@@ -45,7 +47,7 @@ foreach(size ${KELVORAN_ICON_SIZES})
 endforeach()
 add_custom_target(kelvoran_dist ALL DEPENDS ${dist_outputs})
 
-install(TARGETS kelvoran kelvoran-map kelvoran_replay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS kelvoran kelvoran-map kelvoran_replay kelvoran-level RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 file(GLOB KELVORAN_SHEETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.png
   ${CMAKE_SOURCE_DIR}/assets/*.wav)
 install(FILES ${KELVORAN_SHEETS} ${CMAKE_SOURCE_DIR}/assets/map.txt

@@ -17,6 +17,7 @@
 #include "game/help.h"
 #include "game/host.h"
 #include "game/input.h"
+#include "game/level_finish.h"
 #include "game/level_script.h"
 #include "game/invariants.h"
 #include "game/main_loop.h"
@@ -73,6 +74,7 @@ void shutdownGame(bool glContextCurrent) {
     clearMapHistory();
     resetSandbox();  // paused off, no steps owed, no messages
     resetLevelScript();  // the script's actors go with the others below
+    resetLevelFinish();
     clearEditFeedback();
     clearClipboard();
     resetViewControl();

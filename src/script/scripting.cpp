@@ -18,6 +18,7 @@
 #include "game/level_script.h"
 #include "game/sandbox.h"
 #include "script/lua_sandbox.h"
+#include "script/script_finish.h"
 #include "script/script_runtime.h"
 
 namespace {
@@ -308,6 +309,9 @@ int dispatchClick(lua_State* L) {
 
 int openApi(lua_State* L) {
     openGameApi(L);
+    lua_getglobal(L, "game");
+    addFinishFunction(L);
+    lua_pop(L, 1);
     return 0;
 }
 
