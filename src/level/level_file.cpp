@@ -274,7 +274,9 @@ bool readLevelFile(const uint8_t* data, size_t size, LevelFile& level, std::stri
     Archive archive(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error));
     if (!archive) {
         zip_source_free(source);
-        problem = std::string("not a level file: ") + zip_error_strerror(&error);
+        // libzip itself refuses an archive naming one file twice.
+        problem = zip_error_code_zip(&error) == ZIP_ER_EXISTS ? std::string("duplicate name in the archive")
+                                                               : std::string("not a level file: ") + zip_error_strerror(&error);
         zip_error_fini(&error);
         return false;
     }
