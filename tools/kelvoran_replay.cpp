@@ -23,7 +23,7 @@
 #include "session/replay_folder.h"
 #include "session/session_replay.h"
 #include "game/state_hash.h"
-#include "session/terminal_text.h"
+#include "core/terminal_text.h"
 
 namespace fs = std::filesystem;
 

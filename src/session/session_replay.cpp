@@ -21,7 +21,7 @@
 #include "game/state_hash.h"
 #include "script/scripting.h"
 #include "session/recording_limits.h"
-#include "session/terminal_text.h"
+#include "core/terminal_text.h"
 
 namespace {
 constexpr int kMaxNotes = 5;  // schedule notes on standard error before going quiet

@@ -18,7 +18,7 @@
 
 #include "session/recording_format.h"
 #include "session/recording_limits.h"
-#include "session/terminal_text.h"
+#include "core/terminal_text.h"
 
 namespace fs = std::filesystem;
 

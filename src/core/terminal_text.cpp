@@ -1,5 +1,5 @@
 // terminal_text.cpp: escaping control characters and broken UTF-8 for the terminal.
-#include "session/terminal_text.h"
+#include "core/terminal_text.h"
 
 #include <cstdint>
 
