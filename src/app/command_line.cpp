@@ -2,10 +2,13 @@
 #include "app/command_line.h"
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "app/window.h"
 #include "game/game.h"
+#include "level/level_file.h"
 
 // Set for this file by the build.
 #ifndef KELVORAN_VERSION
@@ -64,6 +67,10 @@ CommandLine parseCommandLine(int argc, char** argv) {
             if (option->takesValue && i + 1 < argc) ++i;
         } else if (argument[0] == '-') {
             line.unknown.push_back(argument);
+        } else if (const size_t length = std::strlen(argument);
+                   length > std::strlen(kLevelExtension) &&
+                   std::strcmp(argument + length - std::strlen(kLevelExtension), kLevelExtension) == 0) {
+            line.levelFile = argument;
         }
         // Any other word (`editor` among them) is the start-up's to echo and read.
     }
@@ -71,12 +78,13 @@ CommandLine parseCommandLine(int argc, char** argv) {
 }
 
 void printUsage(std::ostream& out, const DataFolders& folders) {
-    out << "Usage: kelvoran [--level DIR] [editor] [--help] [--version]\n"
+    out << "Usage: kelvoran [--level DIR | FILE.kvlevel] [editor] [--help] [--version]\n"
            "A 2D physics sandbox: crates, a car, lights and shadows, and a map editor.\n"
            "\n"
            "Options:\n"
            "  --level DIR  play the level in DIR: its map.txt, and any sheets it holds over the\n"
            "               installed ones; saves go into DIR\n"
+           "  FILE.kvlevel play the level file; its map's saves go to the user's data folder\n"
            "  editor       switch the map editor on (it is on by default)\n"
            "  --help       print this text and exit\n"
            "  --version    print the version and build and exit\n"
@@ -113,6 +121,55 @@ int launch(int argc, char** argv) {
         std::cerr << "kelvoran: " << line.problem << std::endl;
         return 2;
     }
+    if (!line.levelFile.empty() && line.level.empty()) {
+        DataFolders folders;
+        if (!prepareLevelFile(line.levelFile, currentFolderFacts(""), folders, std::cerr)) return 1;
+        if (!enterDataFolders(folders, std::cerr)) return 1;
+        return runApplication(argc, argv);
+    }
     if (!enterDataFolders(chooseDataFolders(currentFolderFacts(line.level)), std::cerr)) return 1;
     return runApplication(argc, argv);
+}
+
+bool prepareLevelFile(const std::string& path, const FolderFacts& facts, DataFolders& folders, std::ostream& err) {
+    namespace fs = std::filesystem;
+    LevelFile level;
+    std::string problem;
+    if (!readLevelFileAt(path, level, problem)) {
+        err << "kelvoran: " << path << ": " << problem << std::endl;
+        return false;
+    }
+    folders = DataFolders();
+    folders.play = (fs::path(facts.userData) / "levels" / level.manifest.id).string();
+    folders.sheets.push_back(facts.shipped.empty() ? facts.userData : facts.shipped);
+    std::error_code error;
+    fs::create_directories(folders.play, error);
+    if (error) {
+        err << "kelvoran: cannot use " << folders.play << " for the level's map: " << error.message() << std::endl;
+        return false;
+    }
+    const auto put = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        // Replaced, never written through: a link of that name is not followed.
+        const fs::path target = fs::path(folders.play) / name;
+        const fs::path temporary = fs::path(folders.play) / (name + ".tmp");
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        std::error_code failure;
+        if (out) fs::rename(temporary, target, failure);
+        if (!out || failure) {
+            err << "kelvoran: cannot write " << target.string() << std::endl;
+            return false;
+        }
+        return true;
+    };
+    // The player's saved map stays; the script is always the level's own.
+    const fs::path map = fs::path(folders.play) / "map.txt";
+    if (!fs::exists(fs::symlink_status(map, error)) && !put("map.txt", *level.find(level.manifest.map))) return false;
+    if (!level.manifest.script.empty()) {
+        if (!put("map.lua", *level.find(level.manifest.script))) return false;
+    } else {
+        fs::remove(fs::path(folders.play) / "map.lua", error);
+    }
+    return true;
 }

@@ -11,6 +11,7 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     std::string level;                 // --level DIR
+    std::string levelFile;             // a FILE.kvlevel to play
     std::vector<std::string> unknown;  // options neither the game nor the window system knows
     std::string problem;               // an option missing its value; empty when none
 };
@@ -25,3 +26,8 @@ void printVersion(std::ostream& out);
 // The whole start: the information options, the unknown-option lines, the data folders, then
 // the game in its window. Returns the exit status.
 int launch(int argc, char** argv);
+
+// Reads the level file at path and makes its play folder under userData (levels/ID, where its
+// map and saves live): the level's map is put there when the player has none yet, its script
+// each time. The folders to enter, or false with one line on err.
+bool prepareLevelFile(const std::string& path, const FolderFacts& facts, DataFolders& folders, std::ostream& err);
