@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         loadLevelScript();
         for (int i = 0; i < kSteps; ++i) {
             updateStep();
-            if (i == 5) levelScriptKey('q');
+            if (i == 5) levelScriptKey("q", true);
             if (i == 10) levelScriptClick({12.0f, -40.0f});
         }
     }

@@ -79,6 +79,19 @@ void clearActors() {
     while (!actors.empty()) actors.pop_back();
 }
 
+void removeActorsNow(int32_t first, int32_t end) {
+    for (std::size_t i = 0; i < actors.size();) {
+        if (actors[i]->id >= first && actors[i]->id < end) {
+            // Out of the list before it is deleted, as the update pass does.
+            std::unique_ptr<Actor> removed = std::move(actors[i]);
+            actors.erase(actors.begin() + static_cast<std::ptrdiff_t>(i));
+            removed.reset();
+            continue;
+        }
+        ++i;
+    }
+}
+
 void resetActors() {
     clearActors();
     list.nextActorId = 0;

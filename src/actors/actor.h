@@ -82,6 +82,9 @@ T* spawnActor(Args&&... args) {
 
 // Deletes every actor (and so every actor body) at once; the world must not be stepping.
 void clearActors();
+// Deletes the actors whose ids lie in [first, end) now, not at the next update pass, so what
+// replaces them finds their place free; the world must not be stepping.
+void removeActorsNow(int32_t first, int32_t end);
 // clearActors, and the next actor takes id 0 again: a new game.
 void resetActors();
 // How many live actors (dead ones waiting for removal included) are of kind.

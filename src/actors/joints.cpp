@@ -695,6 +695,12 @@ void hashJoints(StateHasher& h) {
     }
 }
 
+void removeAllJoints() {
+    // Newest first, so a gear goes before the joints it couples.
+    for (auto it = registry.records.rbegin(); it != registry.records.rend(); ++it)
+        if (liveJoint(*it)) removeJoint(it->id);
+}
+
 void resetJoints() {
     registry.records.clear();
     registry.carried.clear();

@@ -78,3 +78,5 @@ void drawJoints();
 void hashJoints(StateHasher& h);
 // Forgets every record; the next joint takes id 0. The joints themselves go with their bodies.
 void resetJoints();
+// Every live joint goes now (a script's run ending); the ids go on from where they were.
+void removeAllJoints();

@@ -30,12 +30,11 @@ bool lookAtScript() {
     return changed;
 }
 
-void runSource() {
-    if (level.present) {
-        level.hooks.load(level.source);
-    } else {
-        level.hooks.unload();
-    }
+// False when a changed map.lua did not compile and the running script stays.
+bool runSource(bool hot) {
+    if (level.present) return level.hooks.load(level.source, hot);
+    level.hooks.unload();
+    return true;
 }
 }  // namespace
 
@@ -55,23 +54,22 @@ void loadLevelScript() {
     if (!level.installed) return;
     lookAtScript();
     level.stepsToWatch = kWatchSteps;
-    runSource();
+    runSource(false);
 }
 
 void watchLevelScript() {
     if (!level.installed || --level.stepsToWatch > 0) return;
     level.stepsToWatch = kWatchSteps;
     if (!lookAtScript()) return;
-    runSource();
-    if (level.present) showMessage(std::string("Reloaded ") + kScriptFileName);
+    if (runSource(true) && level.present) showMessage(std::string("Reloaded ") + kScriptFileName);
 }
 
 void stepLevelScript() {
     if (level.installed) level.hooks.step();
 }
 
-void levelScriptKey(unsigned char key) {
-    if (level.installed) level.hooks.key(key);
+void levelScriptKey(const char* name, bool down) {
+    if (level.installed && name) level.hooks.key(name, down);
 }
 
 void levelScriptClick(Vec2f world) {

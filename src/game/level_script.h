@@ -11,12 +11,16 @@
 constexpr const char* kScriptFileName = "map.lua";
 
 struct ScriptHooks {
-    // Runs source in a fresh script (the old one goes first) and calls its on_start.
-    void (*load)(const std::vector<uint8_t>& source);
+    // Runs source in a fresh script (the old one and what it made go first) and calls its
+    // on_start. hot: map.lua changed while the game ran, so a source that does not compile
+    // leaves the running script as it is (false), and the old script may carry a table to the
+    // new.
+    bool (*load)(const std::vector<uint8_t>& source, bool hot);
     void (*unload)();  // no script any more
     void (*step)();    // one running logic step: timers, then on_step
-    // A key the game itself does not use, and a right-button press at a world position.
-    void (*key)(unsigned char key);
+    // A key the game itself does not use, by name ("x", "return", "left"), pressed or released;
+    // and a right-button press at a world position.
+    void (*key)(const char* name, bool down);
     void (*click)(Vec2f world);
     // Adds the running script's own state (its timers and clock); nothing without a script.
     void (*hash)(StateHasher& h);
@@ -34,7 +38,7 @@ void loadLevelScript();
 // reloads it with the message "Reloaded map.lua".
 void watchLevelScript();
 void stepLevelScript();                // a running logic step
-void levelScriptKey(unsigned char key);  // a key the game has no action for
+void levelScriptKey(const char* name, bool down);  // a key the game has no action for
 void levelScriptClick(Vec2f world);
 void hashLevelScript(StateHasher& h);
 // The next game starts with no watch pending and no script source known.

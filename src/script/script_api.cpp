@@ -17,6 +17,7 @@
 #include "core/camera.h"
 #include "core/random.h"
 #include "game/sandbox.h"
+#include "game/sandbox_limits.h"
 #include "lighting/lightmap.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"
@@ -31,7 +32,7 @@
 namespace {
 // The registry key of the methods every handle shares; each kind's metatable copies them.
 constexpr const char* kHandleMethodsKey = "kelvoran.handle.methods";
-constexpr size_t kMaxActors = 10000;          // the script cannot flood the game's own memory
+constexpr size_t kMaxScriptActors = 10000;    // the script cannot flood the game's own memory
 constexpr size_t kMaxSayLength = 200;
 constexpr double kStepsPerSecond = 100.0;  // divided by, so whole steps give exact hundredths
 
@@ -144,8 +145,8 @@ void checkCrowding(lua_State* L, float x, float y, float hw, float hh) {
 }
 
 void checkRoom(lua_State* L) {
-    if (allActors().size() >= kMaxActors)
-        luaL_error(L, "too many actors (%d): remove some first", static_cast<int>(kMaxActors));
+    if (allActors().size() >= kMaxScriptActors)
+        luaL_error(L, "too many actors (%d): remove some first", static_cast<int>(kMaxScriptActors));
 }
 
 namespace {
@@ -328,6 +329,9 @@ int spawnBox(lua_State* L) {
 int spawnCar(lua_State* L) {
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
     checkRoom(L);
+    // The player's own limit: a pile of cars costs seconds a step.
+    if (countOfKind(countActorKinds(), "car") >= kMaxCars)
+        luaL_error(L, "too many cars (%d is the limit): remove some first", static_cast<int>(kMaxCars));
     checkCrowding(L, x, y, kCrateHalf, kCrateHalf);
     return pushHandle(L, *spawnActor<Car>(x, y));
 }
@@ -401,15 +405,27 @@ int mathRandom(lua_State* L) {
     return 1;
 }
 
+// Bursts and flickers live outside the script's memory cap, on the sheets: a script may keep at
+// most this many of each alive.
+constexpr size_t kMaxLiveEffects = 10000;
+
 int burst(lua_State* L) {
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
-    if (Texture* bloom = findTexture("bloomtest.png")) spawnBurst(*bloom, x, y, 0.0f);
+    if (Texture* bloom = findTexture("bloomtest.png")) {
+        if (bloom->queues.bursts.size() >= kMaxLiveEffects)
+            luaL_error(L, "too many bursts (%d alive): let some finish first", static_cast<int>(kMaxLiveEffects));
+        spawnBurst(*bloom, x, y, 0.0f);
+    }
     return 0;
 }
 
 int flicker(lua_State* L) {
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
-    if (Texture* light = findTexture("light1.png")) spawnFlicker(*light, x, y, 0.0f, false, 0);
+    if (Texture* light = findTexture("light1.png")) {
+        if (light->queues.flickers.size() >= kMaxLiveEffects)
+            luaL_error(L, "too many flickers (%d alive): let some finish first", static_cast<int>(kMaxLiveEffects));
+        spawnFlicker(*light, x, y, 0.0f, false, 0);
+    }
     return 0;
 }
 
@@ -484,6 +500,7 @@ void openGameApi(lua_State* L) {
     openJointApi(L);
     openBodyApi(L);
     openQueryApi(L);
+    openLevelApi(L);
     lua_setglobal(L, "game");
 
     luaL_newlib(L, kHandleMethods);

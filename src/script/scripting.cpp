@@ -5,6 +5,7 @@
 #include <box2d/box2d.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -15,9 +16,12 @@
 #include "map/map_quad.h"
 #include "map/quad_index.h"
 #include "physics/physics_world.h"
+#include "actors/joints.h"
+#include "game/level_presentation.h"
 #include "game/level_script.h"
 #include "game/sandbox.h"
 #include "script/lua_sandbox.h"
+#include "script/script_carry.h"
 #include "script/script_finish.h"
 #include "script/script_runtime.h"
 
@@ -27,6 +31,13 @@ struct Timer {
     int64_t order = 0;  // creation order, for timers due at the same step
     int ref = LUA_NOREF;
 };
+
+// Pending timers are few in any level; a script that makes hundreds of thousands is refused
+// rather than let each step's firing grow with them.
+constexpr size_t kMaxTimers = 10000;
+
+// The heap order of timers: the one due first (then made first) on top.
+bool firesLater(const Timer& a, const Timer& b) { return a.due != b.due ? a.due > b.due : a.order > b.order; }
 
 // One side of a touch: an actor by id, or a map quad by its 1-based number. Actors come before
 // quads, each in their own order.
@@ -142,9 +153,18 @@ struct ScriptRuntime {
     bool stopped = false;
     int64_t steps = 0;
     int64_t nextTimerOrder = 0;
-    std::vector<Timer> timers;
+    std::map<int64_t, Timer> timers;  // by creation order, the order they are hashed in
+    std::vector<Timer> dueOrder;      // the same timers as a heap by firesLater
 };
 ScriptRuntime runtime;
+// The ids of the actors this run of the script made, as [first, end) ranges: they go when the
+// script is loaded again, so a reload leaves no duplicates.
+std::vector<std::pair<int32_t, int32_t>> ownedActors;
+// A table the old run's save() gave, for the new run's on_reload; module state, since an error
+// may unwind the call that fills it.
+std::string carried;
+bool carrying = false;
+const char* carryProblem = nullptr;
 TouchListener touchListener;
 ContactCap contactCap;
 b2ContactFilter plainFilter;  // Box2D's own rule, put back when the script goes
@@ -166,25 +186,56 @@ void closeState() {
     closeSandbox(runtime.L);
     runtime.L = nullptr;
     runtime.timers.clear();
+    runtime.dueOrder.clear();
 }
 
 void fail(const std::string& message) {
     showFailure(message);
+    setStoppedScriptLine(std::string(kScriptFileName) + " stopped: " + message);
     closeState();
     runtime.stopped = true;
 }
 
+// Notes the actors made since nextActorId() was first as the script's own.
+void noteOwned(int32_t first) {
+    const int32_t end = nextActorId();
+    if (end <= first) return;
+    if (!ownedActors.empty() && ownedActors.back().second == first) {
+        ownedActors.back().second = end;
+    } else {
+        ownedActors.emplace_back(first, end);
+    }
+}
+
+// What the last run made goes: its actors (and with them their joints), any joint left, its
+// labels, keys and allowances.
+void removeRunLeftovers() {
+    for (const auto& [first, end] : ownedActors) removeActorsNow(first, end);
+    ownedActors.clear();
+    removeAllJoints();
+    resetLevelPresentation();
+}
+
 // Every callback goes through one of the dispatchers below, called protected with (a, x, y),
 // so even looking a callback up cannot raise outside a protected call.
-bool runProtected(lua_CFunction dispatcher, int64_t a = 0, double x = 0.0, double y = 0.0) {
+bool runProtected(lua_CFunction dispatcher, int64_t a = 0, double x = 0.0, double y = 0.0,
+                  const char* name = nullptr) {
     if (!runtime.L) return false;
     lua_State* L = runtime.L;
     lua_pushcfunction(L, dispatcher);
     lua_pushinteger(L, a);
     lua_pushnumber(L, x);
     lua_pushnumber(L, y);
+    if (name) {
+        lua_pushstring(L, name);
+    } else {
+        lua_pushnil(L);
+    }
+    const int32_t first = nextActorId();
     std::string message;
-    if (callSandboxed(L, 3, message) == ScriptFailure::None) return true;
+    const ScriptFailure failure = callSandboxed(L, 4, message);
+    noteOwned(first);
+    if (failure == ScriptFailure::None) return true;
     fail(message);
     return false;
 }
@@ -265,17 +316,13 @@ int dispatchStep(lua_State* L) {
     // Timers made while these run wait for the next step, so a timer renewing itself with
     // after(0) cannot hold the step.
     const int64_t firstLater = runtime.nextTimerOrder;
-    for (;;) {
-        auto due = runtime.timers.end();
-        for (auto it = runtime.timers.begin(); it != runtime.timers.end(); ++it) {
-            if (it->due > runtime.steps || it->order >= firstLater) continue;
-            if (due == runtime.timers.end() || it->due < due->due ||
-                (it->due == due->due && it->order < due->order))
-                due = it;
-        }
-        if (due == runtime.timers.end()) break;
-        const int ref = due->ref;
-        runtime.timers.erase(due);
+    while (!runtime.dueOrder.empty()) {
+        const Timer next = runtime.dueOrder.front();
+        if (next.due > runtime.steps || next.order >= firstLater) break;
+        std::pop_heap(runtime.dueOrder.begin(), runtime.dueOrder.end(), firesLater);
+        runtime.dueOrder.pop_back();
+        runtime.timers.erase(next.order);
+        const int ref = next.ref;
         lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
         luaL_unref(L, LUA_REGISTRYINDEX, ref);
         freshBudget(L);
@@ -291,11 +338,38 @@ int dispatchStep(lua_State* L) {
     return 0;
 }
 
+// on_key(name, down): a handler of one parameter, written before releases were told, hears
+// presses only.
 int dispatchKey(lua_State* L) {
     if (!pushCallback(L, "on_key")) return 0;
-    const char key = static_cast<char>(lua_tointeger(L, 1));
-    lua_pushlstring(L, &key, 1);
+    const bool down = lua_tointeger(L, 1) != 0;
+    if (!down) {
+        lua_Debug ar;
+        lua_pushvalue(L, -1);
+        lua_getinfo(L, ">u", &ar);
+        if (ar.nparams < 2 && !ar.isvararg) return 0;
+    }
+    lua_pushvalue(L, 4);
+    lua_pushboolean(L, down);
+    lua_call(L, 2, 0);
+    return 0;
+}
+
+// on_reload(state) with the table the old run's save() returned.
+int dispatchReload(lua_State* L) {
+    if (!pushCallback(L, "on_reload")) return 0;
+    pushCarry(L, carried);
     lua_call(L, 1, 0);
+    return 0;
+}
+
+// Calls save() and encodes what it returns into carried; carrying says whether there is one.
+int dispatchSave(lua_State* L) {
+    carrying = false;
+    carryProblem = nullptr;
+    if (!pushCallback(L, "save")) return 0;
+    lua_call(L, 0, 1);
+    carrying = encodeCarry(L, -1, carried, carryProblem);
     return 0;
 }
 
@@ -322,31 +396,69 @@ void unloadScript() {
     runtime = ScriptRuntime();
 }
 
-void loadScript(const std::vector<uint8_t>& source) {
+// A new sandbox with the game API and the chunk of source loaded but not run; nullptr with the
+// message when it does not compile (or the state cannot be made). Making the API touches
+// nothing in the game, so a running script is undisturbed.
+lua_State* compile(const std::vector<uint8_t>& source, std::string& message) {
+    lua_State* L = openSandbox(kScriptFileName);
+    if (!L) {
+        message = std::string(kScriptFileName) + ": script out of memory";
+        return nullptr;
+    }
+    lua_pushcfunction(L, openApi);
+    if (callSandboxed(L, 0, message) != ScriptFailure::None ||
+        !loadSandboxChunk(L, reinterpret_cast<const char*>(source.data()), source.size(), message)) {
+        closeSandbox(L);
+        return nullptr;
+    }
+    return L;
+}
+
+// The running script's save(), if it has one, into carried.
+void saveForReload() {
+    carrying = false;
+    if (!runtime.L) return;
+    if (!runProtected(dispatchSave)) {
+        carrying = false;
+        return;
+    }
+    if (!carrying && carryProblem) showFailure(std::string(kScriptFileName) + ": save(): " + carryProblem + "; nothing carried");
+}
+
+bool loadScript(const std::vector<uint8_t>& source, bool hot) {
+    std::string message;
+    lua_State* fresh = compile(source, message);
+    if (!fresh && hot && runtime.L) {
+        // A half-typed edit: the level plays on as it was.
+        showFailure(message + " (the level stays as it was)");
+        return false;
+    }
+    if (hot) saveForReload();
+    removeRunLeftovers();
     unloadScript();
     runtime.loaded = true;
-    runtime.L = openSandbox(kScriptFileName);
-    if (!runtime.L) {
-        fail(std::string(kScriptFileName) + ": script out of memory");
-        return;
-    }
-    if (!runProtected(openApi)) return;
-    std::string message;
-    if (!loadSandboxChunk(runtime.L, reinterpret_cast<const char*>(source.data()), source.size(),
-                          message)) {
+    if (!fresh) {
         fail(message);
-        return;
+        return true;
     }
-    if (callSandboxed(runtime.L, 0, message) != ScriptFailure::None) {
+    runtime.L = fresh;
+    const int32_t first = nextActorId();
+    const ScriptFailure failure = callSandboxed(runtime.L, 0, message);
+    noteOwned(first);
+    if (failure != ScriptFailure::None) {
         fail(message);
-        return;
+        return true;
     }
-    runProtected(dispatchStart);
+    if (!runProtected(dispatchStart)) return true;
+    if (hot && carrying && !runProtected(dispatchReload)) return true;
+    if (!levelKeys().empty()) showMessage("h: help");
+    return true;
 }
 
 void stepScript() {
     if (!runtime.L) return;
     ++runtime.steps;
+    creditSandbox(runtime.L);
     touchListener.stepDone();
     if ((!touchListener.touches.empty() || !touchListener.untouches.empty()) &&
         !runProtected(dispatchTouches))
@@ -358,7 +470,7 @@ void stepScript() {
     if (b2World* world = getWorld()) world->SetContactFilter(&contactCap);
 }
 
-void keyToScript(unsigned char key) { runProtected(dispatchKey, key); }
+void keyToScript(const char* name, bool down) { runProtected(dispatchKey, down ? 1 : 0, 0.0, 0.0, name); }
 
 void clickToScript(Vec2f world) { runProtected(dispatchClick, 0, world.x, world.y); }
 
@@ -370,16 +482,22 @@ void hashScript(StateHasher& h) {
     h.add(static_cast<uint64_t>(touchListener.touches.size()));
     if (!touchListener.untouches.empty()) h.add(static_cast<uint64_t>(touchListener.untouches.size()));
     h.add(static_cast<uint64_t>(runtime.timers.size()));
-    for (const Timer& timer : runtime.timers) {
+    for (const auto& [order, timer] : runtime.timers) {
         h.add(timer.due);
-        h.add(timer.order);
+        h.add(order);
     }
 }
 }  // namespace
 
+// No map.lua any more: what its last run made goes with it.
+void dropScript() {
+    removeRunLeftovers();
+    unloadScript();
+}
+
 void installScripting() {
     installScriptHooks(
-        ScriptHooks{loadScript, unloadScript, stepScript, keyToScript, clickToScript, hashScript});
+        ScriptHooks{loadScript, dropScript, stepScript, keyToScript, clickToScript, hashScript});
 }
 
 bool scriptRunning() { return runtime.L != nullptr; }
@@ -390,6 +508,11 @@ size_t scriptMemoryInUse() { return runtime.L ? sandboxLimits(runtime.L).used : 
 int64_t scriptSteps() { return runtime.steps; }
 
 void addScriptTimer(lua_State* L, int64_t dueStep) {
+    if (runtime.timers.size() >= kMaxTimers)
+        luaL_error(L, "too many timers pending (%d): let some fire first", static_cast<int>(kMaxTimers));
     const int ref = luaL_ref(L, LUA_REGISTRYINDEX);
-    runtime.timers.push_back(Timer{dueStep, runtime.nextTimerOrder++, ref});
+    const Timer timer{dueStep, runtime.nextTimerOrder++, ref};
+    runtime.timers.emplace(timer.order, timer);
+    runtime.dueOrder.push_back(timer);
+    std::push_heap(runtime.dueOrder.begin(), runtime.dueOrder.end(), firesLater);
 }

@@ -170,7 +170,7 @@ TEST_F(ScriptApiTest, AnEditedScriptReloadsWithinASecondAndRRestartsTheLevel) {
     const std::string reloaded = steps(100);
     EXPECT_NE(reloaded.find("second\t1\n"), std::string::npos) << reloaded;
     EXPECT_EQ(visibleMessages().back(), "Reloaded map.lua");
-    EXPECT_EQ(countKind("box"), 1);  // actors already spawned stay
+    EXPECT_EQ(countKind("box"), 0);  // what the old script made goes with it
     EXPECT_EQ(steps(100).find("second"), std::string::npos);  // an unchanged file is not reloaded
 
     const std::string restarted = captureStdout([] { onKeyDown('r', 0, 0); });
