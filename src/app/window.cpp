@@ -15,6 +15,7 @@
 #include "game/game.h"
 #include "game/input.h"
 #include "game/main_loop.h"
+#include "game/step_commands.h"
 #include "physics/physics_world.h"
 #include "game/redraw.h"
 #include "render/texture.h"
@@ -187,6 +188,8 @@ int runApplication(int argc, char** argv) {
     recorded.frame = frameWithSound;
     recorded.readScript = readAndRecordScript;
     const ScopedHost installed(recorded);
+    // What the player does reaches the game as commands at the next step, recorded or not.
+    setInputTiming(InputTiming::NextStep);
     installScripting();
     startGame(argc, argv, true, openGlutWindow);
     startAudio();  // output only: with or without a device the game plays the same

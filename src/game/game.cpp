@@ -25,6 +25,7 @@
 #include "game/redraw.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
+#include "game/step_commands.h"
 #include "game/view_control.h"
 #include "map/map_commands.h"
 #include "game/sound_state.h"
@@ -87,6 +88,7 @@ void shutdownGame(bool glContextCurrent) {
     unloadAllTextures(glContextCurrent);
     resetEditor();
     resetInput();
+    resetStepCommands();  // nothing scheduled, step 0, input at once
     releaseAllKeys();
     hideHelpPanel();
     unmuteSound();

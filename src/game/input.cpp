@@ -7,6 +7,7 @@
 #include "game/grab.h"
 #include "game/host.h"
 #include "game/key_table.h"
+#include "game/step_commands.h"
 #include "game/view_control.h"
 #include "game/level_script.h"
 #include "game/redraw.h"
@@ -44,8 +45,13 @@ void tellEditorTheView() {
     if (window.x > 0.0f && zoom().x > 0.0f) setEditorPixelSize(view.x / window.x / zoom().x);
 }
 
-void onLeftButton(int state) {
-    tellEditorTheView();
+// pixelSize 0: the editor is told this window's view.
+void onLeftButton(int state, float pixelSize) {
+    if (pixelSize > 0.0f) {
+        setEditorPixelSize(pixelSize);
+    } else {
+        tellEditorTheView();
+    }
     if (state != kButtonDown) {
         editorMouseUp();
     } else if ((input.modifiers & kShiftModifier) != 0) {
@@ -76,25 +82,63 @@ void toggleFullScreen() {
     }
 }
 
-void onKeyDown(unsigned char key, int, int) {
-    inputArrived();
+namespace {
+// Keys that change only what this player sees or hears: they act at once and never become
+// commands, so a shared session's peers each keep their own.
+constexpr unsigned char kViewKeys[] = {'h', 'b', 'i', 'm', 'f', 'F', 'g'};
+constexpr int kHomeSpecialKey = 106;
+// Keys that load map.txt and map.lua: their commands carry the bytes read when they were made.
+constexpr unsigned char kLoadingKeys[] = {'7', '8', 'r'};
+
+bool isOneOf(unsigned char key, const unsigned char* keys, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (keys[i] == key) return true;
+    return false;
+}
+bool viewKey(unsigned char key) { return isOneOf(key, kViewKeys, sizeof kViewKeys); }
+bool loadingKey(unsigned char key) { return isOneOf(key, kLoadingKeys, sizeof kLoadingKeys); }
+
+// The view's share of the editor: its handles keep their size on screen.
+float editorPixelSizeNow() {
+    const Vec2f window = windowSize(), view = viewSize();
+    return window.x > 0.0f && zoom().x > 0.0f ? view.x / window.x / zoom().x : 0.0f;
+}
+
+void attachFiles(StepCommand& command) {
+    std::vector<uint8_t> bytes;
+    command.map = readMapFromDisk(bytes, nullptr) ? AttachedFile::Bytes : AttachedFile::Missing;
+    command.mapBytes = bytes;
+    command.script = readScriptFromDisk(bytes) ? AttachedFile::Bytes : AttachedFile::Missing;
+    command.scriptBytes = bytes;
+    // Beyond what a command may carry: loaded as missing, here as everywhere else.
+    if (command.mapBytes.size() > kMaxAttachedBytes) command.map = AttachedFile::Missing;
+    if (command.scriptBytes.size() > kMaxAttachedBytes) command.script = AttachedFile::Missing;
+    if (command.map != AttachedFile::Bytes) command.mapBytes.clear();
+    if (command.script != AttachedFile::Bytes) command.scriptBytes.clear();
+}
+
+// The bytes of the command being applied, handed to the game's loads in place of the disk.
+struct Attached {
+    const StepCommand* command = nullptr;
+};
+Attached attached;
+
+bool attachedMap(std::vector<uint8_t>& bytes, std::string* problem) {
+    if (problem) problem->clear();
+    bytes = attached.command->mapBytes;
+    return attached.command->map == AttachedFile::Bytes;
+}
+bool attachedScript(std::vector<uint8_t>& bytes) {
+    bytes = attached.command->scriptBytes;
+    return attached.command->script == AttachedFile::Bytes;
+}
+
+void applyKeyDown(unsigned char key) {
     pressKey(key);
     if (!runKeyAction(key) && !heldKey(key)) levelScriptKey(key);
 }
 
-void onKeyUp(unsigned char key, int, int) {
-    inputArrived();
-    releaseKey(key);
-}
-
-void onSpecialKey(int key, int, int) {
-    inputArrived();
-    runSpecialKeyAction(key);
-}
-
-void onMouseButton(int button, int state, int x, int y) {
-    inputArrived();
-    const auto px = static_cast<float>(x), py = static_cast<float>(y);
+void applyButton(int button, int state, float pixelSize) {
     if (button == kRightButton) {
         // Whether the editor is on or off: the editor has only the left button.
         if (state == kButtonDown) {
@@ -104,34 +148,157 @@ void onMouseButton(int button, int state, int x, int y) {
             releaseGrab();
         }
     } else if (button == kLeftButton) {
-        onLeftButton(state);
-    } else if (button == kMiddleButton) {
+        onLeftButton(state, pixelSize);
+    }
+}
+
+// pixelSize 0: the editor is told this window's view instead.
+void applyPointer(Vec2f world, float pixelSize) {
+    const Vec2f delta = {world.x - input.mouseWorld.x, world.y - input.mouseWorld.y};
+    input.mouseWorld = world;
+    moveGrabTarget(world);
+    editorDrag(delta);
+    // The hover's handles keep their size on screen after a resize too.
+    if (pixelSize > 0.0f) {
+        setEditorPixelSize(pixelSize);
+    } else {
+        tellEditorTheView();
+    }
+    editorPointer(world);
+    reportRefusedEdit();
+}
+
+// The command for an event of this program's own window, unless it only replays.
+void submitFromWindow(const StepCommand& command) {
+    if (inputTiming() == InputTiming::NextStep) submitCommand(command);
+}
+}  // namespace
+
+void applyStepCommand(const StepCommand& command) {
+    switch (command.kind) {
+        case StepCommand::Kind::KeyDown: {
+            const auto key = static_cast<unsigned char>(command.code);
+            if (command.map == AttachedFile::None && command.script == AttachedFile::None) {
+                applyKeyDown(key);
+                break;
+            }
+            Host loads = host();
+            loads.readMap = attachedMap;
+            loads.readScript = attachedScript;
+            attached.command = &command;
+            {
+                const ScopedHost fromCommand(loads);
+                applyKeyDown(key);
+            }
+            attached.command = nullptr;
+            break;
+        }
+        case StepCommand::Kind::KeyUp: releaseKey(command.code); break;
+        case StepCommand::Kind::SpecialKey: runSpecialKeyAction(command.code); break;
+        case StepCommand::Kind::Button:
+            input.modifiers = command.modifiers;
+            applyButton(command.code, command.state, command.pixelSize);
+            break;
+        case StepCommand::Kind::Pointer:
+            if (command.state == 1) {
+                input.mouseWorld = command.world;  // placed under a panning view: nothing dragged
+            } else {
+                applyPointer(command.world, command.pixelSize);
+            }
+            break;
+    }
+}
+
+void onKeyDown(unsigned char key, int, int) {
+    inputArrived();
+    if (inputTiming() == InputTiming::AtOnce) {
+        applyKeyDown(key);
+    } else if (viewKey(key)) {
+        runKeyAction(key);
+    } else {
+        StepCommand command;
+        command.kind = StepCommand::Kind::KeyDown;
+        command.code = key;
+        if (loadingKey(key) && inputTiming() == InputTiming::NextStep) attachFiles(command);
+        submitFromWindow(command);
+    }
+}
+
+void onKeyUp(unsigned char key, int, int) {
+    inputArrived();
+    if (inputTiming() == InputTiming::AtOnce) {
+        releaseKey(key);
+    } else if (!viewKey(key)) {
+        StepCommand command;
+        command.kind = StepCommand::Kind::KeyUp;
+        command.code = key;
+        submitFromWindow(command);
+    }
+}
+
+void onSpecialKey(int key, int, int) {
+    inputArrived();
+    if (key == kHomeSpecialKey) {
+        runSpecialKeyAction(key);
+    } else if (inputTiming() == InputTiming::AtOnce) {
+        runSpecialKeyAction(key);
+    } else if (key >= 0 && key <= 255) {
+        StepCommand command;
+        command.kind = StepCommand::Kind::SpecialKey;
+        command.code = key;
+        submitFromWindow(command);
+    }
+}
+
+void onMouseButton(int button, int state, int x, int y) {
+    inputArrived();
+    const auto px = static_cast<float>(x), py = static_cast<float>(y);
+    if (button == kMiddleButton) {
         input.panning = state == kButtonDown;
         if (input.panning) input.panAnchor = screenToWorld(px, py);
     } else if ((button == kWheelUp || button == kWheelDown) && state == kButtonDown) {
         // The world point under the cursor stays put, so mouseWorld stays right as it is.
         zoomViewAbout(button == kWheelUp ? 1 : -1, px, py);
         tellEditorTheView();
+    } else if (inputTiming() == InputTiming::AtOnce) {
+        applyButton(button, state, 0.0f);
+    } else if (button == kLeftButton || button == kRightButton) {
+        StepCommand command;
+        command.kind = StepCommand::Kind::Button;
+        command.code = button;
+        command.state = state == kButtonDown ? 0 : 1;
+        command.modifiers = input.modifiers;
+        command.pixelSize = editorPixelSizeNow();
+        submitFromWindow(command);
     }
 }
 
 void onMouseMove(int x, int y) {
     inputArrived();
+    const bool atOnce = inputTiming() == InputTiming::AtOnce;
+    StepCommand command;
+    command.kind = StepCommand::Kind::Pointer;
+    command.pixelSize = editorPixelSizeNow();
     if (input.panning) {
         // The grabbed point stays under the cursor: the cursor's world position does not change,
         // so nothing is dragged.
         panViewToHold(input.panAnchor, static_cast<float>(x), static_cast<float>(y));
-        input.mouseWorld = input.panAnchor;
+        if (atOnce) {
+            input.mouseWorld = input.panAnchor;
+        } else {
+            command.state = 1;
+            command.world = input.panAnchor;
+            submitFromWindow(command);
+        }
         return;
     }
     const Vec2f world = screenToWorld(static_cast<float>(x), static_cast<float>(y));
-    const Vec2f delta = {world.x - input.mouseWorld.x, world.y - input.mouseWorld.y};
-    input.mouseWorld = world;
-    moveGrabTarget(world);
-    editorDrag(delta);
-    tellEditorTheView();  // the hover's handles keep their size on screen after a resize too
-    editorPointer(world);
-    reportRefusedEdit();
+    if (atOnce) {
+        applyPointer(world, 0.0f);
+    } else {
+        command.world = world;
+        submitFromWindow(command);
+    }
 }
 
 void onReshape(int width, int height) {

@@ -19,7 +19,9 @@ constexpr int kShiftModifier = 1, kCtrlModifier = 2, kAltModifier = 4;
 void onModifiers(int modifiers);
 int heldModifiers();
 
-// The window's events; positions in window pixels from the top-left corner.
+// The window's events; positions in window pixels from the top-left corner. What they do to the
+// game happens at once or at the next logic step, as inputTiming (step_commands.h) says; what
+// they do to the view (zoom, pan, help, overlays, sound, full screen) always at once.
 void onKeyDown(unsigned char key, int x, int y);  // holds the key, then runs its action
 void onKeyUp(unsigned char key, int x, int y);
 // A key without a character (Home, arrows, F keys) in the window system's codes: its action only.
@@ -28,5 +30,9 @@ void onSpecialKey(int key, int x, int y);
 // wheel (zoom in and out about the cursor); state 0 pressed, 1 released.
 void onMouseButton(int button, int state, int x, int y);
 void onMouseMove(int x, int y);
+// The game's part of an event, made into a step command: run by the step it is scheduled for.
+struct StepCommand;
+void applyStepCommand(const StepCommand& command);
+
 // The window's new size in pixels: the view maps onto it and the host's viewport follows.
 void onReshape(int width, int height);

@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cassert>
+#include <iostream>
+#include <string>
 
 #include "game/edit_feedback.h"
 #include "game/help.h"
@@ -10,15 +12,32 @@
 #include "game/sandbox_keys.h"
 #include "map/map_commands.h"
 #include "map/map_editor.h"
+#include "map/quad_lines.h"
+#include "game/sandbox.h"
 
 namespace {
 constexpr unsigned char kEsc = 27, kBackspace = 8, kDelete = 127, kCtrlZ = 26, kCtrlY = 25;
-constexpr unsigned char kCtrlC = 3, kCtrlV = 22, kCtrlD = 4;
+constexpr unsigned char kCtrlC = 3, kCtrlV = 22, kCtrlD = 4, kCtrlL = 12;
 constexpr unsigned char kHomeKey = 106;  // the window system's code for Home, a special key
 
 void editorOnKey() { editorKey(true); }
 void editorOffKey() { editorKey(false); }
 void addDefaultQuadKey() { addDefaultQuadAsEdit(); }
+// Ctrl+L: the selected quads as Lua table lines on standard output, for a level's script.
+void printQuadsKey() {
+    if (!editorEnabled()) {
+        showMessage("Editor is off: 5 turns it on");
+        return;
+    }
+    const std::vector<std::string> lines = selectedQuadsAsLua();
+    if (lines.empty()) {
+        showMessage("Nothing selected: click a quad first");
+        return;
+    }
+    for (const std::string& line : lines) std::cout << line << std::endl;
+    showMessage("Printed " + std::to_string(lines.size()) + (lines.size() == 1 ? " quad" : " quads") +
+                " as Lua lines");
+}
 void endDragKey() {
     editorMouseUp();
     reportRefusedEdit();  // a snap that would fold the quad says so, as a release does
@@ -53,6 +72,7 @@ const std::vector<KeyRow> kRows = {
     {HelpColumn::Edit, "Ctrl+C / V", "copy / paste at the mouse",
      {{kCtrlC, copyKey}, {kCtrlV, pasteKey}}},
     {HelpColumn::Edit, "Ctrl+D", "duplicate one step over", {{kCtrlD, duplicateKey}}},
+    {HelpColumn::Edit, "Ctrl+L", "print selected quads as Lua", {{kCtrlL, printQuadsKey}}},
     {HelpColumn::Edit, "3 / n", "add a square / at the mouse",
      {{'3', addDefaultQuadKey}, {'n', addAtMouseKey}}},
     {HelpColumn::Edit, "Del Bksp", "delete the selected quads",

@@ -16,6 +16,7 @@
 #include "game/invariants.h"
 #include "game/sandbox.h"
 #include "game/sandbox_limits.h"
+#include "game/step_commands.h"
 #include "core/camera.h"
 #include "core/keyboard.h"
 #include "physics/physics_world.h"
@@ -48,8 +49,15 @@ void scrollCameraByKeys() {
               scale.y, 0.0f);
 }
 
+// The step number stands for the time the step would run at, so crates keep their irregular
+// pace without the logic reading the clock.
+int32_t crateTime() {
+    if (cratesPacedByClock()) return readClock();
+    return static_cast<int32_t>(static_cast<uint32_t>(currentStep() * kStepMs));
+}
+
 void spawnBoxIfDue() {
-    if (isKeyDown(kSpaceKey) && boxSpawnDue(readClock()) && roomForActor("crate"))
+    if (isKeyDown(kSpaceKey) && boxSpawnDue(crateTime()) && roomForActor("crate"))
         spawnActor<Box>(mouseWorld().x, mouseWorld().y);
 }
 }  // namespace
@@ -82,6 +90,19 @@ void runPass() {
         host().frame();
         ++scheduler.frames;
     }
+    if (const StepPacer pacer = stepPacer()) {
+        // Steps come as their commands do, not as the clock owes them; the next step is taken
+        // as due a step from now, only for the host's wait.
+        const int32_t steps = std::min(std::max(pacer(), 0), kMaxStepsPerPass);
+        for (int32_t i = 0; i < steps; ++i) {
+            updateStep();
+            ++scheduler.steps;
+        }
+        // More in hand than a pass runs: the next pass comes at once (a joiner catching up).
+        scheduler.nextStep = steps == kMaxStepsPerPass ? scheduler.now : scheduler.now + kStepMs;
+        host().waitUntil(std::min(scheduler.nextStep, scheduler.nextFrame));
+        return;
+    }
     int32_t stepsThisPass = 0;
     while (scheduler.now >= scheduler.nextStep) {
         if (stepsThisPass == kMaxStepsPerPass) {
@@ -99,6 +120,7 @@ void runPass() {
 }
 
 void updateStep() {
+    beginStepCommands();  // what the players did, at the start of this numbered step
     watchLevelScript();
     if (takeSimulationStep()) {
         updateEffects();

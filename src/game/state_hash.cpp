@@ -13,6 +13,7 @@
 #include "game/level_script.h"
 #include "game/main_loop.h"
 #include "game/sandbox.h"
+#include "game/step_commands.h"
 #include "core/camera.h"
 #include "core/keyboard.h"
 #include "core/random.h"
@@ -122,6 +123,35 @@ uint64_t stateHash() {
     hashWorldGravity(h);  // nothing while the written gravity holds
     hashGrab(h);  // last, and nothing without a grab: such states hash as they always did
     hashJoints(h);  // nothing in a game that never made a joint
+    return h.value();
+}
+
+uint64_t sharedStateHash() {
+    Hasher h;
+    h.add(currentStep());
+    addActors(h);
+    addQuads(h);
+    h.add(editorEnabled());
+    h.add(simulationPaused());
+    h.add(static_cast<uint64_t>(undoLevels()));
+    h.add(static_cast<uint64_t>(redoLevels()));
+    for (int k = 0; k < 256; ++k) h.add(static_cast<uint8_t>(isKeyDown(k)));
+    h.add(mouseWorld());
+    h.add(spawnPoint());
+    for (const auto& texture : allTextures()) {
+        const SheetQueues& q = texture->queues;
+        h.add(static_cast<uint64_t>(q.bursts.size()));
+        for (const Burst& b : q.bursts) hashBurst(h, b);
+        h.add(static_cast<uint64_t>(q.flickers.size()));
+        for (const Flicker& f : q.flickers) hashFlicker(h, f);
+    }
+    h.add(randomCount());
+    const b2World* world = getWorld();
+    h.add(world ? world->GetBodyCount() : -1);
+    hashLevelScript(h);
+    hashWorldGravity(h);
+    hashGrab(h);
+    hashJoints(h);
     return h.value();
 }
 

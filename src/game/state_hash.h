@@ -14,6 +14,9 @@
 // and queues, the count of random numbers drawn, and a body held by the right button (nothing
 // when none is held).
 uint64_t stateHash();
+// The part of the state every peer of a shared session holds alike: the step number and the
+// state hash's fields less this program's own window, view, clock and drawing queues.
+uint64_t sharedStateHash();
 // The hash as 16 lower-case hex digits.
 std::string formatHash(uint64_t hash);
 // A few lines: actors by kind, quads, camera, effects and random numbers drawn.

@@ -19,6 +19,7 @@
 #include "game/main_loop.h"
 #include "game/host.h"
 #include "game/map_loading.h"
+#include "game/step_commands.h"
 #include "session/recording_format.h"
 #include "game/state_hash.h"
 
@@ -156,8 +157,23 @@ void keepNewestSessions(const std::string& folder, const std::string& keep) {
     }
 }
 
+// Every command as its step applies it, so a replay applies the same ones at the same steps,
+// wherever they came from (this window, or the other players of a shared session).
+void recordCommand(int64_t step, const StepCommand& command) {
+    if (rec.fd < 0) return;
+    closeIdleRun();
+    Entry entry;
+    entry.tag = Entry::Tag::Command;
+    entry.a = step;
+    entry.command = command;
+    add(entry);
+}
+
 bool startWriting(int fd, const std::string& path, int argc, char** argv) {
     rec = Recorder();
+    // What the recording holds of the input is its commands: the window's events become them.
+    setInputTiming(InputTiming::NextStep);
+    setCommandObserver(recordCommand);
     rec.fd = fd;
     rec.path = path;
     std::vector<std::string> arguments;
@@ -264,6 +280,7 @@ void recordedPass() {
     }
     rec.readings.clear();
     const FrameScheduler before = frameScheduler();
+    const bool paced = stepPacer() != nullptr;
     runPass();
     const bool published = frameScheduler().nextSecond != before.nextSecond;
     const int64_t frames = published ? frameScheduler().frames : frameScheduler().frames - before.frames;
@@ -274,7 +291,8 @@ void recordedPass() {
         rec.idleReading = reading;
         rec.readings.clear();
     } else {
-        addEvent(Entry::Tag::Pass, steps, (frames > 0 ? 1 : 0) | (published ? 2 : 0), 0, 0);
+        addEvent(Entry::Tag::Pass, steps,
+                 (frames > 0 ? 1 : 0) | (published ? 2 : 0) | (paced ? Entry::kPacedPass : 0), 0, 0);
         const int64_t stepsBefore = rec.steps;
         rec.steps += steps;
         if (rec.steps / kCheckpointSteps != stepsBefore / kCheckpointSteps) {
@@ -282,6 +300,7 @@ void recordedPass() {
             checkpoint.tag = Entry::Tag::Checkpoint;
             checkpoint.step = static_cast<uint64_t>(rec.steps);
             checkpoint.hash = stateHash();
+            checkpoint.sharedHash = sharedStateHash();
             add(checkpoint);
         }
     }
@@ -348,6 +367,7 @@ void recordClose() {
 
 void resetRecorder() {
     if (rec.fd >= 0) close(rec.fd);
+    setCommandObserver(nullptr);
     rec = Recorder();
 }
 
@@ -359,6 +379,7 @@ void endRecording() {
     end.tag = Entry::Tag::End;
     end.step = static_cast<uint64_t>(rec.steps);
     end.hash = stateHash();
+    end.sharedHash = sharedStateHash();
     add(end);
     flush();
     if (rec.fd >= 0 && close(rec.fd) != 0)

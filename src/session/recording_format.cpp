@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "game/host.h"
 #include "session/build_id.h"
 #include "session/recording_limits.h"
 
@@ -99,9 +100,11 @@ private:
     bool failed_ = false;
 };
 
-bool decodeEntry(Reader& in, int32_t& lastReading, Entry& entry) {
+bool decodeEntry(Reader& in, uint16_t version, int32_t& lastReading, Entry& entry) {
     const uint8_t head = in.byte();
     if (in.failed() || (head & 0x0f) >= Entry::kTagCount) return false;
+    const bool stepped = version >= 2;
+    if (!stepped && (head & 0x0f) == static_cast<uint8_t>(Entry::Tag::Command)) return false;
     entry.tag = static_cast<Entry::Tag>(head & 0x0f);
     uint64_t readings = head >> 4;
     if (readings == kInlineReadings) readings += in.varint();
@@ -115,7 +118,9 @@ bool decodeEntry(Reader& in, int32_t& lastReading, Entry& entry) {
         case Entry::Tag::Pass:
             entry.a = static_cast<int64_t>(in.varint());
             entry.b = in.byte();
-            if (static_cast<uint64_t>(entry.a) > kMaxStepsPerPass || entry.b > 3) return false;
+            if (static_cast<uint64_t>(entry.a) > kMaxStepsPerPass ||
+                entry.b > (stepped ? 3 | Entry::kPacedPass : 3))
+                return false;
             break;
         case Entry::Tag::KeyDown:
         case Entry::Tag::KeyUp:
@@ -148,7 +153,18 @@ bool decodeEntry(Reader& in, int32_t& lastReading, Entry& entry) {
         case Entry::Tag::End:
             entry.step = in.varint();
             entry.hash = in.u64();
+            if (stepped) entry.sharedHash = in.u64();
             break;
+        case Entry::Tag::Command: {
+            entry.a = static_cast<int64_t>(in.varint());
+            if (in.failed() || entry.a < 1 || entry.a > INT32_MAX) return false;
+            size_t offset = 0;
+            const size_t left = in.left();
+            const uint8_t* at = in.take(0);
+            if (!at || !decodeStepCommand(at, left, &offset, entry.command)) return false;
+            in.take(offset);
+            break;
+        }
     }
     // Each reading takes at least a byte, so a count beyond what is left is damage.
     if (in.failed() || readings > in.left()) return false;
@@ -273,6 +289,11 @@ void EntryEncoder::add(const Entry& entry, std::vector<uint8_t>& out) {
         case Entry::Tag::End:
             putVarint(out, entry.step);
             putU64(out, entry.hash);
+            if (version_ >= 2) putU64(out, entry.sharedHash);
+            break;
+        case Entry::Tag::Command:
+            putVarint(out, static_cast<uint64_t>(entry.a));
+            encodeStepCommand(entry.command, out);
             break;
     }
     for (int32_t reading : entry.readings) {
@@ -281,9 +302,9 @@ void EntryEncoder::add(const Entry& entry, std::vector<uint8_t>& out) {
     }
 }
 
-std::vector<uint8_t> encodeHeader(const std::string& buildId) {
+std::vector<uint8_t> encodeHeader(const std::string& buildId, uint16_t version) {
     std::vector<uint8_t> out(kMagic, kMagic + sizeof kMagic);
-    putU16(out, kRecordingFormatVersion);
+    putU16(out, version);
     const std::string id = buildId.substr(0, 0xffff);
     putU16(out, static_cast<uint16_t>(id.size()));
     out.insert(out.end(), id.begin(), id.end());
@@ -344,9 +365,10 @@ Recording decodeRecording(const uint8_t* bytes, size_t size) {
         return stop(P::NotARecording, "it is not a Kelvoran recording (no KREC header)");
     if (size < 8) return stop(P::CutShort, "it ends inside its header" + at(size));
     r.version = static_cast<uint16_t>(bytes[4] | bytes[5] << 8);
-    if (r.version != kRecordingFormatVersion)
+    if (r.version < kOldestRecordingFormatVersion || r.version > kRecordingFormatVersion)
         return stop(P::OtherVersion, "it is in recording format version " + std::to_string(r.version) +
-                                         "; this program reads version " +
+                                         "; this program reads versions " +
+                                         std::to_string(kOldestRecordingFormatVersion) + " to " +
                                          std::to_string(kRecordingFormatVersion) + " only");
     const size_t idLength = static_cast<size_t>(bytes[6] | bytes[7] << 8);
     const size_t headerSize = 8 + idLength + kCrcSize;
@@ -393,6 +415,9 @@ Recording decodeRecording(const uint8_t* bytes, size_t size) {
                             beyondLimit("map bytes loaded in all", kMaxReplayMapLoadBytes));
         } else if (type == static_cast<uint8_t>(RecordType::ScriptRead)) {
             ok = decodeScriptRead(payload, r.scripts);
+            // The game never reads more of map.lua than this: a larger one was not recorded by it.
+            if (ok && r.scripts.back().bytes.size() > kMaxScriptBytes)
+                return stop(P::BeyondLimits, beyondLimit("bytes of map.lua in one read", kMaxScriptBytes));
         } else if (type == static_cast<uint8_t>(RecordType::Entries)) {
             // A batch counts whole or not at all.
             Reader in = payload;
@@ -401,19 +426,25 @@ Recording decodeRecording(const uint8_t* bytes, size_t size) {
             ok = true;
             while (ok && !in.atEnd()) {
                 Entry entry;
-                ok = decodeEntry(in, last, entry);
+                ok = decodeEntry(in, r.version, last, entry);
                 if (ok) batch.push_back(std::move(entry));
             }
             if (ok) {
                 lastReading = last;
                 for (Entry& entry : batch) {
                     if (entry.tag == Entry::Tag::Pass) recordedSteps += entry.a;
+                    if (entry.tag == Entry::Tag::Command)
+                        loadedMapBytes += entry.command.mapBytes.size() + entry.command.scriptBytes.size();
+                    if (entry.tag == Entry::Tag::Command && entry.command.scriptBytes.size() > kMaxScriptBytes)
+                        return stop(P::BeyondLimits, beyondLimit("bytes of map.lua in one read", kMaxScriptBytes));
                     r.ended = r.ended || entry.tag == Entry::Tag::End;
                     r.entries.push_back(std::move(entry));
                 }
             }
         }
         if (!ok) return stop(P::Corrupt, "the record" + at(pos) + " does not decode");
+        if (loadedMapBytes > kMaxReplayMapLoadBytes)
+            return stop(P::BeyondLimits, beyondLimit("map bytes loaded in all", kMaxReplayMapLoadBytes));
         if (recordedSteps > kMaxReplaySteps)
             return stop(P::BeyondLimits, beyondLimit("logic steps", kMaxReplaySteps));
         pos = crcAt + kCrcSize;

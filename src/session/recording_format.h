@@ -9,7 +9,13 @@
 #include <string>
 #include <vector>
 
-constexpr uint16_t kRecordingFormatVersion = 1;
+#include "game/step_command.h"
+
+// 2: the game's input as step commands, applied at numbered steps; passes paced by a shared
+// session; checkpoints with the shared state hash. Version 1 files still replay, as the game
+// played them then (input acting at once, crates paced by the clock).
+constexpr uint16_t kRecordingFormatVersion = 2;
+constexpr uint16_t kOldestRecordingFormatVersion = 1;
 
 // The build this program was made from: source revision and compiler, fixed at configure time.
 const char* recordingBuildId();
@@ -34,27 +40,39 @@ struct Entry {
         Close = 11,      // the window was closed (its sheets go with it)
         SpecialKey = 12, // a = the window system's key code, b, c = cursor pixels
         Modifiers = 13,  // a = Shift, Ctrl, Alt bits, written when they change before an event
+        // Version 2: a = the step it was applied at, command = what; written as the step begins,
+        // before the pass that runs the step.
+        Command = 14,
     };
-    static constexpr uint8_t kTagCount = 14;
+    static constexpr uint8_t kTagCount = 15;
+    // Pass, version 2: bit 2 of b: the pass ran the steps a shared session handed it, not the
+    // steps the clock owed.
+    static constexpr int64_t kPacedPass = 4;
 
     Tag tag = Tag::Startup;
     int64_t a = 0, b = 0, c = 0, d = 0;
     std::vector<int32_t> readings;  // clock readings (ms) taken during the callback, in order
     uint64_t step = 0;
     uint64_t hash = 0;
+    uint64_t sharedHash = 0;  // Checkpoint and End, version 2: sharedStateHash
+    StepCommand command;      // Command
 };
 
 // Appends entries to a batch payload; clock readings are stored as differences from the last
 // reading written, so an encoder lives as long as the file it writes.
 class EntryEncoder {
 public:
+    // Writes entries in the form of a format version (the current one unless told).
+    explicit EntryEncoder(uint16_t version = kRecordingFormatVersion) : version_(version) {}
     void add(const Entry& entry, std::vector<uint8_t>& payload);
 
 private:
+    uint16_t version_;
     int32_t lastReading_ = 0;
 };
 
-std::vector<uint8_t> encodeHeader(const std::string& buildId);
+std::vector<uint8_t> encodeHeader(const std::string& buildId,
+                                  uint16_t version = kRecordingFormatVersion);
 // type, length, payload and the CRC-32 of all three, appended to out.
 void appendRecord(std::vector<uint8_t>& out, RecordType type, const std::vector<uint8_t>& payload);
 std::vector<uint8_t> encodeArguments(const std::vector<std::string>& arguments);

@@ -19,6 +19,7 @@
 #include "game/game.h"
 #include "game/host.h"
 #include "game/state_hash.h"
+#include "game/step_commands.h"
 #include "script/scripting.h"
 #include "session/recording_limits.h"
 #include "core/terminal_text.h"
@@ -45,6 +46,7 @@ struct Player {
     // A recording without modifier entries comes from a game where buttons other than the left
     // one, and the keys below, did nothing; they are played as they acted then.
     bool beforeEditorTools = false;
+    int64_t passSteps = 0;  // the steps the pass being played ran in a shared session
     ReplayResult result;
     Host host;
 };
@@ -156,7 +158,11 @@ void checkHash(const Entry& entry) {
     player.done = true;
 }
 
+// A shared session's peer ran the steps its bundles allowed: the pass runs as many again.
+int32_t recordedPassSteps() { return static_cast<int32_t>(player.passSteps); }
+
 void playPass(const Entry& entry) {
+    player.passSteps = entry.a;
     const FrameScheduler before = frameScheduler();
     runPass();
     const bool published = frameScheduler().nextSecond != before.nextSecond;
@@ -216,6 +222,7 @@ void playEntry(const Entry& entry) {
         case Entry::Tag::Reshape: onReshape(a, b); break;
         case Entry::Tag::Close: host().window.releaseGl(); break;
         case Entry::Tag::Checkpoint: checkHash(entry); return;
+        case Entry::Tag::Command: scheduleCommand(entry.a, entry.command); break;
         case Entry::Tag::End:
             checkHash(entry);
             if (!player.done) player.result.outcome = ReplayResult::Outcome::Matches;
@@ -316,6 +323,17 @@ bool beginReplay(const Recording& recording, const ReplaySettings& settings, con
         player.done = true;
         return false;
     }
+    if (recording.version < 2) {
+        // Made before step commands: the handlers acted at once and crates followed the clock.
+        setInputTiming(InputTiming::AtOnce);
+        setCratesPacedByClock(true);
+    } else {
+        setInputTiming(InputTiming::Replayed);  // the recorded commands are the game's input
+        if (std::any_of(entries.begin(), entries.end(), [](const Entry& entry) {
+                return entry.tag == Entry::Tag::Pass && (entry.b & Entry::kPacedPass) != 0;
+            }))
+            setStepPacer(recordedPassSteps);
+    }
     installScripting();
     startGame(argc, argv.data(), true, openWindow);
     player.started = true;
@@ -329,6 +347,7 @@ void refuseReplay(const std::string& reason) {
 
 ReplayResult endReplay() {
     if (!player.started) return player.result;
+    player.result.sharedHash = sharedStateHash();
     if (player.result.outcome != ReplayResult::Outcome::Diverged &&
         player.result.outcome != ReplayResult::Outcome::Refused)
         player.result.hash = stateHash();

@@ -26,6 +26,7 @@ struct ReplayResult {
     Outcome outcome = Outcome::CutShort;
     int64_t steps = 0;      // logic steps run
     uint64_t hash = 0;      // the state hash where the replay ended
+    uint64_t sharedHash = 0;  // sharedStateHash where the replay ended
     uint64_t expected = 0;  // the recorded hash, when diverged
     int64_t divergedAt = 0; // the step of the checkpoint that differed
     std::string summary;    // describeState where the replay ended

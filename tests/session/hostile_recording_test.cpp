@@ -53,12 +53,13 @@ Entry entry(Entry::Tag tag, int64_t a, std::vector<int32_t> readings = {}) {
     return e;
 }
 
-// A recording put together record by record, as the recorder writes one.
+// A recording put together record by record, as the recorder wrote one before step commands:
+// the window's callbacks are the game's input.
 class Maker {
 public:
     explicit Maker(const std::vector<std::string>& arguments = {"kelvoran"},
                    const std::string& buildId = recordingBuildId())
-        : bytes_(encodeHeader(buildId)) {
+        : bytes_(encodeHeader(buildId, 1)) {
         appendRecord(bytes_, RecordType::Arguments, encodeArguments(arguments));
     }
     Maker& map(MapLoadKind kind, const std::vector<uint8_t>& bytes = {}) {
@@ -85,7 +86,7 @@ public:
 
 private:
     std::vector<uint8_t> bytes_;
-    EntryEncoder encoder_;
+    EntryEncoder encoder_{1};
 };
 
 Maker started(const std::vector<std::string>& arguments = {"kelvoran"}) {

@@ -315,12 +315,12 @@ TEST_F(SessionRecording, ARecordingCutAtEveryThousandthByteReplaysToItsLastCompl
 
 TEST_F(SessionRecording, OtherFormatVersionsAndUnreadableFilesAreRefusedClearly) {
     std::string bytes = readFile(kGolden / kGoldenSessions[1].name);
-    bytes[4] = 2;  // the format version, little-endian
+    bytes[4] = 3;  // the format version, little-endian
     bytes[5] = 0;
-    writeFile(dir / "v2.krec", bytes);
-    const ToolRun other = replayTool(dir, "v2.krec");
+    writeFile(dir / "v3.krec", bytes);
+    const ToolRun other = replayTool(dir, "v3.krec");
     EXPECT_EQ(other.status, 2);
-    EXPECT_NE(other.err.find("format version 2; this program reads version 1 only"), std::string::npos)
+    EXPECT_NE(other.err.find("format version 3; this program reads versions 1 to 2 only"), std::string::npos)
         << other.err;
     EXPECT_EQ(other.out, "");
     const ToolRun missing = replayTool(dir, "absent.krec");
@@ -471,13 +471,13 @@ TEST_F(SessionRecording, OlderRecordingsPlayTheNewButtonsAsTheyActedThen) {
     motion.tag = Entry::Tag::Motion;
     motion.b = 650, motion.c = 320;
     entries.insert(entries.begin() + 1, {button(3, 0), button(3, 1), button(1, 0), motion, button(1, 1)});
-    std::vector<uint8_t> bytes = encodeHeader(recording.buildId);
+    std::vector<uint8_t> bytes = encodeHeader(recording.buildId, recording.version);
     appendRecord(bytes, RecordType::Arguments, encodeArguments(recording.arguments));
     for (const MapLoad& map : recording.maps)
         appendRecord(bytes, RecordType::MapLoad,
                      encodeMapLoad(map.readable ? MapLoadKind::Bytes : MapLoadKind::Unreadable,
                                    map.bytes ? *map.bytes : std::vector<uint8_t>()));
-    EntryEncoder encoder;
+    EntryEncoder encoder(recording.version);
     std::vector<uint8_t> payload;
     for (const Entry& entry : entries) encoder.add(entry, payload);
     appendRecord(bytes, RecordType::Entries, payload);
