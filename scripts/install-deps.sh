@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev
   libbox2d-dev libsoil-dev freeglut3-dev libglu1-mesa-dev libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libcairo2-dev fonts-dejavu-core libzip-dev libssl-dev
+  nlohmann-json3-dev libcairo2-dev fonts-dejavu-core libfreetype-dev libfontconfig-dev libzip-dev libssl-dev
   liblua5.4-dev libopenal-dev libsndfile1-dev
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
   dpkg-dev file lintian

@@ -14,6 +14,7 @@
 #include "app/frame_timing.h"
 #include "app/grab_marker.h"
 #include "app/help_panel.h"
+#include "app/level_overlay.h"
 #include "app/physics_overlay.h"
 #include "app/timing_overlay.h"
 #include "game/edit_feedback.h"
@@ -152,6 +153,7 @@ void drawFrame(bool renderLights) {
     glLoadIdentity();
     gluOrtho2D(0.0, view.x, view.y, 0.0);
     drawHud();
+    drawLevelOverlay();  // nothing unless the level shows text, the editor's readout or its finish
     if (timingOverlayShown()) drawTimingOverlay();
     drawHelpOverlay();  // draws nothing unless the panel or a message is showing
     glPopMatrix();

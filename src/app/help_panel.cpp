@@ -12,6 +12,7 @@
 #include "app/window_pixels.h"
 #include "game/help.h"
 #include "game/key_table.h"
+#include "game/level_presentation.h"
 #include "game/sandbox.h"
 #include "core/camera.h"
 #include "map/map_editor.h"
@@ -38,6 +39,37 @@ void text(float x, float lineTop, const std::string& s) {
     drawText(static_cast<int>(x), static_cast<int>(lineTop + kAscent), "%s", s.c_str());
 }
 
+// What the level turned off shows greyed: the grab, the crates, the cars and the whole editor.
+bool allowedByLevel(const KeyRow& row, const LevelAllows& allows) {
+    const std::string keys = row.keys;
+    if (keys == "right drag") return allows.grab;
+    if (keys == "space") return allows.spawn;
+    if (keys == "1") return allows.cars;
+    if (row.column == HelpColumn::Edit) return allows.editor;
+    return true;
+}
+
+void keyColour(bool allowed) {
+    if (allowed) {
+        glColor4f(0.55f, 0.85f, 1.0f, 1.0f);
+    } else {
+        glColor4f(0.35f, 0.38f, 0.45f, 1.0f);
+    }
+}
+
+void labelColour(bool allowed) {
+    if (allowed) {
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    } else {
+        glColor4f(0.35f, 0.38f, 0.45f, 1.0f);
+    }
+}
+
+// A level's own text cut to its column, so a long description cannot run into the next.
+std::string fitted(const std::string& text, size_t chars) {
+    return text.size() <= chars ? text : text.substr(0, chars - 1) + "~";
+}
+
 void box(float left, float top, float right, float bottom, float alpha) {
     glColor4f(0.02f, 0.03f, 0.08f, alpha);
     glRectf(left, top, right, bottom);
@@ -49,8 +81,14 @@ void drawPanel(const Vec2f window) {
     const std::vector<const KeyRow*> play = column(HelpColumn::Play);
     const std::vector<const KeyRow*> edit = column(HelpColumn::Edit);
     const size_t rows = std::max(play.size(), edit.size());
+    const std::vector<LevelKey>& levelKeyList = levelKeys();
+    const LevelAllows& allows = levelAllows();
+    // The level's keys fill the left column, then the right; a heading and a blank line above.
+    const size_t levelRows = (levelKeyList.size() + 1) / 2;
+    const size_t levelLines = levelRows == 0 ? 0 : levelRows + 2;
     const float width = static_cast<float>(2 * kColumnChars + kGapChars) * kCharWidth + 2 * kPadding;
-    const float height = static_cast<float>(rows + 2 + status.size()) * kLineHeight + 2 * kPadding;
+    const float height =
+        static_cast<float>(rows + 2 + levelLines + status.size()) * kLineHeight + 2 * kPadding;
     const float left = std::max(0.0f, std::floor((window.x - width) * 0.5f));
     const float top = std::max(0.0f, std::floor((window.y - height) * 0.5f));
     box(left, top, left + width, top + height, 0.88f);
@@ -68,16 +106,44 @@ void drawPanel(const Vec2f window) {
     float y = top + kPadding;
     glColor4f(1.0f, 0.85f, 0.4f, 1.0f);
     text(x0, y, "PLAY");
-    text(x1, y, editorEnabled() ? "MAP EDITOR (on)" : "MAP EDITOR (off: 5 turns it on)");
+    if (!allows.editor) {
+        glColor4f(0.35f, 0.38f, 0.45f, 1.0f);
+        text(x1, y, "MAP EDITOR (off in this level)");
+    } else {
+        text(x1, y, editorEnabled() ? "MAP EDITOR (on)" : "MAP EDITOR (off: 5 turns it on)");
+    }
     y += kLineHeight;
     for (size_t i = 0; i < rows; ++i) {
-        glColor4f(0.55f, 0.85f, 1.0f, 1.0f);
-        if (i < play.size()) text(x0, y, play[i]->keys);
-        if (i < edit.size()) text(x1, y, edit[i]->keys);
-        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        if (i < play.size()) text(x0 + keyWidth, y, play[i]->label);
-        if (i < edit.size()) text(x1 + keyWidth, y, edit[i]->label);
+        if (i < play.size()) {
+            const bool allowed = allowedByLevel(*play[i], allows);
+            keyColour(allowed);
+            text(x0, y, play[i]->keys);
+            labelColour(allowed);
+            text(x0 + keyWidth, y, play[i]->label);
+        }
+        if (i < edit.size()) {
+            const bool allowed = allowedByLevel(*edit[i], allows);
+            keyColour(allowed);
+            text(x1, y, edit[i]->keys);
+            labelColour(allowed);
+            text(x1 + keyWidth, y, edit[i]->label);
+        }
         y += kLineHeight;
+    }
+    if (levelRows > 0) {
+        y += kLineHeight;
+        glColor4f(1.0f, 0.85f, 0.4f, 1.0f);
+        text(x0, y, "LEVEL");
+        y += kLineHeight;
+        for (size_t i = 0; i < levelKeyList.size(); ++i) {
+            const float x = i < levelRows ? x0 : x1;
+            const float lineTop = y + static_cast<float>(i % levelRows) * kLineHeight;
+            keyColour(true);
+            text(x, lineTop, fitted(levelKeyList[i].key, kKeyChars - 1));
+            labelColour(true);
+            text(x + keyWidth, lineTop, fitted(levelKeyList[i].what, kColumnChars - kKeyChars));
+        }
+        y += static_cast<float>(levelRows) * kLineHeight;
     }
     y += kLineHeight;
     for (const std::string& line : status) {

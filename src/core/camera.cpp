@@ -55,3 +55,17 @@ Vec2f screenToWorld(float px, float py) {
     if (camera.zoomY != 0.0f) uy /= camera.zoomY;
     return {static_cast<float>(camera.x + ux), static_cast<float>(camera.y + uy)};
 }
+
+Vec2f worldToScreen(Vec2f world) {
+    const float halfWidth = camera.windowWidth / 2, halfHeight = camera.windowHeight / 2;
+    if (!(camera.windowWidth > 0.0f && camera.windowHeight > 0.0f) || camera.zoomX == 0.0f ||
+        camera.zoomY == 0.0f || camera.viewWidth == 0 || camera.viewHeight == 0)
+        return {halfWidth, halfHeight};
+    const double ux = (static_cast<double>(world.x) - camera.x) * camera.zoomX;
+    const double uy = (static_cast<double>(world.y) - camera.y) * camera.zoomY;
+    const double r = toRadians(static_cast<double>(camera.rotation));
+    const double vx = ux * std::cos(r) - uy * std::sin(r);
+    const double vy = ux * std::sin(r) + uy * std::cos(r);
+    return {static_cast<float>(vx / camera.viewWidth * camera.windowWidth + halfWidth),
+            static_cast<float>(vy / camera.viewHeight * camera.windowHeight + halfHeight)};
+}

@@ -22,3 +22,6 @@ float rotation();  // degrees
 // Window pixel (origin top-left, y down) to world units, through rotation and zoom; the camera
 // position while the window has no area.
 Vec2f screenToWorld(float px, float py);
+// The way back: world units to window pixels; the window's centre while it has no area or the
+// zoom is 0.
+Vec2f worldToScreen(Vec2f world);

@@ -12,6 +12,8 @@
 #include "game/edit_feedback.h"
 #include "game/help.h"
 #include "game/input.h"
+#include "game/level_finish.h"
+#include "game/level_presentation.h"
 #include "game/main_loop.h"
 #include "game/sandbox.h"
 #include "game/state_hash.h"
@@ -88,6 +90,8 @@ uint64_t restFingerprint() {
     h.add(editorEnabled());
     h.add(frameScheduler().nextSecond);
     h.add(helpPanelShown());
+    h.add(levelPresentationChanges());  // labels, level keys, allowances, the stopped line
+    h.add(levelFinish().reached);
     if (helpPanelShown()) {
         for (const std::string& line :
              helpStatusLines(countSandbox(), editorEnabled(), simulationPaused()))

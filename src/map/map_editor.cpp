@@ -227,6 +227,11 @@ void editorPointer(Vec2f point) {
     if (editor.banding) editor.bandTo = point;
 }
 
+bool editorPointerAt(Vec2f& point) {
+    if (editor.pointerKnown) point = editor.pointer;
+    return editor.pointerKnown;
+}
+
 int32_t hoverGrab(const MapQuad& quad) {
     if (!editor.enabled || !editor.pointerKnown || editor.banding) return -1;
     if (!quad.selected || quad.editMode != -1) return -1;

@@ -24,6 +24,8 @@ void setEditorPixelSize(float worldUnitsPerPixel);
 int32_t handleAt(const MapQuad& quad, Vec2f point);
 // Where the cursor is now (world units): what a press there would take, and a rubber band's end.
 void editorPointer(Vec2f point);
+// The cursor's last world position, once the pointer has moved over the window; false before.
+bool editorPointerAt(Vec2f& point);
 // What a press at the cursor would grab of this quad: 0..3 a corner, 4 the whole quad, -1 nothing
 // (not selected, already grabbed, the cursor elsewhere, or the editor off).
 int32_t hoverGrab(const MapQuad& quad);

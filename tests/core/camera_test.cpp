@@ -60,3 +60,15 @@ TEST(Camera, AWindowWithNoAreaMapsEveryPixelToTheViewCentre) {
     }
     setWindowSize(1024, 600);
 }
+
+TEST(Camera, WorldToScreenUndoesScreenToWorldThroughZoomAndRotation) {
+    setWindowSize(1280, 720);
+    setCamera(37, -12, 1024, 600, 2, 0.5f, 30);
+    for (const Vec2f pixel : {Vec2f{0, 0}, Vec2f{640, 360}, Vec2f{1200, 15}}) {
+        const Vec2f back = worldToScreen(screenToWorld(pixel.x, pixel.y));
+        EXPECT_NEAR(back.x, pixel.x, 1e-3);
+        EXPECT_NEAR(back.y, pixel.y, 1e-3);
+    }
+    setCamera(37, -12, 1024, 600, 0, 1, 0);  // nothing to see: the window's centre
+    expectPoint(worldToScreen({5, 5}), 640, 360);
+}

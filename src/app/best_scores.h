@@ -1,0 +1,19 @@
+// best_scores.h: the best result of every level played, kept in the user's data folder, so the
+// finish card can say whether a run beat it. Less is better, as a level counts its score.
+#pragma once
+#include <string>
+
+struct BestNote {
+    bool hadBest = false;   // the level had been finished before
+    double previous = 0;    // its best until now, when it had one
+    bool improved = false;  // this score is the new best (also the first finish)
+    std::string problem;    // why the file could not be written; empty when it was or need not be
+};
+
+// Reads file (one line per level: the score, a tab, the level's folder), notes score for level
+// and writes the file again, by a temporary and a rename, when the score is the level's new best.
+// A missing or unreadable file counts as no best yet.
+BestNote noteLevelScore(const std::string& file, const std::string& level, double score);
+
+// best.txt in the user's data folder ($XDG_DATA_HOME/kelvoran or ~/.local/share/kelvoran).
+std::string bestScoresFile();

@@ -1,0 +1,11 @@
+// level_overlay.h: what a level puts on the screen beyond its world: its labels, the line of a
+// stopped script, the editor's coordinates and the finish card.
+#pragma once
+
+// Draws the level's labels (screen ones in view units, stretched with the window as the HUD is;
+// world ones following the camera), the stopped script's line at the top-left under the
+// counters, the cursor's world position and the selection's box at the bottom-right while the
+// editor is on and the pointer is over the window, and the finish card once the level is
+// finished. With none of them it makes no GL call. Needs the game's GL context.
+void drawLevelOverlay();
+

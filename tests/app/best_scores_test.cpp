@@ -1,0 +1,30 @@
+// best_scores_test.cpp: the per-level best kept across runs.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "app/best_scores.h"
+#include "support/gl_window.h"
+
+TEST(BestScores, ALevelKeepsItsLowestScoreAndOtherLevelsTheirOwn) {
+    const std::string folder = enterTempFolder("kelvoran-best");
+    const std::string file = folder + "/data/best.txt";
+    BestNote note = noteLevelScore(file, "/levels/flag", 12.5);
+    EXPECT_FALSE(note.hadBest);
+    EXPECT_TRUE(note.improved);
+    EXPECT_EQ(note.problem, "");
+    note = noteLevelScore(file, "/levels/flag", 13.0);  // worse: kept as it was
+    EXPECT_TRUE(note.hadBest);
+    EXPECT_FALSE(note.improved);
+    EXPECT_EQ(note.previous, 12.5);
+    note = noteLevelScore(file, "/levels/other level", 40.0);
+    EXPECT_FALSE(note.hadBest);
+    note = noteLevelScore(file, "/levels/flag", 11.25);
+    EXPECT_TRUE(note.improved);
+    EXPECT_EQ(note.previous, 12.5);
+    std::ifstream in(file);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "11.25\t/levels/flag\n40\t/levels/other level\n");
+    leaveTempFolder(folder);
+}
