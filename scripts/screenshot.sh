@@ -4,6 +4,7 @@
 # Usage: screenshot.sh BUILD OUTPUT.png [WORKDIR] [SCENE]
 #   SCENE: demo (crates, a car and bloom bursts), help (crates, a selected platform and the
 #   help panel) or idle.
+# With KELVORAN_LEVEL=DIR the game plays that level folder in place (--level DIR).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
@@ -29,7 +30,9 @@ trap cleanup EXIT
 export DISPLAY=":$display"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
-(cd "$work" && exec "$root/$build/kelvoran" >"$work/console.log") &
+level_args=()
+[ -n "${KELVORAN_LEVEL:-}" ] && level_args=(--level "$KELVORAN_LEVEL")
+(cd "$work" && exec "$root/$build/kelvoran" "${level_args[@]}" >"$work/console.log") &
 game=$!
 . "$root/scripts/game-window.sh"
 wait_for_game_window || { echo "the game window did not appear" >&2; exit 1; }

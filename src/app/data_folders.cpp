@@ -51,6 +51,14 @@ bool holdsGameFiles(const std::string& folder) {
 
 DataFolders chooseDataFolders(const FolderFacts& facts) {
     DataFolders folders;
+    if (!facts.level.empty() && facts.levelReadOnly) {
+        folders.play = (fs::path(facts.userData) / "levels" / fs::path(facts.level).filename()).string();
+        folders.copyLevelFrom = facts.level;
+        folders.createPlay = true;
+        folders.sheets.push_back(folders.play);
+        if (!facts.shipped.empty()) folders.sheets.push_back(facts.shipped);
+        return folders;
+    }
     if (!facts.level.empty()) {
         folders.play = facts.level;
         folders.sheets.push_back(facts.level);
@@ -105,6 +113,8 @@ FolderFacts currentFolderFacts(const std::string& level) {
     std::error_code error;
     facts.working = normal(fs::current_path(error));
     if (!level.empty()) facts.level = normal(level);
+    facts.levelReadOnly = !facts.level.empty() && fs::is_directory(facts.level, error) &&
+                          access(facts.level.c_str(), W_OK) != 0;
     const char* home = std::getenv("HOME");
     if (home == nullptr || home[0] == '\0') {
         const passwd* entry = getpwuid(getuid());
@@ -116,8 +126,32 @@ FolderFacts currentFolderFacts(const std::string& level) {
     return facts;
 }
 
+namespace {
+// The level's files into a fresh play folder: copied beside it first and renamed into place, so
+// a copy cut short is never taken for the level. The copies are the player's to change.
+bool copyLevel(const std::string& from, const std::string& to, std::ostream& err) {
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(to, error))) return true;  // copied once already
+    const fs::path part = to + ".part";
+    fs::remove_all(part, error);
+    fs::create_directories(fs::path(to).parent_path(), error);
+    fs::copy(from, part, fs::copy_options::recursive, error);
+    if (!error) {
+        for (const auto& entry : fs::recursive_directory_iterator(part, error))
+            fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, error);
+        fs::permissions(part, fs::perms::owner_all, fs::perm_options::add, error);
+    }
+    if (!error) fs::rename(part, to, error);
+    if (!error) return true;
+    err << "kelvoran: cannot copy the level " << from << " to " << to << ": " << error.message() << std::endl;
+    fs::remove_all(part, error);
+    return false;
+}
+}  // namespace
+
 bool enterDataFolders(const DataFolders& folders, std::ostream& err) {
     std::error_code error;
+    if (!folders.copyLevelFrom.empty() && !copyLevel(folders.copyLevelFrom, folders.play, err)) return false;
     if (folders.createPlay) fs::create_directories(folders.play, error);
     if (error || !fs::is_directory(folders.play, error)) {
         err << "kelvoran: cannot use " << folders.play << " for the map and recordings: "

@@ -12,6 +12,7 @@ struct FolderFacts {
     std::string level;     // --level DIR; empty when not given
     std::string userData;  // $XDG_DATA_HOME/kelvoran (default ~/.local/share/kelvoran)
     std::string shipped;   // the installed share/kelvoran or the source tree's assets; may be empty
+    bool levelReadOnly = false;  // the level folder exists but this user cannot write in it
 };
 
 struct DataFolders {
@@ -19,12 +20,16 @@ struct DataFolders {
     std::vector<std::string> sheets;  // searched in order; empty: bare names in play
     std::string starterMap;           // copied to play/map.txt when play has none; may be empty
     bool createPlay = false;          // play is made on first use
+    // A level this user cannot write (an installed one): copied here into play once, when play
+    // does not exist yet, and played from the copy ever after.
+    std::string copyLevelFrom{};
 };
 
 // True when folder holds map.txt or any of the start-up sheets: such a folder is played in.
 bool holdsGameFiles(const std::string& folder);
 
-// A level folder plays in itself over the shipped sheets; a folder holding the game's files
+// A level folder plays in itself over the shipped sheets (one this user cannot write, in its
+// copy at levels/NAME in the user's data folder); a folder holding the game's files
 // plays exactly as it always has; anywhere else the shipped sheets and starter map are read and
 // the player's files go to the user's data folder.
 DataFolders chooseDataFolders(const FolderFacts& facts);

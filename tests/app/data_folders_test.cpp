@@ -120,6 +120,26 @@ TEST_F(FolderChoice, EnteringMakesTheUserFolderCopiesTheStarterOnceAndSearchesTh
     EXPECT_FALSE(fs::exists(fs::path(facts.level) / "map.txt"));
 }
 
+TEST_F(FolderChoice, AnInstalledLevelIsCopiedOnceIntoTheUsersDataAndPlayedThere) {
+    facts.level = shipped + "/levels/flag";
+    touch(fs::path(facts.level) / "map.txt", "shipped map");
+    touch(fs::path(facts.level) / "map.lua", "print('hi')");
+    fs::permissions(facts.level, fs::perms::owner_read | fs::perms::owner_exec);
+    facts.levelReadOnly = true;
+    const DataFolders chosen = chooseDataFolders(facts);
+    const std::string copy = facts.userData + "/levels/flag";
+    EXPECT_EQ(chosen.play, copy);
+    std::ostringstream err;
+    ASSERT_TRUE(enterDataFolders(chosen, err)) << err.str();
+    EXPECT_EQ(fs::current_path().string(), copy);
+    EXPECT_EQ(slurp("map.lua"), "print('hi')");
+    touch(fs::path(copy) / "map.txt", "saved by the player");  // the copy is the player's
+    ASSERT_TRUE(enterDataFolders(chosen, err));
+    EXPECT_EQ(slurp("map.txt"), "saved by the player");
+    EXPECT_EQ(slurp(fs::path(facts.level) / "map.txt"), "shipped map");
+    fs::permissions(facts.level, fs::perms::owner_all);
+}
+
 TEST_F(FolderChoice, NowhereToPlayIsOneLineAndFalse) {
     touch(root + "/file");
     facts.userData = root + "/file/kelvoran";  // under a regular file: cannot be made
