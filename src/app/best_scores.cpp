@@ -61,8 +61,10 @@ std::string writeEntries(const std::string& file, const std::vector<Entry>& entr
 }
 }  // namespace
 
-BestNote noteLevelScore(const std::string& file, const std::string& level, double score) {
+BestNote noteLevelScore(const std::string& file, const std::string& level, double score,
+                        bool higherIsBetter) {
     BestNote note;
+    if (level.find_first_of("\r\n") != std::string::npos) return note;  // one level per line
     std::vector<Entry> entries = readEntries(file);
     Entry* held = nullptr;
     for (Entry& entry : entries)
@@ -70,7 +72,8 @@ BestNote noteLevelScore(const std::string& file, const std::string& level, doubl
     if (held != nullptr) {
         note.hadBest = true;
         note.previous = held->score;
-        if (!(score < held->score)) return note;
+        const bool better = higherIsBetter ? score > held->score : score < held->score;
+        if (!better) return note;
         held->score = score;
     } else {
         entries.push_back({score, level});
@@ -83,4 +86,13 @@ BestNote noteLevelScore(const std::string& file, const std::string& level, doubl
 std::string bestScoresFile() {
     const char* home = std::getenv("HOME");
     return (fs::path(userDataFolder(std::getenv("XDG_DATA_HOME"), home)) / "best.txt").string();
+}
+
+bool readBestScore(const std::string& file, const std::string& level, double& score) {
+    for (const Entry& entry : readEntries(file)) {
+        if (entry.level != level) continue;
+        score = entry.score;
+        return true;
+    }
+    return false;
 }

@@ -23,8 +23,11 @@ TEST(BestScores, ALevelKeepsItsLowestScoreAndOtherLevelsTheirOwn) {
     note = noteLevelScore(file, "/levels/flag", 11.25);
     EXPECT_TRUE(note.improved);
     EXPECT_EQ(note.previous, 12.5);
+    EXPECT_TRUE(noteLevelScore(file, "/levels/height", 3.0, true).improved);
+    EXPECT_FALSE(noteLevelScore(file, "/levels/height", 2.0, true).improved);
+    EXPECT_TRUE(noteLevelScore(file, "/levels/height", 5.0, true).improved);
     std::ifstream in(file);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(text, "11.25\t/levels/flag\n40\t/levels/other level\n");
+    EXPECT_EQ(text, "11.25\t/levels/flag\n40\t/levels/other level\n5\t/levels/height\n");
     leaveTempFolder(folder);
 }
