@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Fails when a source folder includes a header of a folder at its own level or above, other than
 # itself, or when the game's rules include a GL or GLUT header. Lowest first; folders that share
-# a level (render and physics, actors and lighting, session, level and audio) do not include each other.
+# a level (render and physics, actors and lighting, session, net, level and audio) do not include each other.
 set -euo pipefail
 cd "$(dirname "$0")/../src"
 rank() {
   case "$1" in
     core) echo 0 ;; render | physics) echo 1 ;; map) echo 2 ;; actors | lighting) echo 3 ;;
-    game) echo 4 ;; script) echo 5 ;; session | level | audio) echo 6 ;; app) echo 7 ;;
+    game) echo 4 ;; script) echo 5 ;; session | net | level | audio) echo 6 ;; app) echo 7 ;;
     *) echo 99 ;;
   esac
 }

@@ -8,7 +8,7 @@ packages=(
   libbox2d-dev libsoil-dev freeglut3-dev libglu1-mesa-dev libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcairo2-dev fonts-dejavu-core libfreetype-dev libfontconfig-dev libzip-dev libssl-dev
-  liblua5.4-dev libopenal-dev libsndfile1-dev
+  liblua5.4-dev libopenal-dev libsndfile1-dev libenet-dev
   xvfb xauth xdotool imagemagick x11-utils libgl1-mesa-dri
   dpkg-dev file lintian
 )
