@@ -179,3 +179,15 @@ TEST_F(LevelFolder, CtrlLPrintsTheSelectedQuadsAndTheEditorSavesIntoTheLevelFold
     EXPECT_EQ(readWholeFile((dir / "level" / "map.txt.bak").string()).size(), 4u + 33u);
     EXPECT_FALSE(fs::exists(dir / "elsewhere" / "map.txt"));
 }
+
+TEST_F(LevelFolder, AFinishedLevelShowsItsCardAndKeepsItsBestInTheUsersDataFolder) {
+    std::ofstream(dir / "level" / "map.lua") << "game.finish(12.5, 'Flag reached')\n";
+    start();
+    // The card's amber frame and heading, in the middle of the window.
+    const Picture card = shotUntil([](const Picture& p) { return count(p, 262, 150, 762, 450, amber) > 300; });
+    EXPECT_GT(count(card, 262, 150, 762, 450, amber), 300) << "no card";
+    key("Escape");
+    EXPECT_EQ(waitForExit(10000), 0);
+    EXPECT_EQ(readWholeFile((dir / "data" / "kelvoran" / "best.txt").string()),
+              "12.5\t" + fs::canonical(dir / "level").string() + "\n");
+}
