@@ -17,6 +17,8 @@ set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/app/data_folders.cpp APPEND PROPERTY
   "KELVORAN_RELATIVE_DATADIR=\"${KELVORAN_RELATIVE_DATADIR}\""
   "KELVORAN_BUILD_FOLDER=\"${CMAKE_BINARY_DIR}\""
   "KELVORAN_SOURCE_ASSETS=\"${CMAKE_SOURCE_DIR}/assets\"")
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/app/level_catalog.cpp APPEND PROPERTY
+  COMPILE_DEFINITIONS "KELVORAN_BUILD_FOLDER=\"${CMAKE_BINARY_DIR}\"")
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/level/level_file.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS "KELVORAN_VERSION=\"${KELVORAN_VERSION}\"")
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/app/command_line.cpp APPEND PROPERTY
@@ -47,6 +49,26 @@ foreach(size ${KELVORAN_ICON_SIZES})
 endforeach()
 add_custom_target(kelvoran_dist ALL DEPENDS ${dist_outputs})
 
+# The shipped levels as the level files players get: packed by kelvoran-level into the build's
+# levels/, where the build's own game finds them, and installed beside the level folders.
+set(KELVORAN_PACKED_LEVELS "")
+file(GLOB KELVORAN_LEVEL_FOLDERS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/levels/*)
+foreach(folder ${KELVORAN_LEVEL_FOLDERS})
+  if(IS_DIRECTORY ${folder})
+    get_filename_component(name ${folder} NAME)
+    file(GLOB level_inputs CONFIGURE_DEPENDS ${folder}/*)
+    set(packed ${CMAKE_BINARY_DIR}/levels/${name}.kvlevel)
+    add_custom_command(OUTPUT ${packed}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/levels
+      COMMAND kelvoran-level pack ${folder} -o ${packed}
+      DEPENDS kelvoran-level ${level_inputs} VERBATIM)
+    list(APPEND KELVORAN_PACKED_LEVELS ${packed})
+  endif()
+endforeach()
+add_custom_target(kelvoran_levels ALL DEPENDS ${KELVORAN_PACKED_LEVELS})
+# `make install` and `make package` build kelvoran_dist by name before installing.
+add_dependencies(kelvoran_dist kelvoran_levels)
+
 install(TARGETS kelvoran kelvoran-map kelvoran_replay kelvoran-level RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 file(GLOB KELVORAN_SHEETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.png
   ${CMAKE_SOURCE_DIR}/assets/*.wav)
@@ -54,6 +76,7 @@ install(FILES ${KELVORAN_SHEETS} ${CMAKE_SOURCE_DIR}/assets/map.txt
   DESTINATION ${KELVORAN_DATA_SUBDIR})
 if(EXISTS ${CMAKE_SOURCE_DIR}/levels)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/levels DESTINATION ${KELVORAN_DATA_SUBDIR})
+  install(FILES ${KELVORAN_PACKED_LEVELS} DESTINATION ${KELVORAN_DATA_SUBDIR}/levels)
 endif()
 install(FILES ${KELVORAN_DIST_BUILD}/kelvoran.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${KELVORAN_DIST_BUILD}/kelvoran-map.1.gz ${KELVORAN_DIST_BUILD}/kelvoran-replay.1.gz

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "app/level_picker.h"
 #include "app/window.h"
 #include "game/game.h"
 #include "level/level_file.h"
@@ -54,6 +55,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
             line.help = true;
         } else if (std::strcmp(argument, "--version") == 0) {
             line.version = true;
+        } else if (std::strcmp(argument, "--levels") == 0) {
+            line.levels = true;
         } else if (std::strcmp(argument, "--level") == 0) {
             if (i + 1 < argc) {
                 line.level = argv[++i];
@@ -71,6 +74,7 @@ CommandLine parseCommandLine(int argc, char** argv) {
                    length > std::strlen(kLevelExtension) &&
                    std::strcmp(argument + length - std::strlen(kLevelExtension), kLevelExtension) == 0) {
             line.levelFile = argument;
+            line.levelFiles.push_back(argument);
         }
         // Any other word (`editor` among them) is the start-up's to echo and read.
     }
@@ -78,13 +82,16 @@ CommandLine parseCommandLine(int argc, char** argv) {
 }
 
 void printUsage(std::ostream& out, const DataFolders& folders) {
-    out << "Usage: kelvoran [--level DIR | FILE.kvlevel] [editor] [--help] [--version]\n"
+    out << "Usage: kelvoran [--level DIR | FILE.kvlevel | --levels [FILE.kvlevel...]] [editor] [--help]\n"
+           "                [--version]\n"
            "A 2D physics sandbox: crates, a car, lights and shadows, and a map editor.\n"
            "\n"
            "Options:\n"
            "  --level DIR  play the level in DIR: its map.txt, and any sheets it holds over the\n"
            "               installed ones; saves go into DIR\n"
            "  FILE.kvlevel play the level file; its map's saves go to the user's data folder\n"
+           "  --levels     choose a level in the window: the installed level files, those in\n"
+           "               the user's data folder (levels/) and any FILE.kvlevel given\n"
            "  editor       switch the map editor on (it is on by default)\n"
            "  --help       print this text and exit\n"
            "  --version    print the version and build and exit\n"
@@ -120,6 +127,10 @@ int launch(int argc, char** argv) {
     if (!line.problem.empty()) {
         std::cerr << "kelvoran: " << line.problem << std::endl;
         return 2;
+    }
+    if (line.levels) {
+        announceArguments(argc, argv, std::cout);
+        return runLevelPicker(argc, argv, line.levelFiles);
     }
     if (!line.levelFile.empty() && line.level.empty()) {
         DataFolders folders;

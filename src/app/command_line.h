@@ -12,6 +12,8 @@ struct CommandLine {
     bool version = false;
     std::string level;                 // --level DIR
     std::string levelFile;             // a FILE.kvlevel to play
+    bool levels = false;               // --levels: the picker
+    std::vector<std::string> levelFiles;  // every FILE.kvlevel given, for the picker
     std::vector<std::string> unknown;  // options neither the game nor the window system knows
     std::string problem;               // an option missing its value; empty when none
 };

@@ -44,7 +44,23 @@ void drawFrameIfChanged() {
 
 void timedPass();
 
+// A game played in a window someone else opened (the level picker's): who it hands the leave and
+// the keys to, and whether it asked to leave.
+struct OpenWindowRun {
+    OpenWindowGame game;
+    bool leaveAsked = false;
+    Host previousHost = headlessHost();
+};
+OpenWindowRun openRun;
+
 void idlePass() {
+    if (openRun.leaveAsked) {
+        // Between passes, outside every callback: the caller may end the game here.
+        openRun.leaveAsked = false;
+        glutIdleFunc(nullptr);
+        openRun.game.left();
+        return;
+    }
     timedPass();
     reportLoopSecond();
 }
@@ -86,6 +102,13 @@ void waitWithGlut(int32_t until) {
 }
 
 void leaveWithGlut() { glutLeaveMainLoop(); }
+// The game in an open window leaves to its caller at the next pass, which is due at once.
+void leaveToCaller() {
+    openRun.leaveAsked = true;
+    ++loopWait.generation;
+    loopWait.sleeping = false;
+    glutIdleFunc(idlePass);
+}
 void fullScreenWithGlut() { glutFullScreen(); }
 void windowedWithGlut(int width, int height) {
     glutReshapeWindow(width, height);
@@ -101,6 +124,7 @@ int modifierBits() {
            ((held & GLUT_ACTIVE_ALT) ? kAltModifier : 0);
 }
 void keyDownWithModifiers(unsigned char key, int x, int y) {
+    if (openRun.game.key != nullptr && (key = openRun.game.key(key)) == 0) return;
     recordedModifiers(modifierBits());
     recordedKeyDown(key, x, y);
 }
@@ -146,14 +170,7 @@ void timedPass() {
     publishTimingIfDue(timingClockMs());
 }
 
-void openGlutWindow(int& argc, char** argv) {
-    glutInit(&argc, argv);
-    glutInitDisplayMode(kDisplayMode);
-    const Vec2f view = viewSize();
-    glutInitWindowSize(static_cast<int>(view.x), static_cast<int>(view.y));
-    glutCreateWindow(kGameTitle);
-    // Let glutMainLoop return, so Esc and closing the window both end with status 0 from here.
-    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+void installGameCallbacks(int&, char**) {
     // Each wrapper runs the game's handler (onReshape, runPass, onKeyDown, onKeyUp,
     // onSpecialKey, onMouseMove, onMouseButton) and writes the callback to the session recording;
     // the pass is also timed.
@@ -169,7 +186,66 @@ void openGlutWindow(int& argc, char** argv) {
     glutCloseFunc(releaseGlResources);
     glClearColor(0.025f, 0.025f, 0.125f, 1.0f);
 }
+
+void openGlutWindow(int& argc, char** argv) {
+    const Vec2f view = viewSize();
+    openWindowForGame(argc, argv, static_cast<int>(view.x), static_cast<int>(view.y));
+    installGameCallbacks(argc, argv);
+}
+
+// The start every window run shares, from the recording to the loop statistics.
+void beginWindowRun(int& argc, char** argv, void (*leave)(), bool announce, OpenWindowFunction openWindow) {
+    // Before the window system sees the arguments: it may take some of them away.
+    beginSessionRecording(kRecordingsFolder, argc, argv);
+    Host recorded = windowHost();
+    recorded.clock = recordedWindowClock;
+    recorded.readMap = readAndRecordMap;
+    recorded.frame = frameWithSound;
+    recorded.readScript = readAndRecordScript;
+    recorded.window.leaveMainLoop = leave;
+    installHost(recorded);
+    // What the player does reaches the game as commands at the next step, recorded or not.
+    setInputTiming(InputTiming::NextStep);
+    installScripting();
+    startGame(argc, argv, announce, openWindow);
+    startAudio();  // output only: with or without a device the game plays the same
+    recordStartupDone();
+    openLoopStats();
+}
+
+void endWindowRun(bool glContextCurrent, const Host& previous) {
+    closeLoopStats();
+    endRecording();
+    stopAudio();
+    shutdownGame(glContextCurrent);
+    installHost(previous);
+}
 }  // namespace
+
+void openWindowForGame(int& argc, char** argv, int width, int height) {
+    glutInit(&argc, argv);
+    glutInitDisplayMode(kDisplayMode);
+    glutInitWindowSize(width, height);
+    glutCreateWindow(kGameTitle);
+    // Let glutMainLoop return, so Esc and closing the window both end with status 0 from here.
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+}
+
+void startGameInOpenWindow(int argc, char** argv, int width, int height, const OpenWindowGame& game) {
+    openRun = OpenWindowRun{game, false, host()};
+    beginWindowRun(argc, argv, leaveToCaller, false, installGameCallbacks);
+    // The window is shown already: the game learns its size as a new window's first event.
+    recordedReshape(width, height);
+    glutPostRedisplay();
+}
+
+void endGameInOpenWindow(bool glContextCurrent) {
+    const Host previous = openRun.previousHost;
+    openRun = OpenWindowRun();
+    ++loopWait.generation;  // a timer still pending belongs to the game that ended
+    loopWait.sleeping = false;
+    endWindowRun(glContextCurrent, previous);
+}
 
 Host windowHost() {
     return Host{windowSystemClock, drawFrameIfChanged, waitWithGlut, loadImageWithGl, readMapFromDisk,
@@ -180,25 +256,9 @@ Host windowHost() {
 
 int runApplication(int argc, char** argv) {
     pinHeapThresholds();
-    // Before the window system sees the arguments: it may take some of them away.
-    beginSessionRecording(kRecordingsFolder, argc, argv);
-    Host recorded = windowHost();
-    recorded.clock = recordedWindowClock;
-    recorded.readMap = readAndRecordMap;
-    recorded.frame = frameWithSound;
-    recorded.readScript = readAndRecordScript;
-    const ScopedHost installed(recorded);
-    // What the player does reaches the game as commands at the next step, recorded or not.
-    setInputTiming(InputTiming::NextStep);
-    installScripting();
-    startGame(argc, argv, true, openGlutWindow);
-    startAudio();  // output only: with or without a device the game plays the same
-    recordStartupDone();
-    openLoopStats();
+    const Host previous = host();
+    beginWindowRun(argc, argv, leaveWithGlut, true, openGlutWindow);
     glutMainLoop();
-    closeLoopStats();
-    endRecording();
-    stopAudio();
-    shutdownGame(false);  // the window, its context and textures are gone by now
+    endWindowRun(false, previous);  // the window, its context and textures are gone by now
     return 0;
 }

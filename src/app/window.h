@@ -10,3 +10,22 @@
 Host windowHost();
 
 int runApplication(int argc, char** argv);
+
+// Creates the game's window of width x height pixels (titled; closing it returns from the window
+// system's loop) without any callbacks: for a caller that shows something of its own first.
+void openWindowForGame(int& argc, char** argv, int width, int height);
+
+// A game played in a window the caller opened and keeps: the level picker's.
+struct OpenWindowGame {
+    // Called between passes, outside every callback, when the game asks to leave (Esc).
+    void (*left)() = nullptr;
+    // Sees each key first and returns the key the game gets instead, or 0 to keep it from the game.
+    unsigned char (*key)(unsigned char key) = nullptr;
+};
+// Starts the game in the open window of width x height pixels as a run of argc and argv would
+// start (recorded into recordings/ of the working folder, arguments not announced again); its
+// callbacks replace the caller's until endGameInOpenWindow.
+void startGameInOpenWindow(int argc, char** argv, int width, int height, const OpenWindowGame& game);
+// Ends that game: recording, sound and everything it made gone, its GL textures too when the
+// context is still current. The window's callbacks are the caller's to set again.
+void endGameInOpenWindow(bool glContextCurrent);
