@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "audio/sound_file.h"
+#include "core/sound_file.h"
 
 namespace {
 // A ceiling well under the game's, so that headers claiming long sounds are refused quickly and

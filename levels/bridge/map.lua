@@ -32,6 +32,7 @@ local function build_car(x, y)
 end
 
 function on_start()
+  game.keys{x = "start or stop the car's motor"}
   game.ambient(0.35, 0.35, 0.42)
   build_bridge()
   build_car(-600, 150)
@@ -60,5 +61,6 @@ function on_step()
     crossed = true
     game.say("Across!")
     print(string.format("bridge crossed in %.2f s", game.time() - started))
+    game.finish{text = string.format("Across in %.2f s", game.time() - started), score = game.time() - started}
   end
 end

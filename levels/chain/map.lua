@@ -7,6 +7,7 @@ local WOOD = "image.png"  -- the crate's wood, one frame
 local stopper, counterweight, eye, lamp, done, released
 
 function on_start()
+  game.keys{x = "let the ball go"}
   game.ambient(0.18, 0.18, 0.24)
   done, released, lamp = false, nil, nil
   -- The ramp, and a stopper holding the ball at its top until x.
@@ -43,5 +44,6 @@ function on_touch(a, b)
     game.burst(300, 100)
     game.say("Lights on!")
     print(string.format("chain reaction complete in %.2f s", game.time() - released))
+    game.finish{text = string.format("Lights on in %.2f s", game.time() - released), score = game.time() - released}
   end
 end

@@ -5,6 +5,7 @@ local FLAG_X = 2600
 local car, started, finished
 
 function on_start()
+  game.keys{w = "drive (a s d steer and brake)"}
   game.ambient(0.22, 0.22, 0.3)
   car = game.car(-600, 150)
   game.body{x = FLAG_X, y = 60, w = 16, h = 48, dynamic = false, frame = 0, light = true}
@@ -21,6 +22,7 @@ function on_step()
     local seconds = game.time() - started
     game.say(string.format("Flag reached in %.2f s", seconds))
     print(string.format("flag reached in %.2f s", seconds))
+    game.finish{text = string.format("Flag reached in %.2f s", seconds), score = seconds}
     game.burst(FLAG_X, 60)
   end
 end

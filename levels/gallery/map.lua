@@ -9,6 +9,7 @@ local all = {}
 local function keep(h) all[#all + 1] = h; return h end
 
 function on_start()
+  game.keys{x = "shove everything"}
   game.ambient(0.42, 0.42, 0.48)
   game.camera(0, 0)
 

@@ -7,6 +7,7 @@ local BALLS, R, TOP, LENGTH = 5, 16, -190, 240
 local balls, swung, highest, reported
 
 function on_start()
+  game.keys{x = "swing the first ball"}
   game.ambient(0.3, 0.3, 0.36)
   balls, swung, highest, reported = {}, false, nil, false
   for i = 1, BALLS do
@@ -40,5 +41,6 @@ function on_step()
     local text = string.format("The last ball swung %d units high", math.floor(rest - highest))
     game.say(text)
     print(text:lower())
+    game.finish{text = text, score = math.floor(rest - highest), higher = true}
   end
 end

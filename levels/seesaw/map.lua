@@ -6,6 +6,7 @@ local WOOD = "image.png"  -- the crate's wood, one frame
 local crate, highest, dropped, reported
 
 function on_start()
+  game.keys{x = "drop the weight on the right end"}
   game.ambient(0.4, 0.4, 0.46)
   game.lamp(0, 0, 0.9)
   local pivot = game.body{x = 0, y = 180, w = 24, h = 40, type = "static", sheet = WOOD}
@@ -42,5 +43,6 @@ function on_step()
     local text = string.format("The crate flew %d units high", math.floor(126 - highest))
     game.say(text)
     print(text:lower())
+    game.finish{text = text, score = math.floor(126 - highest), higher = true}
   end
 end

@@ -8,6 +8,7 @@ local PLATE_X, GATE_X = 150, 400
 local plate, gate, open
 
 function on_start()
+  game.keys{x = "drop a crate over the plate"}
   game.ambient(0.4, 0.4, 0.46)
   game.lamp(250, 0, 0.9)
   -- A sensor: it notices whatever lands in it and stops nothing.
@@ -38,4 +39,5 @@ function on_touch(a, b)
   game.burst(GATE_X, 100)
   game.say("The gate is open")
   print("gate open at " .. string.format("%.2f", game.time()) .. " s")
+  game.finish{text = string.format("Gate open at %.2f s", game.time()), score = game.time()}
 end

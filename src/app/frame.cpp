@@ -2,6 +2,7 @@
 // over it, then the HUD in view space, then the swap.
 #include "app/frame.h"
 
+
 #include <GL/freeglut.h>
 
 #include <algorithm>
@@ -106,6 +107,7 @@ namespace {
 void drawFrame(bool renderLights) {
     const double start = timingClockMs();
     const Vec2f view = viewSize();
+    uploadLevelSheets();  // a level's own images, made textures here where GL may be called
     glClear(GL_COLOR_BUFFER_BIT);  // the stencil is cleared per light, inside each light quad
     if (timingOverlayShown()) prepareTimingOverlay();  // before the lightmap takes its corner
     const int32_t lights = queuedLights();

@@ -113,7 +113,7 @@ void noteBestOnce(const LevelFinish& finish) {
     cardNote.noted = true;
     std::error_code error;
     const std::string level = std::filesystem::current_path(error).string();  // the folder played in
-    cardNote.best = noteLevelScore(bestScoresFile(), level, finish.score);
+    cardNote.best = noteLevelScore(bestScoresFile(), level, finish.score, finish.higherIsBetter);
     if (!cardNote.best.problem.empty()) std::cerr << "Best not kept: " << cardNote.best.problem << std::endl;
 }
 

@@ -18,6 +18,7 @@
 #include "game/step_commands.h"
 #include "physics/physics_world.h"
 #include "game/redraw.h"
+#include "render/font.h"
 #include "render/texture.h"
 #include "script/scripting.h"
 #include "session/recording.h"
@@ -142,6 +143,7 @@ void mouseButtonWithModifiers(int button, int state, int x, int y) {
 void releaseGlResources() {
     recordClose();
     releaseTimingOverlay();
+    releaseFontTextures();
     releaseGlTextures();
 }
 
@@ -202,6 +204,7 @@ void beginWindowRun(int& argc, char** argv, void (*leave)(), bool announce, Open
     recorded.readMap = readAndRecordMap;
     recorded.frame = frameWithSound;
     recorded.readScript = readAndRecordScript;
+    recorded.readLevelFile = readAndRecordLevelFile;
     recorded.window.leaveMainLoop = leave;
     installHost(recorded);
     // What the player does reaches the game as commands at the next step, recorded or not.

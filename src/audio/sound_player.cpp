@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "audio/audio_device.h"
-#include "audio/sound_file.h"
+#include "core/sound_file.h"
 #include "audio/sound_shaping.h"
 #include "core/camera.h"
 #include "core/sound_cues.h"
+#include "game/level_sounds.h"
 #include "game/sound_state.h"
 #include "render/sheet_folders.h"
 
@@ -49,6 +50,10 @@ struct SoundPlayer {
     // Reused each update, so that a frame allocates nothing once they have grown.
     std::vector<SoundCue> cues;
     std::vector<EngineState> engines;
+    // A level's own sounds, decoded on first play, by their index there; 0: refused.
+    std::vector<ALuint> levelBuffers;
+    std::vector<bool> levelTried;
+    uint32_t levelGeneration = 0;
 };
 SoundPlayer player;
 
@@ -161,6 +166,70 @@ void playOnce(SoundName name, float x, float y, float gain, float pitch) {
     alSourcePlay(voice->source);
 }
 
+void dropLevelBuffers() {
+    for (ALuint& buffer : player.levelBuffers)
+        if (buffer != 0) alDeleteBuffers(1, &buffer);
+    player.levelBuffers.clear();
+    player.levelTried.clear();
+}
+
+// The level sound's buffer, decoded the first time it is played; 0 when it cannot be.
+ALuint levelBuffer(int32_t index) {
+    if (player.levelGeneration != levelSoundsGeneration()) {
+        // Stopped first: a voice may still hold a buffer of the sounds let go.
+        for (Voice& voice : player.voices)
+            if (voice.use == VoiceUse::OneShot) freeVoice(voice);
+        dropLevelBuffers();
+        player.levelGeneration = levelSoundsGeneration();
+    }
+    const std::vector<uint8_t>* bytes = levelSoundBytes(index);
+    if (!bytes) return 0;
+    const auto at = static_cast<size_t>(index);
+    if (player.levelBuffers.size() <= at) {
+        player.levelBuffers.resize(at + 1, 0);
+        player.levelTried.resize(at + 1, false);
+    }
+    if (player.levelTried[at]) return player.levelBuffers[at];
+    player.levelTried[at] = true;
+    SoundData sound;
+    std::string problem;
+    if (!decodeSound(bytes->data(), bytes->size(), SoundLimits(), sound, problem)) return 0;
+    ALuint buffer = 0;
+    alGenBuffers(1, &buffer);
+    alBufferData(buffer, AL_FORMAT_MONO16, sound.samples.data(),
+                 static_cast<ALsizei>(sound.samples.size() * sizeof(int16_t)), sound.sampleRate);
+    if (alGetError() != AL_NO_ERROR) {
+        alDeleteBuffers(1, &buffer);
+        buffer = 0;
+    }
+    player.levelBuffers[at] = buffer;
+    return buffer;
+}
+
+// A level's named sound: one of its own, or one of the game's at the level's gain.
+void playNamed(const SoundCue& cue) {
+    ALuint buffer = 0;
+    switch (static_cast<OwnSound>(cue.sound)) {
+        case OwnSound::Impact: buffer = bufferOf(SoundName::Impact); break;
+        case OwnSound::Thud: buffer = bufferOf(SoundName::Thud); break;
+        case OwnSound::Burst: buffer = bufferOf(SoundName::Burst); break;
+        case OwnSound::Rocket: buffer = bufferOf(SoundName::Rocket); break;
+        default: buffer = cue.sound >= 0 ? levelBuffer(cue.sound) : 0; break;
+    }
+    if (buffer == 0 || !(cue.gain > 0.0f)) return;
+    Voice* voice = voiceFor(cue.gain);
+    if (!voice) return;
+    voice->use = VoiceUse::OneShot;
+    voice->gain = cue.gain;
+    alSourcei(voice->source, AL_BUFFER, static_cast<ALint>(buffer));
+    alSourcei(voice->source, AL_LOOPING, AL_FALSE);
+    alSourcef(voice->source, AL_GAIN, cue.gain);
+    alSourcef(voice->source, AL_PITCH, 1.0f);
+    const Vec2f centre = cameraPosition();
+    place(*voice, cue.placed ? cue.x : centre.x, cue.placed ? cue.y : centre.y);
+    alSourcePlay(voice->source);
+}
+
 void playCues() {
     takeSoundCues(player.cues);
     if (soundMuted()) return;  // dropped, not saved for later
@@ -176,6 +245,7 @@ void playCues() {
         switch (cue.kind) {
             case SoundCueKind::Burst: playOnce(SoundName::Burst, cue.x, cue.y, kBurstGain, 1.0f); break;
             case SoundCueKind::Rocket: playOnce(SoundName::Rocket, cue.x, cue.y, kRocketGain, 1.0f); break;
+            case SoundCueKind::Named: playNamed(cue); break;
             case SoundCueKind::Impact:
                 if (impacts++ == kMaxImpactsPerUpdate) return;
                 playOnce(cue.mass >= kThudMass ? SoundName::Thud : SoundName::Impact, cue.x, cue.y,
@@ -267,6 +337,7 @@ void stopAudio() {
         for (ALuint& buffer : player.buffers) {
             if (buffer != 0) alDeleteBuffers(1, &buffer);
         }
+        dropLevelBuffers();
     }
     closeAudioDevice();
     player = SoundPlayer();

@@ -6,13 +6,20 @@
 #include <cstdint>
 #include <vector>
 
-enum class SoundCueKind : uint8_t { Impact, Burst, Rocket };
+// Named: a sound a level's script asked for by name (its index in the level's sounds, or one of
+// the game's own, below), at its own gain.
+enum class SoundCueKind : uint8_t { Impact, Burst, Rocket, Named };
+// The game's own sounds as a Named cue's sound: minus these.
+enum class OwnSound : int32_t { Impact = -1, Thud = -2, Burst = -3, Rocket = -4 };
 
 struct SoundCue {
     SoundCueKind kind = SoundCueKind::Impact;
     float x = 0.0f, y = 0.0f;  // world units
     float impulse = 0.0f;      // impacts: the contact's normal impulse, N*s
     float mass = 0.0f;         // impacts: the mass of the dynamic bodies that met, kg
+    int32_t sound = 0;         // named: the level sound's index, or a negative OwnSound
+    float gain = 1.0f;         // named: 0 to 1
+    bool placed = true;        // named: false is heard from the middle of the view
 };
 
 constexpr size_t kMaxSoundCues = 64;  // per take; more is noise nobody could tell apart

@@ -1,5 +1,5 @@
 // sound_file.cpp: decoding through libsndfile's virtual I/O, from bytes in memory.
-#include "audio/sound_file.h"
+#include "core/sound_file.h"
 
 #include <sndfile.h>
 

@@ -18,6 +18,8 @@
 #include "game/host.h"
 #include "game/input.h"
 #include "game/level_finish.h"
+#include "game/level_presentation.h"
+#include "game/level_sounds.h"
 #include "game/level_script.h"
 #include "game/invariants.h"
 #include "game/main_loop.h"
@@ -75,6 +77,8 @@ void shutdownGame(bool glContextCurrent) {
     clearMapHistory();
     resetSandbox();  // paused off, no steps owed, no messages
     resetLevelScript();  // the script's actors go with the others below
+    resetLevelPresentation();
+    resetLevelSounds();
     resetLevelFinish();
     clearEditFeedback();
     clearClipboard();

@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "actors/actor.h"
@@ -22,7 +25,17 @@ void noSize(int, int) {}
 
 Host installedHost = headlessHost();
 
-constexpr size_t kMaxScriptBytes = 16u * 1024u * 1024u;
+// The real path of name when it lies inside the level folder (the working folder), else
+// empty: a link out of it, to /proc/self/environ say, would put what it points at into the
+// script and into the recording of the session.
+std::string pathInsideLevel(const char* name) {
+    char folder[PATH_MAX], file[PATH_MAX];
+    if (!realpath(".", folder) || !realpath(name, file)) return "";
+    const size_t length = std::strlen(folder);
+    const bool root = length == 1;  // "/": every path lies inside
+    if (std::strncmp(file, folder, length) != 0 || (!root && file[length] != '/')) return "";
+    return file;
+}
 }  // namespace
 
 Host headlessHost() {
@@ -45,9 +58,12 @@ bool readMapFromDisk(std::vector<uint8_t>& bytes, std::string* problem) {
 }
 
 // Plain system calls: the game looks for the file twice a second, mostly to find it missing.
+// Only a regular file inside the level folder is read.
 bool readScriptFromDisk(std::vector<uint8_t>& bytes) {
     bytes.clear();
-    const int fd = open(kScriptFileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const std::string path = pathInsideLevel(kScriptFileName);
+    if (path.empty()) return false;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) return false;
     struct stat info {};
     bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
@@ -68,6 +84,47 @@ bool readScriptFromDisk(std::vector<uint8_t>& bytes) {
         const std::string tooLarge = "error('larger than 16 MiB: not loaded', 0)";
         bytes.assign(tooLarge.begin(), tooLarge.end());
     }
+    return ok;
+}
+
+bool readLevelFileFromDisk(const std::string& name, std::vector<uint8_t>& bytes, std::string& problem) {
+    bytes.clear();
+    problem.clear();
+    if (name.empty() || name.find('/') != std::string::npos || name[0] == '.' ||
+        name.find('\0') != std::string::npos) {
+        problem = "not a file name of the level's folder";
+        return false;
+    }
+    const std::string path = pathInsideLevel(name.c_str());
+    const int fd = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) {
+        problem = "no such file in the level's folder";
+        return false;
+    }
+    struct stat info {};
+    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (!ok) problem = "not a regular file";
+    if (ok && static_cast<uint64_t>(info.st_size) > kMaxLevelFileBytes) {
+        ok = false;
+        problem = "larger than 8 MiB";
+    }
+    uint8_t chunk[4096];
+    while (ok) {
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n == 0) break;
+        if (n < 0) {
+            ok = errno == EINTR;
+            if (!ok) problem = std::strerror(errno);
+            continue;
+        }
+        bytes.insert(bytes.end(), chunk, chunk + n);
+        if (bytes.size() > kMaxLevelFileBytes) {
+            ok = false;
+            problem = "larger than 8 MiB";
+        }
+    }
+    close(fd);
+    if (!ok) bytes.clear();
     return ok;
 }
 

@@ -2,6 +2,7 @@
 // bytes of map.txt and the window), held in one record and installed whole. The GLUT shell, the
 // headless run, the recorder, the replay and the tests each provide one.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,6 +16,13 @@ using MapReader = bool (*)(std::vector<uint8_t>& bytes, std::string* problem);
 // Fills bytes with the level script and returns true, or returns false (bytes empty) when there
 // is none to read.
 using ScriptReader = bool (*)(std::vector<uint8_t>& bytes);
+
+// Fills bytes with the level's own file name (a sound or an image beside map.lua) and returns
+// true, or returns false with the reason in problem. name is a plain file name: no folders.
+using LevelFileReader = bool (*)(const std::string& name, std::vector<uint8_t>& bytes, std::string& problem);
+// The most of one level file the game reads.
+constexpr size_t kMaxLevelFileBytes = 8u * 1024u * 1024u;
+bool readLevelFileFromDisk(const std::string& name, std::vector<uint8_t>& bytes, std::string& problem);
 
 // What the key handlers and the window events ask of the window.
 struct WindowActions {
@@ -35,6 +43,7 @@ struct Host {
     MapReader readMap;      // the bytes of map.txt
     ScriptReader readScript;  // the bytes of map.lua, read only while scripting is installed
     WindowActions window;
+    LevelFileReader readLevelFile = readLevelFileFromDisk;  // a script's sounds and images
 };
 
 // A host without a window: the clock stands at 0, a frame only empties the queues as drawing
@@ -59,7 +68,10 @@ private:
 
 // The default map reader: map.txt in the working folder.
 bool readMapFromDisk(std::vector<uint8_t>& bytes, std::string* problem);
-// The default script reader: map.lua in the working folder.
+// The most of map.lua the game reads; a larger file is replaced by a script saying so.
+constexpr size_t kMaxScriptBytes = 16u * 1024u * 1024u;
+// The default script reader: map.lua in the working folder, when it is a regular file whose real
+// path lies inside that folder.
 bool readScriptFromDisk(std::vector<uint8_t>& bytes);
 // What a frame does to the sheets' queues, without GL: the lights queued last frame gone, this
 // frame's queued, the sprite batches empty.

@@ -9,6 +9,7 @@
 #include "game/key_table.h"
 #include "game/step_commands.h"
 #include "game/view_control.h"
+#include "game/level_presentation.h"
 #include "game/level_script.h"
 #include "game/redraw.h"
 #include "map/map_editor.h"
@@ -135,7 +136,17 @@ bool attachedScript(std::vector<uint8_t>& bytes) {
 
 void applyKeyDown(unsigned char key) {
     pressKey(key);
-    if (!runKeyAction(key) && !heldKey(key)) levelScriptKey(key);
+    if (!runKeyAction(key) && !heldKey(key)) levelScriptKey(keyName(key), true);
+}
+
+// A release the game has no action for is the level script's too.
+void applyKeyUp(unsigned char key) {
+    releaseKey(key);
+    if (!hasKeyAction(key) && !heldKey(key)) levelScriptKey(keyName(key), false);
+}
+
+void applySpecialKey(int key) {
+    if (!runSpecialKeyAction(key)) levelScriptKey(specialKeyName(key), true);
 }
 
 void applyButton(int button, int state, float pixelSize) {
@@ -143,7 +154,7 @@ void applyButton(int button, int state, float pixelSize) {
         // Whether the editor is on or off: the editor has only the left button.
         if (state == kButtonDown) {
             // A press that takes no body is the level script's click.
-            if (!grabBodyAt(input.mouseWorld)) levelScriptClick(input.mouseWorld);
+            if (!levelAllows().grab || !grabBodyAt(input.mouseWorld)) levelScriptClick(input.mouseWorld);
         } else {
             releaseGrab();
         }
@@ -193,8 +204,8 @@ void applyStepCommand(const StepCommand& command) {
             attached.command = nullptr;
             break;
         }
-        case StepCommand::Kind::KeyUp: releaseKey(command.code); break;
-        case StepCommand::Kind::SpecialKey: runSpecialKeyAction(command.code); break;
+        case StepCommand::Kind::KeyUp: applyKeyUp(static_cast<unsigned char>(command.code)); break;
+        case StepCommand::Kind::SpecialKey: applySpecialKey(command.code); break;
         case StepCommand::Kind::Button:
             input.modifiers = command.modifiers;
             applyButton(command.code, command.state, command.pixelSize);
@@ -227,7 +238,7 @@ void onKeyDown(unsigned char key, int, int) {
 void onKeyUp(unsigned char key, int, int) {
     inputArrived();
     if (inputTiming() == InputTiming::AtOnce) {
-        releaseKey(key);
+        applyKeyUp(key);
     } else if (!viewKey(key)) {
         StepCommand command;
         command.kind = StepCommand::Kind::KeyUp;
@@ -241,7 +252,7 @@ void onSpecialKey(int key, int, int) {
     if (key == kHomeSpecialKey) {
         runSpecialKeyAction(key);
     } else if (inputTiming() == InputTiming::AtOnce) {
-        runSpecialKeyAction(key);
+        applySpecialKey(key);
     } else if (key >= 0 && key <= 255) {
         StepCommand command;
         command.kind = StepCommand::Kind::SpecialKey;

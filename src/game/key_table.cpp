@@ -4,6 +4,7 @@
 #include <array>
 #include <cassert>
 #include <iostream>
+#include <cstring>
 #include <string>
 
 #include "game/edit_feedback.h"
@@ -114,4 +115,60 @@ bool runKeyAction(unsigned char key) {
 bool runSpecialKeyAction(int key) {
     static const Dispatch dispatch = buildDispatch(true);
     return run(dispatch, key);
+}
+
+bool hasKeyAction(unsigned char key) {
+    static const Dispatch dispatch = buildDispatch(false);
+    return dispatch[key] != nullptr;
+}
+
+namespace {
+struct NamedKey {
+    int code;
+    const char* name;
+};
+constexpr NamedKey kNamedCharacters[] = {
+    {' ', "space"}, {'\r', "return"}, {'\t', "tab"}, {'\b', "backspace"}, {127, "delete"}, {27, "escape"}};
+// The window system's codes of the keys without a character.
+constexpr NamedKey kNamedSpecials[] = {
+    {1, "f1"},     {2, "f2"},     {3, "f3"},    {4, "f4"},     {5, "f5"},        {6, "f6"},
+    {7, "f7"},     {8, "f8"},     {9, "f9"},    {10, "f10"},   {11, "f11"},      {12, "f12"},
+    {100, "left"}, {101, "up"},   {102, "right"}, {103, "down"}, {104, "pageup"}, {105, "pagedown"},
+    {106, "home"}, {107, "end"},  {108, "insert"}};
+
+// Every printable character's one-letter name, made once.
+const char* characterName(unsigned char key) {
+    static const auto names = [] {
+        std::vector<std::string> all(128);
+        for (int c = 33; c < 127; ++c) all[static_cast<size_t>(c)] = std::string(1, static_cast<char>(c));
+        return all;
+    }();
+    return key > 32 && key < 127 ? names[key].c_str() : nullptr;
+}
+}  // namespace
+
+const char* keyName(unsigned char key) {
+    for (const NamedKey& named : kNamedCharacters)
+        if (named.code == key) return named.name;
+    return characterName(key);
+}
+
+const char* specialKeyName(int key) {
+    for (const NamedKey& named : kNamedSpecials)
+        if (named.code == key) return named.name;
+    return nullptr;
+}
+
+int keyCodeOf(const char* name) {
+    for (const NamedKey& named : kNamedCharacters)
+        if (std::strcmp(named.name, name) == 0) return named.code;
+    if (name[0] > 32 && name[0] < 127 && name[1] == '\0') return static_cast<unsigned char>(name[0]);
+    return -1;
+}
+
+bool knownKeyName(const char* name) {
+    if (keyCodeOf(name) >= 0) return true;
+    for (const NamedKey& named : kNamedSpecials)
+        if (std::strcmp(named.name, name) == 0) return true;
+    return false;
 }

@@ -25,3 +25,14 @@ const std::vector<KeyRow>& keyRows();
 // Runs the action bound to key; false when the key has none.
 bool runKeyAction(unsigned char key);
 bool runSpecialKeyAction(int key);
+bool hasKeyAction(unsigned char key);
+
+// The names a level script knows keys by: a printable character as itself, "space", "return",
+// "tab", "backspace", "delete", "escape"; special keys "left", "right", "up", "down", "home",
+// "end", "pageup", "pagedown", "insert", "f1" to "f12". nullptr for a key without one (a
+// Ctrl combination's control code).
+const char* keyName(unsigned char key);
+const char* specialKeyName(int key);
+// The character code a name stands for, or -1 for a special key's name or none.
+int keyCodeOf(const char* name);
+bool knownKeyName(const char* name);  // a character's or a special key's

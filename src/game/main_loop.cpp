@@ -11,6 +11,7 @@
 #include "actors/box.h"
 #include "game/grab.h"
 #include "game/host.h"
+#include "game/level_presentation.h"
 #include "game/input.h"
 #include "game/level_script.h"
 #include "game/invariants.h"
@@ -57,6 +58,7 @@ int32_t crateTime() {
 }
 
 void spawnBoxIfDue() {
+    if (!levelAllows().spawn) return;
     if (isKeyDown(kSpaceKey) && boxSpawnDue(crateTime()) && roomForActor("crate"))
         spawnActor<Box>(mouseWorld().x, mouseWorld().y);
 }

@@ -7,6 +7,7 @@
 #include <deque>
 #include <iostream>
 
+#include "game/level_finish.h"
 #include "actors/actor.h"
 #include "actors/car.h"
 #include "game/main_loop.h"
@@ -65,6 +66,7 @@ void requestSingleStep() {
 }
 
 bool takeSimulationStep() {
+    if (levelFinish().reached) return false;  // the game stands still behind the level's card
     if (!sandbox.paused) return true;
     if (sandbox.owedSteps == 0) return false;
     --sandbox.owedSteps;

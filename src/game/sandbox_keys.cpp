@@ -12,6 +12,8 @@
 #include "core/sound_cues.h"
 #include "game/grab.h"
 #include "game/host.h"
+#include "game/level_finish.h"
+#include "game/level_presentation.h"
 #include "game/map_loading.h"
 #include "game/sandbox.h"
 #include "game/sandbox_limits.h"
@@ -39,7 +41,13 @@ std::string counted(int32_t count, const char* one, const char* many) {
 }
 }  // namespace
 
-void dropCarKey() { dropCar(); }
+void dropCarKey() {
+    if (!levelAllows().cars) {
+        showMessage("This level has no cars to drop");
+        return;
+    }
+    dropCar();
+}
 
 void burstsKey() {
     Texture* bloom = findTexture("bloomtest.png");
@@ -199,6 +207,7 @@ void reloadKey() {
 }
 
 void restartKey() {
+    resetLevelFinish();  // play again: the card goes, the level runs
     clearSandbox();
     loadMap();
     loadLevelScript();
@@ -206,6 +215,10 @@ void restartKey() {
 }
 
 void editorKey(bool enabled) {
+    if (enabled && !levelAllows().editor) {
+        showMessage("This level keeps the editor off");
+        return;
+    }
     setEditorEnabled(enabled);
     showMessage(enabled ? "Editor on" : "Editor off");
 }

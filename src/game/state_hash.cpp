@@ -10,6 +10,7 @@
 #include "actors/joints.h"
 #include "game/grab.h"
 #include "game/input.h"
+#include "game/level_finish.h"
 #include "game/level_script.h"
 #include "game/main_loop.h"
 #include "game/sandbox.h"
@@ -121,6 +122,7 @@ uint64_t stateHash() {
     h.add(world ? world->GetBodyCount() : -1);
     hashLevelScript(h);
     hashWorldGravity(h);  // nothing while the written gravity holds
+    hashLevelFinish(h);   // nothing until the level is finished
     hashGrab(h);  // last, and nothing without a grab: such states hash as they always did
     hashJoints(h);  // nothing in a game that never made a joint
     return h.value();

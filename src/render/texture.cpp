@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <sstream>
 
 #include "render/png_image.h"
 #include "render/sheet_folders.h"
@@ -25,6 +26,8 @@ struct Sheets {
     std::map<std::string, Texture*> registry;
     // Whether the sheets' names came from GL, so that releasing them must call GL.
     bool useGl = true;
+    // Level sheets taken out of the registry whose GL textures still wait to be deleted.
+    std::vector<uint32_t> retiredGlNames;
 };
 Sheets sheets;
 auto& textureRegistry = sheets.registry;
@@ -187,6 +190,56 @@ void makePaired(Texture& texture, float factor) {
             int32_t& v = texture.vertices[k * 8 + n];
             v = static_cast<int32_t>(factor * static_cast<float>(v));  // toward zero
         }
+    }
+}
+
+Texture& addLevelSheet(const std::string& name, std::vector<uint8_t> pixels, int32_t width, int32_t height,
+                       int32_t channels, int32_t columns, int32_t rows) {
+    Texture& texture = createTexture();
+    texture.fileName = name;
+    texture.levelSheet = true;
+    texture.waitingPixels = std::move(pixels);
+    texture.waitingWidth = width;
+    texture.waitingHeight = height;
+    texture.waitingChannels = channels;
+    textureRegistry[name] = &texture;
+    const int32_t frameWidth = width / columns, frameHeight = height / rows;
+    // The layout's lines are the start-up sheets' record; a level's sheet keeps the console quiet.
+    std::ostringstream quiet;
+    layoutSheet(texture, frameWidth, frameHeight, frameWidth / 2, frameHeight / 2, columns, rows, quiet);
+    return texture;
+}
+
+void uploadLevelSheets() {
+    if (!sheets.retiredGlNames.empty()) {
+        glDeleteTextures(static_cast<GLsizei>(sheets.retiredGlNames.size()), sheets.retiredGlNames.data());
+        sheets.retiredGlNames.clear();
+    }
+    bool made = false;
+    for (const auto& texture : sheets.all) {
+        if (!texture->levelSheet || texture->waitingPixels.empty()) continue;
+        texture->glName = SOIL_create_OGL_texture(texture->waitingPixels.data(), texture->waitingWidth,
+                                                  texture->waitingHeight, texture->waitingChannels,
+                                                  SOIL_CREATE_NEW_ID, SOIL_FLAG_POWER_OF_TWO);
+        texture->loaded = texture->glName != 0;
+        texture->waitingPixels.clear();
+        texture->waitingPixels.shrink_to_fit();
+        made = true;
+    }
+    if (made) glBindTexture(GL_TEXTURE_2D, 0);  // the drawing that follows binds its own
+}
+
+void retireLevelSheets() {
+    auto& all = sheets.all;
+    for (auto it = all.begin(); it != all.end();) {
+        if (!(*it)->levelSheet) {
+            ++it;
+            continue;
+        }
+        const auto named = textureRegistry.find((*it)->fileName);
+        if (named != textureRegistry.end() && named->second == it->get()) textureRegistry.erase(named);
+        if ((*it)->glName != 0) sheets.retiredGlNames.push_back((*it)->glName);
+        it = all.erase(it);
     }
 }
 

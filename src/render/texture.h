@@ -25,6 +25,11 @@ struct Texture {
     std::vector<int32_t> vertices;  // frameCount x 4 (x, y) pairs, pixels relative to the anchor
     float diagonal = 0.0f;
     SheetQueues queues;
+    // A level's own sheet: its decoded pixels wait here until a frame, which has the GL context,
+    // makes its texture.
+    bool levelSheet = false;
+    std::vector<uint8_t> waitingPixels;
+    int32_t waitingWidth = 0, waitingHeight = 0, waitingChannels = 0;
 };
 
 // Every record, in creation order, owned here; records live until unloadAllTextures.
@@ -66,6 +71,17 @@ void loadSheet(Texture& texture, const std::string& fileName, int32_t width, int
 // Scales every odd (glow) frame's quad by factor, truncating toward zero.
 void makePaired(Texture& texture, float factor);
 Texture* findTexture(const std::string& fileName);  // borrowed; nullptr for a name never loaded
+// A level's own sheet under name: the image laid out in columns x rows frames anchored at their
+// centres, its texture made by the next uploadLevelSheets. No GL here, so the logic may call it.
+Texture& addLevelSheet(const std::string& name, std::vector<uint8_t> pixels, int32_t width, int32_t height,
+                       int32_t channels, int32_t columns, int32_t rows);
+// With the GL context current: makes the textures of level sheets still waiting, and deletes
+// those of the sheets retired since.
+void uploadLevelSheets();
+// Every level sheet leaves the registry (a level's script going); no GL here, the textures go at
+// the next upload.
+void retireLevelSheets();
+
 // Creates and loads the twelve start-up sheets in table order, then the lightmap texture.
 void loadAllTextures(ImageLoader loader = loadImageWithGl);
 // The empty 512 x 512 RGB lightmap texture (once); without useGl only its size is set.

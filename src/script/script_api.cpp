@@ -501,6 +501,7 @@ void openGameApi(lua_State* L) {
     openBodyApi(L);
     openQueryApi(L);
     openLevelApi(L);
+    openMediaApi(L);
     lua_setglobal(L, "game");
 
     luaL_newlib(L, kHandleMethods);

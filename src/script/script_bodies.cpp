@@ -8,11 +8,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "actors/actor.h"
 #include "core/units.h"
 #include "physics/physics_world.h"
+#include "game/host.h"
+#include "render/png_image.h"
 #include "render/texture.h"
 #include "script/script_actors.h"
 #include "script/script_fields.h"
@@ -32,7 +35,7 @@ const char* const kBodyFields[] = {
     "x", "y", "w", "h", "r", "shape", "points", "type", "dynamic", "angle", "frame", "sheet",
     "light", "shadow", "density", "friction", "restitution", "linear_damping",
     "angular_damping", "gravity_scale", "fixed_rotation", "bullet", "sensor", "category", "mask",
-    "group", "one_way", nullptr};
+    "group", "one_way", "frames", nullptr};
 // What set{} may change while playing: the material, the sensor and the filter.
 const char* const kMaterialFields[] = {
     "density", "friction", "restitution", "linear_damping", "angular_damping", "gravity_scale",
@@ -159,6 +162,69 @@ float reachOf(const ScriptBodyShape& shape) {
     return reach;
 }
 
+// Module state for a level sheet being read: an error may unwind the call at any point.
+std::string sheetFile;
+std::vector<uint8_t> sheetBytes;
+std::string sheetProblem;
+DecodedImage sheetImage;
+
+bool isPngName(const char* name) {
+    const size_t n = std::strlen(name);
+    return n > 4 && std::strcmp(name + n - 4, ".png") == 0;
+}
+
+constexpr int32_t kMaxLevelSheetSide = 2048;  // pixels
+constexpr int32_t kMaxSheetFrames = 64;        // along each side
+
+// The sheet named: one of the game's, or a PNG of the level's own folder read once per run of
+// the script (frames = {columns, rows}, default one frame); an error naming the file otherwise.
+Texture* sheetFor(lua_State* L, const char* call, const char* name) {
+    int32_t columns = 1, rows = 1;
+    const bool framed = hasField(L, 1, "frames");
+    if (framed) {
+        lua_getfield(L, 1, "frames");
+        if (!lua_istable(L, -1)) luaL_error(L, "%s: field 'frames' must be a list {columns, rows}", call);
+        lua_geti(L, -1, 1);
+        lua_geti(L, -2, 2);
+        int cOk = 0, rOk = 0;
+        const lua_Integer c = lua_tointegerx(L, -2, &cOk), r = lua_tointegerx(L, -1, &rOk);
+        if (!cOk || !rOk || c < 1 || r < 1 || c > kMaxSheetFrames || r > kMaxSheetFrames)
+            luaL_error(L, "%s: field 'frames' must be a list {columns, rows} of 1 to %d", call, static_cast<int>(kMaxSheetFrames));
+        columns = static_cast<int32_t>(c);
+        rows = static_cast<int32_t>(r);
+        lua_pop(L, 3);
+    }
+    Texture* sheet = findTexture(name);
+    if (sheet && !sheet->levelSheet) {
+        if (framed) luaL_error(L, "%s: frames is for a level's own sheet; '%s' is the game's", call, name);
+        return sheet;
+    }
+    if (sheet) {
+        if (framed && (sheet->columns != columns || sheet->rows != rows))
+            luaL_error(L, "%s: '%s' is already cut into %d x %d frames", call, name, static_cast<int>(sheet->columns),
+                       static_cast<int>(sheet->rows));
+        return sheet;
+    }
+    if (!isPngName(name)) luaL_error(L, "%s: no sheet named '%s' (a level's own is a .png beside map.lua)", call, name);
+    sheetFile = name;
+    bool ok = host().readLevelFile && host().readLevelFile(sheetFile, sheetBytes, sheetProblem);
+    if (ok) ok = decodePng(sheetBytes.data(), sheetBytes.size(), PngLimits{kMaxLevelSheetSide, kMaxDecodedImageBytes},
+                           sheetImage, sheetProblem);
+    sheetBytes.clear();
+    if (ok && (sheetImage.width < columns || sheetImage.height < rows)) {
+        ok = false;
+        sheetProblem = "fewer pixels than frames";
+    }
+    if (!ok) {
+        sheetImage = DecodedImage();
+        luaL_error(L, "%s: %s: %s", call, sheetFile.c_str(), sheetProblem.c_str());
+    }
+    Texture& added = addLevelSheet(sheetFile, std::move(sheetImage.pixels), sheetImage.width, sheetImage.height,
+                                   sheetImage.channels, columns, rows);
+    sheetImage = DecodedImage();
+    return &added;
+}
+
 int spawnBody(lua_State* L) {
     constexpr const char* call = "game.body";
     checkKnownFields(L, 1, call, kBodyFields);
@@ -196,8 +262,7 @@ int spawnBody(lua_State* L) {
     made.light = booleanField(L, 1, call, "light", false);
     made.shadow = booleanField(L, 1, call, "shadow", false);
     const char* sheetName = stringField(L, 1, call, "sheet", "image9.png");
-    made.sheet = findTexture(sheetName);
-    if (!made.sheet) luaL_error(L, "%s: no sheet named '%s'", call, sheetName);
+    made.sheet = sheetFor(L, call, sheetName);
     checkRoom(L);
     const float reach = reachOf(made);
     checkCrowding(L, made.x, made.y, reach, reach);

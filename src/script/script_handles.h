@@ -35,5 +35,6 @@ b2Body& liveBody(lua_State* L, int index, const char* call);
 void openBodyApi(lua_State* L);   // game.body, game.chain and the body methods of handles
 void openQueryApi(lua_State* L);  // game.raycast, raycast_all, query, at, gravity
 void openLevelApi(lua_State* L);  // game.keys, allow, label, held
+void openMediaApi(lua_State* L);  // game.sound
 // The table of handle methods (on top of the stack) gets the body methods.
 void addBodyMethods(lua_State* L);

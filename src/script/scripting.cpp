@@ -17,9 +17,12 @@
 #include "map/quad_index.h"
 #include "physics/physics_world.h"
 #include "actors/joints.h"
+#include "game/level_finish.h"
 #include "game/level_presentation.h"
+#include "game/level_sounds.h"
 #include "game/level_script.h"
 #include "game/sandbox.h"
+#include "render/texture.h"
 #include "script/lua_sandbox.h"
 #include "script/script_carry.h"
 #include "script/script_finish.h"
@@ -214,6 +217,9 @@ void removeRunLeftovers() {
     ownedActors.clear();
     removeAllJoints();
     resetLevelPresentation();
+    resetLevelFinish();
+    resetLevelSounds();
+    retireLevelSheets();  // after the bodies drawn with them
 }
 
 // Every callback goes through one of the dispatchers below, called protected with (a, x, y),

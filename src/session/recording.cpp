@@ -264,6 +264,16 @@ bool readAndRecordScript(std::vector<uint8_t>& bytes) {
     return present;
 }
 
+bool readAndRecordLevelFile(const std::string& name, std::vector<uint8_t>& bytes, std::string& problem) {
+    const bool present = readLevelFileFromDisk(name, bytes, problem);
+    if (rec.fd < 0) return present;
+    flush();
+    std::vector<uint8_t> record;
+    appendRecord(record, RecordType::LevelFile, encodeLevelFileRead({name, present, problem, bytes}));
+    writeBytes(record);
+    return present;
+}
+
 void recordStartupDone() {
     addEvent(Entry::Tag::Startup, 0, 0, 0, 0);
     // Written at once, so a replay can tell this recording from those made before the wheel,

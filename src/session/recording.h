@@ -26,6 +26,8 @@ bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string* problem);
 // A script reader for the host: reads map.lua from disk and records what it found whenever it
 // differs from the read before.
 bool readAndRecordScript(std::vector<uint8_t>& bytes);
+// The level file as the game reads it, recorded with what the read found.
+bool readAndRecordLevelFile(const std::string& name, std::vector<uint8_t>& bytes, std::string& problem);
 // Closes the start-up: the clock readings taken since beginRecording.
 void recordStartupDone();
 

@@ -218,6 +218,27 @@ bool decodeScriptRead(Reader in, std::vector<ScriptRead>& scripts) {
     return true;
 }
 
+bool decodeLevelFileRead(Reader in, std::vector<LevelFileRead>& files) {
+    LevelFileRead read;
+    const uint8_t present = in.byte();
+    const uint64_t nameLength = in.varint();
+    if (in.failed() || present > 1 || nameLength == 0 || nameLength > 255) return false;
+    const uint8_t* name = in.take(static_cast<size_t>(nameLength));
+    const uint64_t problemLength = in.varint();
+    if (in.failed() || problemLength > 1024) return false;
+    const uint8_t* problem = in.take(static_cast<size_t>(problemLength));
+    if (in.failed()) return false;
+    read.name.assign(reinterpret_cast<const char*>(name), static_cast<size_t>(nameLength));
+    read.problem.assign(reinterpret_cast<const char*>(problem), static_cast<size_t>(problemLength));
+    read.present = present == 1;
+    if (!read.present && !in.atEnd()) return false;
+    const size_t n = in.left();
+    const uint8_t* bytes = in.take(n);
+    read.bytes.assign(bytes, bytes + n);
+    files.push_back(std::move(read));
+    return true;
+}
+
 // distinctBytes grows by the bytes of a load that carries its own.
 bool decodeMapLoad(Reader in, std::vector<MapLoad>& maps, uint64_t& distinctBytes) {
     const uint8_t kind = in.byte();
@@ -352,6 +373,17 @@ std::vector<uint8_t> encodeScriptRead(const ScriptRead& read) {
     return out;
 }
 
+std::vector<uint8_t> encodeLevelFileRead(const LevelFileRead& read) {
+    std::vector<uint8_t> out;
+    out.push_back(read.present ? 1 : 0);
+    putVarint(out, read.name.size());
+    out.insert(out.end(), read.name.begin(), read.name.end());
+    putVarint(out, read.problem.size());
+    out.insert(out.end(), read.problem.begin(), read.problem.end());
+    if (read.present) out.insert(out.end(), read.bytes.begin(), read.bytes.end());
+    return out;
+}
+
 Recording decodeRecording(const uint8_t* bytes, size_t size) {
     Recording r;
     auto stop = [&r](Recording::Problem problem, std::string text) {
@@ -379,7 +411,7 @@ Recording decodeRecording(const uint8_t* bytes, size_t size) {
     r.goodBytes = headerSize;
 
     int32_t lastReading = 0;
-    uint64_t distinctMapBytes = 0, loadedMapBytes = 0;
+    uint64_t distinctMapBytes = 0, loadedMapBytes = 0, levelFileBytes = 0;
     int64_t recordedSteps = 0;
     size_t pos = headerSize;
     while (pos < size) {
@@ -418,6 +450,13 @@ Recording decodeRecording(const uint8_t* bytes, size_t size) {
             // The game never reads more of map.lua than this: a larger one was not recorded by it.
             if (ok && r.scripts.back().bytes.size() > kMaxScriptBytes)
                 return stop(P::BeyondLimits, beyondLimit("bytes of map.lua in one read", kMaxScriptBytes));
+        } else if (type == static_cast<uint8_t>(RecordType::LevelFile)) {
+            ok = decodeLevelFileRead(payload, r.levelFiles);
+            if (ok) levelFileBytes += r.levelFiles.back().bytes.size();
+            if (ok && r.levelFiles.back().bytes.size() > kMaxLevelFileBytes)
+                return stop(P::BeyondLimits, beyondLimit("bytes of one level file", kMaxLevelFileBytes));
+            if (levelFileBytes > kMaxRecordingMapBytes)
+                return stop(P::BeyondLimits, beyondLimit("bytes of level files", kMaxRecordingMapBytes));
         } else if (type == static_cast<uint8_t>(RecordType::Entries)) {
             // A batch counts whole or not at all.
             Reader in = payload;

@@ -20,7 +20,7 @@ constexpr uint16_t kOldestRecordingFormatVersion = 1;
 // The build this program was made from: source revision and compiler, fixed at configure time.
 const char* recordingBuildId();
 
-enum class RecordType : uint8_t { Arguments = 1, MapLoad = 2, Entries = 3, ScriptRead = 4 };
+enum class RecordType : uint8_t { Arguments = 1, MapLoad = 2, Entries = 3, ScriptRead = 4, LevelFile = 5 };
 
 // One callback the window system made, or a mark the recorder set between callbacks.
 struct Entry {
@@ -90,6 +90,16 @@ struct ScriptRead {
 };
 std::vector<uint8_t> encodeScriptRead(const ScriptRead& read);
 
+// A read of one of the level's own files (a sound, an image) by its script, in read order, with
+// what it found: the bytes, or why there were none.
+struct LevelFileRead {
+    std::string name;
+    bool present = false;
+    std::string problem;         // when not present
+    std::vector<uint8_t> bytes;  // when present
+};
+std::vector<uint8_t> encodeLevelFileRead(const LevelFileRead& read);
+
 struct MapLoad {
     bool readable = false;
     // Shared: a load of an unchanged map holds the earlier load's bytes, never a copy.
@@ -108,6 +118,7 @@ struct Recording {
     std::vector<std::string> arguments;
     std::vector<MapLoad> maps;   // in load order
     std::vector<ScriptRead> scripts;  // in read order, each read later than the one before
+    std::vector<LevelFileRead> levelFiles;  // in read order
     std::vector<Entry> entries;  // in the order they happened
     bool ended = false;          // the End entry was read
 };

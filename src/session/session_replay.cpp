@@ -34,6 +34,7 @@ struct Player {
     size_t nextMap = 0;   // map load to hand out next
     uint32_t scriptReads = 0;   // reads of map.lua so far
     size_t nextScript = 0;      // recorded script read to hand out next
+    size_t nextLevelFile = 0;   // recorded level file read to hand out next
     bool scriptPresent = false;  // what the latest read found
     std::vector<uint8_t> script;
     const std::vector<int32_t>* feed = nullptr;  // readings of the entry being played
@@ -133,6 +134,22 @@ bool recordedScript(std::vector<uint8_t>& bytes) {
     ++player.scriptReads;
     bytes = player.script;
     return player.scriptPresent;
+}
+
+// The recorded result of each read of a level file, in order; a read the game did not make, or
+// of another name, is a divergence.
+bool recordedLevelFile(const std::string& name, std::vector<uint8_t>& bytes, std::string& problem) {
+    const auto& files = player.recording->levelFiles;
+    bytes.clear();
+    if (player.nextLevelFile >= files.size() || files[player.nextLevelFile].name != name) {
+        note("the replay read a level file the game did not: " + name);
+        problem = "not read when the session was recorded";
+        return false;
+    }
+    const LevelFileRead& read = files[player.nextLevelFile++];
+    bytes = read.bytes;
+    problem = read.problem;
+    return read.present;
 }
 
 void noWindow(int&, char**) {}
@@ -289,6 +306,7 @@ bool beginReplay(const Recording& recording, const ReplaySettings& settings, con
     player.host.clock = recordedClock;
     player.host.readMap = recordedMap;
     player.host.readScript = recordedScript;
+    player.host.readLevelFile = recordedLevelFile;
     player.host.waitUntil = [](int32_t) {};  // the entries' times pace a replay, or nothing does
     player.host.window.leaveMainLoop = [] {};
     player.host.window.enterFullScreen = [] {};

@@ -162,7 +162,7 @@ TEST(LevelOverlay, TheFinishCardShowsAndKeepsTheBestInTheUsersDataFolder) {
     const std::string data = enterTempFolder("kelvoran-best");
     setenv("XDG_DATA_HOME", data.c_str(), 1);
     const auto before = frame();
-    finishLevel(12.5, "Flag reached", 1234);
+    finishLevel(12.5, "Flag reached", 1234, false);
     const auto card = frame();
     EXPECT_GT(changedIn(before, card, 312, 200, 712, 400), 50000) << "no card in the middle";
     std::ifstream best(data + "/kelvoran/best.txt");

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/sound_file.h"
+#include "core/sound_file.h"
 
 namespace fs = std::filesystem;
 

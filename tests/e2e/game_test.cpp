@@ -26,7 +26,7 @@
 #include <thread>
 
 #include "support/private_display.h"
-#include "audio/sound_file.h"
+#include "core/sound_file.h"
 
 namespace fs = std::filesystem;
 

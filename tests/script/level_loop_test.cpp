@@ -6,12 +6,16 @@
 #include <fstream>
 #include <string>
 
+#include <filesystem>
+
 #include "actors/actor.h"
+#include "core/sound_cues.h"
 #include "actors/box.h"
 #include "actors/joints.h"
 #include "game/input.h"
 #include "game/level_presentation.h"
 #include "game/sandbox.h"
+#include "render/texture.h"
 #include "script/scripting.h"
 #include "script_support.h"
 #include "support/gl_window.h"
@@ -118,4 +122,62 @@ TEST_F(LevelLoopTest, ALevelDeclaresItsKeysLabelsAndAllowancesAndAStoppedScriptS
     edit("game.label('c', 'again')\n");
     EXPECT_EQ(stoppedScriptLine(), "");
     EXPECT_TRUE(levelAllows().grab);
+}
+
+TEST_F(LevelLoopTest, ASoundIsTheGamesOwnOrACheckedFileOfTheLevelsFolder) {
+    std::filesystem::copy_file(std::filesystem::path(KELVORAN_SOURCE_DIR) / "assets/thud.wav", "bong.wav");
+    std::ofstream("broken.wav", std::ios::binary) << "RIFF not really";
+    start("game.sound('burst', 10, 20, 0.5)\n"
+          "game.sound('bong.wav')\n"
+          "game.sound('bong.wav', 0, 0)\n"
+          "function on_key(key)\n"
+          "  if key == 'x' then game.sound('broken.wav') end\n"
+          "  if key == 'y' then game.sound('../map.lua') end\n"
+          "  if key == 'k' then game.sound('whistle') end\n"
+          "end\n");
+    std::vector<SoundCue> cues;
+    takeSoundCues(cues);
+    ASSERT_EQ(cues.size(), 3u);
+    EXPECT_EQ(cues[0].sound, static_cast<int32_t>(OwnSound::Burst));
+    EXPECT_EQ(cues[0].gain, 0.5f);
+    EXPECT_EQ(cues[1].sound, 0);  // read once, played twice
+    EXPECT_FALSE(cues[1].placed);
+    EXPECT_EQ(cues[2].sound, 0);
+    const auto errorFor = [this](unsigned char key) {
+        edit(std::string("function on_start() end\nfunction on_key(key)\n") +
+             "  if key == 'x' then game.sound('broken.wav') end\n"
+             "  if key == 'y' then game.sound('../map.lua') end\n"
+             "  if key == 'k' then game.sound('whistle') end\nend\n-- " + std::string(1, static_cast<char>(key)) + "\n");
+        testing::internal::CaptureStderr();
+        captureStdout([key] { onKeyDown(key, 0, 0); onKeyUp(key, 0, 0); });
+        steps(1);
+        return testing::internal::GetCapturedStderr();
+    };
+    EXPECT_EQ(errorFor('x').rfind("map.lua:3: game.sound: broken.wav: ", 0), 0u);
+    EXPECT_EQ(errorFor('y'), "map.lua:4: game.sound: no sound named '../map.lua' (the game's are impact, thud, burst "
+                             "and rocket; a level's own is a .wav, .ogg or .flac file beside map.lua)\n");
+    EXPECT_EQ(errorFor('k').rfind("map.lua:5: game.sound: no sound named 'whistle'", 0), 0u);
+}
+
+TEST_F(LevelLoopTest, ABodyMayWearAnImageOfTheLevelsOwnFolder) {
+    std::filesystem::copy_file(std::filesystem::path(KELVORAN_SOURCE_DIR) / "assets/image9.png", "rings.png");
+    std::ofstream("broken.png", std::ios::binary) << "\x89PNG but not";
+    const std::string out = start("local a = game.body{sheet = 'rings.png', frames = {3, 3}, frame = 8}\n"
+          "local b = game.body{x = 100, sheet = 'rings.png'}\n"
+          "print(pcall(game.body, {x = 200, sheet = 'rings.png', frames = {2, 2}}))\n"
+          "print(pcall(game.body, {x = 300, sheet = 'image.png', frames = {2, 2}}))\n"
+          "print(pcall(game.body, {x = 400, sheet = 'missing.png'}))\n"
+          "print(pcall(game.body, {x = 500, sheet = 'broken.png'}))\n");
+    EXPECT_EQ(out,
+              "false\tgame.body: 'rings.png' is already cut into 3 x 3 frames\n"
+              "false\tgame.body: frames is for a level's own sheet; 'image.png' is the game's\n"
+              "false\tgame.body: missing.png: no such file in the level's folder\n"
+              "false\tgame.body: broken.png: not a PNG file\n");
+    const Texture* sheet = findTexture("rings.png");
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->frameCount, 9);
+    EXPECT_TRUE(sheet->levelSheet);
+    // The script going takes its sheets with it.
+    edit("-- none\n");
+    EXPECT_EQ(findTexture("rings.png"), nullptr);
 }

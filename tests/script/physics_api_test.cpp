@@ -124,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCall{"game.body{dinamic = false}",
                 "game.body: unknown field 'dinamic' (the fields are x, y, w, h, r, shape, points, type, dynamic, "
                 "angle, frame, sheet, light, shadow, density, friction, restitution, linear_damping, "
-                "angular_damping, gravity_scale, fixed_rotation, bullet, sensor, category, mask, group, one_way)"},
+                "angular_damping, gravity_scale, fixed_rotation, bullet, sensor, category, mask, group, one_way, frames)"},
         BadCall{"game.body{w = 0/0}", "game.body: field 'w' must be a finite number from 0.1 to 10000"},
         BadCall{"game.body{h = 0.05}", "game.body: field 'h' must be a finite number from 0.1 to 10000"},
         BadCall{"game.body{density = -1}", "game.body: field 'density' must be a finite number from 0 to 100000"},

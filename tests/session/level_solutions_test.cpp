@@ -52,8 +52,9 @@ void recordSolution(const Solution& solution, const fs::path& level, const fs::p
                     const fs::path& folder) {
     openTestWindow();
     fs::create_directories(folder);
-    fs::copy_file(level / "map.txt", folder / "map.txt", fs::copy_options::overwrite_existing);
-    fs::copy_file(level / "map.lua", folder / "map.lua", fs::copy_options::overwrite_existing);
+    for (const auto& entry : fs::directory_iterator(level))
+        if (entry.path().filename() != "solution.krec")
+            fs::copy_file(entry.path(), folder / entry.path().filename(), fs::copy_options::overwrite_existing);
     const fs::path home = fs::current_path();
     fs::current_path(folder);
     installScripting();
@@ -66,6 +67,7 @@ void recordSolution(const Solution& solution, const fs::path& level, const fs::p
     recorded.clock = scriptedClock;
     recorded.readMap = readAndRecordMap;
     recorded.readScript = readAndRecordScript;
+    recorded.readLevelFile = readAndRecordLevelFile;
     recorded.window.leaveMainLoop = [] { leaveAsked = true; };
     const ScopedHost host(recorded);
     captureStdout([&] {
@@ -86,6 +88,20 @@ void recordSolution(const Solution& solution, const fs::path& level, const fs::p
 }
 
 class LevelSolution : public testing::TestWithParam<Solution> {};
+
+// kelvoran-replay's output on the recording, run in dir.
+std::string replayOutput(const fs::path& dir, const fs::path& recording) {
+    const std::string command = "cd '" + dir.string() + "' && " + KELVORAN_SESSION_REPLAY + " --dir play '" +
+                                recording.string() + "' 2>&1";
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+        EXPECT_EQ(pclose(pipe), 0) << out.substr(out.size() > 3000 ? out.size() - 3000 : 0);
+    }
+    return out;
+}
 }  // namespace
 
 TEST_P(LevelSolution, ReplaysToTheLineItPrintsWhenSolved) {
@@ -107,15 +123,7 @@ TEST_P(LevelSolution, ReplaysToTheLineItPrintsWhenSolved) {
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     ASSERT_TRUE(fs::exists(recording)) << recording;
-    const std::string command = "cd '" + dir.string() + "' && " + KELVORAN_SESSION_REPLAY + " --dir play '" +
-                                recording.string() + "' 2>&1";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        EXPECT_EQ(pclose(pipe), 0) << out.substr(out.size() > 3000 ? out.size() - 3000 : 0);
-    }
+    const std::string out = replayOutput(dir, recording);
     fs::remove_all(dir);
     EXPECT_NE(out.find(std::string("\n") + solution.solved), std::string::npos) << out.substr(0, 3000);
     EXPECT_NE(out.find("\nreplay matches: "), std::string::npos) << out.substr(out.size() > 3000 ? out.size() - 3000 : 0);
@@ -123,3 +131,33 @@ TEST_P(LevelSolution, ReplaysToTheLineItPrintsWhenSolved) {
 
 INSTANTIATE_TEST_SUITE_P(Example, LevelSolution, testing::ValuesIn(kSolutions),
                          [](const testing::TestParamInfo<Solution>& param) { return std::string(param.param.level); });
+
+// A level's own files are read through the recorder, so a replay needs none of them: the sound
+// and a damaged one play back as they did, the damaged one stopping the script with its name.
+TEST(LevelFileRecording, ASessionReadingTheLevelsOwnFilesReplaysWithoutThem) {
+    char pattern[] = "/tmp/kelvoran-level-files-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path dir = pattern;
+    const fs::path level = dir / "level";
+    fs::create_directories(level);
+    fs::copy_file(fs::path(KELVORAN_SOURCE_DIR) / "levels/switch/map.txt", level / "map.txt");
+    fs::copy_file(fs::path(KELVORAN_SOURCE_DIR) / "assets/thud.wav", level / "bong.wav");
+    std::ofstream(level / "broken.wav", std::ios::binary) << "RIFF?";
+    std::ofstream(level / "map.lua", std::ios::binary)
+        << "function on_key(key) game.sound('bong.wav', 0, 0); print('played') game.sound('broken.wav') end\n";
+    const Solution solution{"", 1500, 'x', false, ""};
+    const pid_t child = fork();
+    if (child == 0) {
+        recordSolution(solution, level, dir / "files.krec", dir / "record");
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    fs::create_directories(dir / "replay");
+    const std::string out = replayOutput(dir / "replay", dir / "files.krec");
+    EXPECT_NE(out.find("\nplayed\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("game.sound: broken.wav: "), std::string::npos) << out;
+    EXPECT_NE(out.find("\nreplay matches: "), std::string::npos) << out;
+    fs::remove_all(dir);
+}
