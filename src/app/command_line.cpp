@@ -6,7 +6,9 @@
 #include <fstream>
 #include <iostream>
 
+#include "app/level_overlay.h"
 #include "app/level_picker.h"
+#include "app/shared_play.h"
 #include "app/window.h"
 #include "game/game.h"
 #include "level/level_file.h"
@@ -45,6 +47,31 @@ void printFolders(std::ostream& out, const DataFolders& folders) {
     if (!folders.starterMap.empty())
         out << "  first map (when there is none yet): " << folders.starterMap << "\n";
 }
+
+// A port from 1 to 65535, digits only; 0 when the text is none.
+uint16_t portNumber(const char* text) {
+    unsigned long value = 0;
+    if (*text == 0) return 0;
+    for (const char* c = text; *c; ++c) {
+        if (*c < '0' || *c > '9' || value > 65535) return 0;
+        value = value * 10 + static_cast<unsigned long>(*c - '0');
+    }
+    return value <= 65535 ? static_cast<uint16_t>(value) : 0;
+}
+
+// HOST or HOST:PORT into the command line; false when the port is not one.
+bool readJoinAddress(const std::string& address, CommandLine& line) {
+    const size_t colon = address.rfind(':');
+    line.join = address.substr(0, colon);
+    if (colon != std::string::npos) line.port = portNumber(address.c_str() + colon + 1);
+    return !line.join.empty() && (colon == std::string::npos || line.port != 0);
+}
+
+// Whatever launches the game in the end: alone, or in a shared session.
+int runChosen(const CommandLine& line, int argc, char** argv) {
+    if (line.host || !line.join.empty()) return playTogether(line, argc, argv);
+    return runApplication(argc, argv);
+}
 }  // namespace
 
 CommandLine parseCommandLine(int argc, char** argv) {
@@ -66,6 +93,18 @@ CommandLine parseCommandLine(int argc, char** argv) {
         } else if (std::strncmp(argument, "--level=", 8) == 0) {
             line.level = argument + 8;
             if (line.level.empty()) line.problem = "--level needs a folder";
+        } else if (std::strcmp(argument, "--host") == 0) {
+            line.host = true;
+            if (i + 1 < argc && portNumber(argv[i + 1]) != 0) line.port = portNumber(argv[++i]);
+        } else if (std::strcmp(argument, "--join") == 0) {
+            if (i + 1 >= argc || !readJoinAddress(argv[++i], line))
+                line.problem = "--join needs HOST or HOST:PORT, the port from 1 to 65535";
+        } else if (std::strcmp(argument, "--name") == 0) {
+            if (i + 1 < argc) {
+                line.name = argv[++i];
+            } else {
+                line.problem = "--name needs a name";
+            }
         } else if (const WindowOption* option = findWindowOption(argument)) {
             if (option->takesValue && i + 1 < argc) ++i;
         } else if (argument[0] == '-') {
@@ -78,12 +117,13 @@ CommandLine parseCommandLine(int argc, char** argv) {
         }
         // Any other word (`editor` among them) is the start-up's to echo and read.
     }
+    if (line.problem.empty()) line.problem = sharedPlayProblem(line);
     return line;
 }
 
 void printUsage(std::ostream& out, const DataFolders& folders) {
     out << "Usage: kelvoran [--level DIR | FILE.kvlevel | --levels [FILE.kvlevel...]] [editor] [--help]\n"
-           "                [--version]\n"
+           "                [--version] [--host [PORT] | --join HOST[:PORT]] [--name NAME]\n"
            "A 2D physics sandbox: crates, a car, lights and shadows, and a map editor.\n"
            "\n"
            "Options:\n"
@@ -92,15 +132,20 @@ void printUsage(std::ostream& out, const DataFolders& folders) {
            "  FILE.kvlevel play the level file; its map's saves go to the user's data folder\n"
            "  --levels     choose a level in the window: the installed level files, those in\n"
            "               the user's data folder (levels/) and any FILE.kvlevel given\n"
+           "  --host [PORT] play and let others join on UDP PORT (by default 27960)\n"
+           "  --join HOST[:PORT] join the game hosted at HOST; --name NAME is shown to the others\n"
            "  editor       switch the map editor on (it is on by default)\n"
            "  --help       print this text and exit\n"
            "  --version    print the version and build and exit\n"
            "  The window system's own options (-display, -geometry, ...) work as usual.\n"
            "\n"
            "Keys: w a s d scroll (or drive the car), space (held) crates at the mouse, 1 a car,\n"
-           "3 or n a square, mouse: select and drag quads, Delete removes them, Ctrl+Z / Ctrl+Y\n"
-           "undo and redo, 9 save, 7 or 8 reload, 0 pause, . one step, c clear, z bursts,\n"
-           "p a light, F full screen, h the help panel with every key, Esc save and quit.\n"
+           "3 or n a square, mouse: select and drag quads, 4 end a drag, Delete or Backspace\n"
+           "removes them, Ctrl+Z / Ctrl+Y undo and redo, Ctrl+C / Ctrl+V copy and paste, Ctrl+D\n"
+           "duplicate, Ctrl+L the selected quads as Lua, g the grid, 5 / 6 editor on / off, 9 save,\n"
+           "7 or 8 reload, r restart, 0 pause, . one step, c clear, z bursts, p a light, m sound,\n"
+           "b physics overlay, i timing overlay, F or f full screen, Home the start view, h the\n"
+           "help panel with every key, Esc save and quit.\n"
            "\n"
            "Files: a folder holding map.txt or the sheets is played in as it is. Otherwise the\n"
            "sheets and the first map come from the installed share/kelvoran, and the map, its\n"
@@ -136,10 +181,11 @@ int launch(int argc, char** argv) {
         DataFolders folders;
         if (!prepareLevelFile(line.levelFile, currentFolderFacts(""), folders, std::cerr)) return 1;
         if (!enterDataFolders(folders, std::cerr)) return 1;
-        return runApplication(argc, argv);
+        return runChosen(line, argc, argv);
     }
     if (!enterDataFolders(chooseDataFolders(currentFolderFacts(line.level)), std::cerr)) return 1;
-    return runApplication(argc, argv);
+    showEditorReadoutForLevel(!line.level.empty());
+    return runChosen(line, argc, argv);
 }
 
 bool prepareLevelFile(const std::string& path, const FolderFacts& facts, DataFolders& folders, std::ostream& err) {

@@ -21,6 +21,7 @@
 #include "map/map_editor.h"
 #include "map/quad_lines.h"
 #include "render/font.h"
+#include "script/scripting.h"
 
 namespace {
 constexpr float kSmallText = 14.0f;     // pixels: the stopped line and the editor's readout
@@ -81,9 +82,13 @@ void drawLabels(const Vec2f window) {
     }
 }
 
+bool readoutForLevel = false;
+
+bool readoutWanted() { return editorEnabled() && (readoutForLevel || scriptRunning() || scriptStopped()); }
+
 void drawReadout(const Vec2f window) {
     Vec2f cursor;
-    if (!editorEnabled() || !editorPointerAt(cursor)) return;
+    if (!readoutWanted() || !editorPointerAt(cursor)) return;
     std::string line = "x " + coordinateText(std::round(cursor.x)) + "   y " +
                        coordinateText(std::round(cursor.y));
     Vec2f centre, size;
@@ -183,10 +188,12 @@ void drawAll(const Vec2f window) {
 }
 }  // namespace
 
+void showEditorReadoutForLevel(bool shown) { readoutForLevel = shown; }
+
 void drawLevelOverlay() {
     if (!levelFinish().reached) cardNote = CardNote();  // a restart: the next finish is noted anew
     Vec2f cursor;
-    const bool readout = editorEnabled() && editorPointerAt(cursor);
+    const bool readout = readoutWanted() && editorPointerAt(cursor);
     if (levelLabels().empty() && stoppedScriptLine().empty() && !readout && !levelFinish().reached) return;
     drawInWindowPixels(drawAll);
 }

@@ -8,4 +8,8 @@
 // editor is on and the pointer is over the window, and the finish card once the level is
 // finished. With none of them it makes no GL call. Needs the game's GL context.
 void drawLevelOverlay();
+// The editor's readout of the cursor and the selection shows while a level is being made: a
+// level folder given with --level, or a level script loaded; never in the plain sandbox, whose
+// picture stays as it always was.
+void showEditorReadoutForLevel(bool shown);
 
