@@ -23,6 +23,7 @@
 #include "session/replay_folder.h"
 #include "session/session_replay.h"
 #include "game/state_hash.h"
+#include "script/lua_sandbox.h"
 #include "core/terminal_text.h"
 
 namespace fs = std::filesystem;
@@ -34,7 +35,11 @@ constexpr int kUnplayable = 2;
 constexpr int kInterrupted = 130;
 
 volatile std::sig_atomic_t interruptedBy = 0;
-void onInterrupt(int signal) { interruptedBy = signal; }
+// A running script is stopped at its next budget check, so that the entry it holds up ends soon.
+void onInterrupt(int signal) {
+    interruptedBy = signal;
+    interruptSandboxes();
+}
 
 // Ctrl-C, a hang-up or a kill ends the replay between two entries, so that the temporary folder
 // is removed as on any other end.

@@ -26,6 +26,7 @@ constexpr float kMargin = 10.0f;     // messages from the window's edges
 constexpr size_t kKeyChars = 13;     // key column width
 constexpr size_t kColumnChars = 40;  // key and description
 constexpr size_t kGapChars = 3;
+constexpr size_t kMessageLines = 4;  // of one message; the rest is cut
 
 // The key table's rows of one column, in order.
 std::vector<const KeyRow*> column(HelpColumn which) {
@@ -152,15 +153,26 @@ void drawPanel(const Vec2f window) {
     }
 }
 
+// A message wider than the window is wrapped (text whose start lies left of the window is not
+// drawn at all); past kMessageLines it is cut with "...".
 void drawMessages(const Vec2f window, const std::vector<std::string>& messages) {
+    const float room = window.x - 2.0f * kMargin - 12.0f;
+    const size_t columns = room > kCharWidth ? static_cast<size_t>(room / kCharWidth) : 1;
     float y = kMargin;
     for (auto it = messages.rbegin(); it != messages.rend(); ++it) {  // newest on top
-        const float width = static_cast<float>(it->size()) * kCharWidth;
+        const std::vector<std::string> lines = wrapText(*it, columns, kMessageLines);
+        size_t widest = 0;
+        for (const std::string& line : lines) widest = std::max(widest, line.size());
+        const float width = static_cast<float>(widest) * kCharWidth;
         const float right = window.x - kMargin;
-        box(right - width - 8.0f, y, right + 4.0f, y + kLineHeight + 2.0f, 0.75f);
+        const float height = static_cast<float>(lines.size()) * kLineHeight;
+        box(right - width - 8.0f, y, right + 4.0f, y + height + 2.0f, 0.75f);
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        text(right - width - 2.0f, y + 1.0f, *it);
-        y += kLineHeight + 4.0f;
+        for (const std::string& line : lines) {
+            text(right - width - 2.0f, y + 1.0f, line);
+            y += kLineHeight;
+        }
+        y += 4.0f;
     }
 }
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -31,4 +32,30 @@ void drawText(int x, int y, const char* format, ...) {
     va_end(args);
     glRasterPos2f(static_cast<float>(x), static_cast<float>(y));
     glutBitmapString(GLUT_BITMAP_9_BY_15, reinterpret_cast<const unsigned char*>(textBuffer));
+}
+
+std::vector<std::string> wrapText(const std::string& text, size_t width, size_t maxLines) {
+    std::vector<std::string> lines;
+    if (width == 0 || maxLines == 0) return lines;
+    size_t at = 0;
+    while (at < text.size() && lines.size() < maxLines) {
+        while (at < text.size() && text[at] == ' ') ++at;  // a line never starts with a space
+        if (at == text.size()) break;
+        size_t end = std::min(text.size(), at + width);
+        if (end < text.size()) {
+            const size_t space = text.rfind(' ', end);
+            if (space != std::string::npos && space > at) end = space;
+        }
+        lines.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    while (at < text.size() && text[at] == ' ') ++at;
+    if (at < text.size() && !lines.empty()) {
+        std::string& last = lines.back();
+        const std::string kEllipsis = "...";
+        if (last.size() + kEllipsis.size() > width) last.resize(width > kEllipsis.size() ? width - kEllipsis.size() : 0);
+        last += kEllipsis;
+    }
+    if (lines.empty()) lines.push_back("");
+    return lines;
 }

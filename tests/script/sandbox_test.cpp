@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <lua.hpp>
 
+#include <chrono>
 #include <fstream>
 #include <string>
 
@@ -9,6 +10,8 @@
 #include "game/sandbox.h"
 #include "script/scripting.h"
 #include "script_support.h"
+#include "support/hostile_scripts.h"
+#include "support/property_cases.h"
 
 namespace {
 using SandboxTest = ScriptedGame;
@@ -106,4 +109,50 @@ TEST_F(SandboxTest, AMapLuaOver16MiBIsNotReadButSaysWhy) {
     start("-- " + std::string(17u << 20, 'x') + "\nprint('read')\n");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "map.lua: larger than 16 MiB: not loaded\n");
     EXPECT_TRUE(scriptStopped());
+}
+
+// --- Hostile scripts: each stopped with its line, within a bound, while the game steps on. ---
+
+namespace {
+class HostileScriptTest : public ScriptedGame, public testing::WithParamInterface<HostileScript> {};
+}  // namespace
+
+TEST_P(HostileScriptTest, IsStoppedWithItsLineInBoundedTime) {
+    const auto begin = std::chrono::steady_clock::now();
+    testing::internal::CaptureStderr();
+    start(GetParam().script);
+    steps(100);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_EQ(err, std::string(GetParam().line) + "\n");
+    EXPECT_TRUE(scriptStopped());
+    // Ten times the budget of a callback, for each of the few that run (more under the sanitizers).
+    EXPECT_LT(seconds, kSanitizedBuild ? 20.0 : 5.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Script, HostileScriptTest, testing::ValuesIn(kHostileScripts),
+                         [](const testing::TestParamInfo<HostileScript>& param) {
+                             return std::string(param.param.name);
+                         });
+
+// Each search in a callback of its own, each with a whole budget.
+TEST_F(SandboxTest, CommonPatternsOverMegabytesRun) {
+    start("local s = string.rep('key = value,  next\\tword\\n', 100000)\n"
+          "local searches = {\n"
+          "  function() return #s, select(2, s:gsub('%s+', ' ')) end,\n"
+          "  function() return select(2, s:gsub('(%w+) = (%w+)', '%2')) end,\n"
+          "  function() local n = 0 for line in s:gmatch('(.-)\\n') do n = n + 1 end return n end,\n"
+          "  function() return #s:match('^%s*(.-)%s*$') end,\n"
+          "  function() return s:find('word\\nkey', 1, true) end,\n"
+          "}\n"
+          "for i, search in ipairs(searches) do game.after(i / 100, function() print(search()) end) end\n");
+    EXPECT_EQ(steps(6), "2400000\t500000\n100000\n100000\n2399999\n20\t27\n");
+    EXPECT_TRUE(scriptRunning());
+}
+
+TEST_F(SandboxTest, WhatAScriptPrintsOrRaisesReachesTheTerminalEscaped) {
+    testing::internal::CaptureStderr();
+    const std::string out = start("print('\\27]0;owned\\7', 'tab\\there')\nerror('\\27[2J\\r\\nfake')\n");
+    EXPECT_EQ(out, "\\x1b]0;owned\\x07\ttab\\x09here\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "map.lua:2: \\x1b[2J  fake\n");
 }
