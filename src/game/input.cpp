@@ -107,7 +107,7 @@ float editorPixelSizeNow() {
 
 void attachFiles(StepCommand& command) {
     std::vector<uint8_t> bytes;
-    command.map = readMapFromDisk(bytes, nullptr) ? AttachedFile::Bytes : AttachedFile::Missing;
+    command.map = readMapFromDisk(bytes, &command.mapProblem) ? AttachedFile::Bytes : AttachedFile::Missing;
     command.mapBytes = bytes;
     command.script = readScriptFromDisk(bytes) ? AttachedFile::Bytes : AttachedFile::Missing;
     command.scriptBytes = bytes;
@@ -125,7 +125,7 @@ struct Attached {
 Attached attached;
 
 bool attachedMap(std::vector<uint8_t>& bytes, std::string* problem) {
-    if (problem) problem->clear();
+    if (problem) *problem = attached.command->mapProblem;
     bytes = attached.command->mapBytes;
     return attached.command->map == AttachedFile::Bytes;
 }

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/vec2.h"
@@ -36,6 +37,9 @@ struct StepCommand {
     std::vector<uint8_t> mapBytes;
     AttachedFile script = AttachedFile::None;
     std::vector<uint8_t> scriptBytes;
+    // Why the maker's map could not be read, for the maker's own console line; not sent or
+    // recorded (a peer or a replay reports only that it is missing).
+    std::string mapProblem;
 };
 bool operator==(const StepCommand& a, const StepCommand& b);
 
