@@ -1,6 +1,7 @@
 // command_line.h: the options the game itself reads, --help and --version. Every argument is
 // still echoed at start-up and `editor` keeps its meaning there.
 #pragma once
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@ struct CommandLine {
     std::string levelFile;             // a FILE.kvlevel to play
     bool levels = false;               // --levels: the picker
     std::vector<std::string> levelFiles;  // every FILE.kvlevel given, for the picker
+    bool host = false;                 // --host [PORT]: play and wait for others
+    std::string join;                  // --join HOST[:PORT]: HOST
+    uint16_t port = 0;                 // of --host or --join; 0: the default
+    std::string name;                  // --name NAME in a shared session; empty: the user's
     std::vector<std::string> unknown;  // options neither the game nor the window system knows
     std::string problem;               // an option missing its value; empty when none
 };

@@ -14,6 +14,7 @@ constexpr int kMaxPlayers = 8;
 constexpr size_t kMaxNameBytes = 32;
 constexpr size_t kMaxPacketBytes = 80u * 1024 * 1024;  // a command carrying a whole map
 constexpr size_t kMaxCommandsPerBundle = 4096;
+constexpr size_t kMaxControlBytes = 4096;  // any message but a command: a hello is the largest
 
 // What a peer runs: a join is refused unless every field matches the host's.
 struct PeerIdentity {

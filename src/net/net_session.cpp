@@ -11,6 +11,7 @@
 #include <iostream>
 #include <map>
 
+#include "core/terminal_text.h"
 #include "game/host.h"
 #include "game/sandbox.h"
 #include "game/state_hash.h"
@@ -26,6 +27,8 @@ constexpr int64_t kMostStepsBehind = 1000;     // 10 s of play
 constexpr int64_t kPlayersEverySteps = 50;     // the Tab list's pings
 constexpr uint8_t kEscKey = 27;
 constexpr size_t kChannels = 1;
+constexpr uint32_t kSilentPeerMinMs = 3000;
+constexpr uint32_t kSilentPeerMaxMs = 6000;
 
 struct Joiner {
     ENetPeer* peer = nullptr;
@@ -64,7 +67,9 @@ struct Session {
 };
 Session session;
 
-void say(const std::string& line) {
+// Names and reasons come from other machines: a control character in them is shown, not obeyed.
+void say(const std::string& text) {
+    const std::string line = escapeForTerminal(text);
     std::cout << line << std::endl;
     showMessage(line);
 }
@@ -101,7 +106,14 @@ void dropJoiner(ENetPeer* peer, const std::string& why, bool disconnect) {
     session.joiners.erase(std::remove_if(session.joiners.begin(), session.joiners.end(),
                                          [peer](const Joiner& j) { return j.peer == peer; }),
                           session.joiners.end());
-    if (disconnect) enet_peer_disconnect_later(peer, 0);
+    if (disconnect) {
+        // The dropped peer hears why, when it still listens.
+        NetMessage gone;
+        gone.type = NetMessage::Type::Refuse;
+        gone.text = why;
+        send(peer, gone);
+        enet_peer_disconnect_later(peer, 0);
+    }
     if (player == 0) return;  // never welcomed: nobody else knew of it
     say(line);
     NetMessage left;
@@ -175,6 +187,10 @@ void hostReceive(ENetPeer* peer, const uint8_t* data, size_t size) {
     if (!joiner) return;
     NetMessage m;
     const std::string who = joiner->name.empty() ? "a peer" : joiner->name;
+    // Only a command may carry files; anything else beyond a few kilobytes is no honest message.
+    const bool command = size > 0 && data[0] == static_cast<uint8_t>(NetMessage::Type::Command);
+    if (size > (command ? kMaxPacketBytes : kMaxControlBytes))
+        return dropJoiner(peer, who + " was dropped: it sent an oversized packet (" + std::to_string(size) + " bytes)", true);
     if (!decodeMessage(data, size, m))
         return dropJoiner(peer, who + " was dropped: it sent a malformed packet", true);
     if (joiner->player == 0) {
@@ -189,10 +205,12 @@ void hostReceive(ENetPeer* peer, const uint8_t* data, size_t size) {
             session.pending.push_back({currentStep() + 1 + session.delay, m.command});
             break;
         case NetMessage::Type::Hash:
-            if (m.a > currentStep()) return dropJoiner(peer, who + " was dropped: a hash from the future", true);
+            if (m.a > currentStep() || m.a % kHashEverySteps != 0 || m.a <= joiner->reported)
+                return dropJoiner(peer, who + " was dropped: it sent a hash out of order (step " + std::to_string(m.a) + ")", true);
             joiner->reported = std::max(joiner->reported, m.a);
             compareHash(m.a, m.b, joiner->name);
             break;
+        case NetMessage::Type::Hello: dropJoiner(peer, who + " was dropped: it said hello twice", true); break;
         default: dropJoiner(peer, who + " was dropped: it sent a message only the host sends", true);
     }
 }
@@ -210,8 +228,14 @@ void joinerReceive(const uint8_t* data, size_t size) {
             session.state = SessionState::Playing;
             break;
         case NetMessage::Type::Refuse:
-            session.state = SessionState::Refused;
-            session.end = "join refused: " + m.text;
+            // Refused at the door, or dropped once playing (fallen too far behind).
+            if (session.state == SessionState::Playing) {
+                session.state = SessionState::Over;
+                session.end = "the host dropped this player: " + m.text;
+            } else {
+                session.state = SessionState::Refused;
+                session.end = "join refused: " + m.text;
+            }
             break;
         case NetMessage::Type::Bundle:
             if (m.a != session.lastBundle + 1) {
@@ -239,7 +263,12 @@ void service() {
     while (session.host && enet_host_service(session.host, &event, 0) > 0) {
         switch (event.type) {
             case ENET_EVENT_TYPE_CONNECT:
-                if (session.hosting) session.joiners.push_back({event.peer, 0, "", 0, 0});
+                if (session.hosting) {
+                    // A joiner silent for seconds is gone: the others hear it long before the
+                    // 10 s rule would drop it.
+                    enet_peer_timeout(event.peer, 0, kSilentPeerMinMs, kSilentPeerMaxMs);
+                    session.joiners.push_back({event.peer, 0, "", 0, 0});
+                }
                 break;
             case ENET_EVENT_TYPE_RECEIVE:
                 if (session.hosting) {
@@ -293,13 +322,8 @@ void hostBeginStep(int64_t step) {
     // A step's hash is taken as the next begins: the state after it.
     if ((step - 1) % kHashEverySteps == 0 && step > 1) session.ownHashes[step - 1] = sharedStateHash();
     for (const Joiner& j : std::vector<Joiner>(session.joiners)) {
-        if (j.player != 0 && step - std::max(j.welcomedAt, j.reported) > kMostStepsBehind + kHashEverySteps) {
-            NetMessage gone;
-            gone.type = NetMessage::Type::Refuse;
-            gone.text = "you fell more than 10 s behind";
-            send(j.peer, gone);
+        if (j.player != 0 && step - std::max(j.welcomedAt, j.reported) > kMostStepsBehind + kHashEverySteps)
             dropJoiner(j.peer, j.name + " was dropped: more than 10 s behind", true);
-        }
     }
     NetMessage bundle;
     bundle.type = NetMessage::Type::Bundle;

@@ -13,26 +13,15 @@
 
 #include "game/state_hash.h"
 #include "net/net_protocol.h"
+#include "net/peer_runs.h"
 #include "session/recording_format.h"
 #include "session/session_replay.h"
 
 namespace fs = std::filesystem;
+using peer_runs::printedHash;
+using peer_runs::readAll;
 
 namespace {
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// The hash a peer printed as it reached the last step; empty when it printed none.
-std::string printedHash(const fs::path& out) {
-    std::istringstream lines(readAll(out));
-    std::string line;
-    while (std::getline(lines, line))
-        if (line.rfind("peer ", 0) == 0) return line.substr(line.rfind(' ') + 1);
-    return "";
-}
-
 struct Peers {
     fs::path dir;
     std::vector<std::string> names;
