@@ -11,7 +11,16 @@
 #include "physics/physics_world.h"
 
 namespace {
+// One entry per slot of the reference table: the actor holding it, or nullptr while it is free.
+struct ActorSlot {
+    Actor* actor = nullptr;
+    uint32_t generation = 0;  // advanced each time the slot is freed
+};
+
 struct ActorList {
+    // Before the actors, so it outlives them: their destructors free their slots.
+    std::vector<ActorSlot> slots;
+    std::vector<uint32_t> freeSlots;  // reused last freed first
     std::vector<std::unique_ptr<Actor>> actors;
     int32_t nextActorId = 0;
 };
@@ -41,7 +50,33 @@ ActorKindRegistration::ActorKindRegistration(const ActorKind& kind) {
     kinds.insert(std::upper_bound(kinds.begin(), kinds.end(), &kind, before), &kind);
 }
 
-Actor::Actor() : id(list.nextActorId), self(this) { ++list.nextActorId; }
+Actor::Actor() : id(list.nextActorId), self(this) {
+    ++list.nextActorId;
+    if (list.freeSlots.empty()) {
+        slot = static_cast<uint32_t>(list.slots.size());
+        list.slots.emplace_back();
+    } else {
+        slot = list.freeSlots.back();
+        list.freeSlots.pop_back();
+    }
+    list.slots[slot].actor = this;
+}
+
+Actor::~Actor() {
+    ActorSlot& entry = list.slots[slot];
+    entry.actor = nullptr;
+    ++entry.generation;
+    list.freeSlots.push_back(slot);
+}
+
+ActorRef actorRef(const Actor& actor) { return ActorRef{actor.slot, list.slots[actor.slot].generation}; }
+
+Actor* resolveActor(ActorRef ref) {
+    if (ref.slot >= list.slots.size()) return nullptr;
+    const ActorSlot& entry = list.slots[ref.slot];
+    if (entry.generation != ref.generation || !entry.actor || entry.actor->dead) return nullptr;
+    return entry.actor;
+}
 
 const ActorKind& Actor::kind() const { return kPlainActor; }
 

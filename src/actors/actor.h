@@ -35,7 +35,7 @@ public:
     Actor();  // takes the next id; spawnActor puts the actor in the list
     Actor(const Actor&) = delete;
     Actor& operator=(const Actor&) = delete;
-    virtual ~Actor() = default;
+    virtual ~Actor();  // frees its slot in the list's table, so references to it stop resolving
     virtual void update() {}    // each logic step, before the physics step
     virtual void postStep() {}  // each logic step, after the physics step
     virtual void draw() {}      // each frame: queue sprites and lights only, never GL
@@ -57,6 +57,8 @@ public:
     float angle = 0.0f;          // degrees
     bool dead = false;           // set by anyone; the next update pass deletes the actor
 
+    uint32_t slot = 0;  // its place in the list's table of references (see ActorRef), for life
+
 protected:
     void hashCommonFields(StateHasher& h) const;  // the fields above, from id to dead
 };
@@ -68,6 +70,18 @@ int32_t nextActorId();  // the id the next actor takes
 // The live (not dead) actor with id, or nullptr once it is gone; O(log n), the list being in id
 // order.
 Actor* findLiveActor(int32_t id);
+
+// An actor named in constant time, as a script's handle names it on every call: the slot the
+// actor holds in the list's table and the slot's generation when it took it. The slot is handed
+// to another actor only after this one is destroyed, with the next generation, so a reference
+// never resolves to the wrong actor.
+struct ActorRef {
+    uint32_t slot = 0;
+    uint32_t generation = 0;
+};
+ActorRef actorRef(const Actor& actor);
+// The actor ref names while it exists and is not dead, or nullptr; O(1).
+Actor* resolveActor(ActorRef ref);
 
 // Puts actor at the end of the list, which owns it from now on.
 void adoptActor(std::unique_ptr<Actor> actor);

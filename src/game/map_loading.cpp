@@ -61,9 +61,12 @@ bool readMapIntoGame() {
         replaceWorld();
     }
     std::cout << "File exist" << std::endl;
-    const MapData map = decodeMap(bytes.data(), bytes.size());
-    echoRecords(map);
-    createMapQuads(map);
+    {
+        const MapData map = decodeMap(bytes.data(), bytes.size());
+        std::vector<uint8_t>().swap(bytes);  // the records hold all of it now
+        echoRecords(map);
+        createMapQuads(map);
+    }  // the records go too: from the line on, the map holds only its quads and fixtures
     std::cout << "End of loading" << std::endl;
     if (!startUp) returnFreedHeap();  // the old world's bodies are gone
     return true;

@@ -1,6 +1,7 @@
 // map_codec.cpp: map file bytes, field by field; a struct is never written as it lies in memory.
 #include "map/map_codec.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -28,6 +29,9 @@ MapData decodeMap(const uint8_t* bytes, size_t size) {
     if (size < kMapHeaderSize) return map;
     map.count = decodeFloat(bytes);
     map.bytesUsed = kMapHeaderSize;
+    // As many records as the count names and the bytes hold, made room for once.
+    const double fit = static_cast<double>((size - kMapHeaderSize) / kMapRecordSize);
+    if (map.count > 0.0f) map.records.reserve(static_cast<size_t>(std::min(static_cast<double>(map.count), fit)));
     // Compared in double, as the count is a float and the index may pass 2^24.
     for (int64_t i = 0; static_cast<double>(map.count) > static_cast<double>(i); ++i) {
         if (size - map.bytesUsed < kMapRecordSize) break;

@@ -139,6 +139,8 @@ bool readMapFile(const char* path, std::vector<uint8_t>& bytes, std::string* pro
         errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         return false;
     }
+    // Room for the whole file at once: a large map is otherwise copied at every doubling.
+    if (info.st_size > 0) bytes.reserve(static_cast<size_t>(info.st_size));
     uint8_t buffer[65536];
     bool ok = true;
     int error = 0;

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "actors/actor.h"
 #include "actors/body_actor.h"
@@ -36,21 +37,28 @@ constexpr size_t kMaxScriptActors = 10000;    // the script cannot flood the gam
 constexpr size_t kMaxSayLength = 200;
 constexpr double kStepsPerSecond = 100.0;  // divided by, so whole steps give exact hundredths
 
+// What the first word of every handle points at, so a handle is told from any other userdata
+// without a table lookup; only this file makes userdata that holds it.
+const char kHandleTag = 0;
+
 // A handle names its actor by id and keeps its kind, which the kind registry holds for the
-// program's life, so a removed actor is still named in errors.
+// program's life, so a removed actor is still named in errors. Each call finds the actor through
+// ref in constant time; body is the actor as a body-owning one, found once when the handle was
+// made (nullptr for a rocket or a lamp) and read only while ref still resolves.
 struct Handle {
+    const char* tag = &kHandleTag;
     int32_t id = 0;
     const ActorKind* kind = nullptr;
+    ActorRef ref;
+    BodyActor* body = nullptr;
 };
 
-// The handle at index, or nullptr. Every handle metatable is a registry key mapped to true.
+// The handle at index, or nullptr.
 Handle* testHandle(lua_State* L, int index) {
     void* data = lua_touserdata(L, index);
-    if (!data || !lua_getmetatable(L, index)) return nullptr;
-    lua_rawget(L, LUA_REGISTRYINDEX);
-    const bool isHandle = lua_toboolean(L, -1) != 0;
-    lua_pop(L, 1);
-    return isHandle ? static_cast<Handle*>(data) : nullptr;
+    if (!data || lua_type(L, index) != LUA_TUSERDATA || lua_rawlen(L, index) != sizeof(Handle)) return nullptr;
+    auto* handle = static_cast<Handle*>(data);
+    return handle->tag == &kHandleTag ? handle : nullptr;
 }
 
 Handle& checkHandle(lua_State* L, int index = 1) {
@@ -155,21 +163,31 @@ Actor* findActor(int32_t id) { return findLiveActor(id); }
 
 int pushHandle(lua_State* L, const Actor& actor) {
     auto* handle = static_cast<Handle*>(lua_newuserdatauv(L, sizeof(Handle), 0));
+    new (handle) Handle;
     handle->id = actor.id;
     handle->kind = &actor.kind();
+    handle->ref = actorRef(actor);
+    handle->body = dynamic_cast<BodyActor*>(const_cast<Actor*>(&actor));
     pushHandleMetatable(L, actor.kind());
     lua_setmetatable(L, -2);
     return 1;
 }
 
-// The handle's actor, or an error naming what was removed.
-Actor& liveActor(lua_State* L, int index) {
+namespace {
+// The handle at index, whose actor still lives, or an error naming what was removed.
+const Handle& liveHandle(lua_State* L, int index) {
     const Handle& handle = checkHandle(L, index);
-    Actor* actor = findActor(handle.id);
-    if (!actor)
+    if (!resolveActor(handle.ref))
         luaL_error(L, "the %s #%d was removed", handle.kind->name, static_cast<int>(handle.id));
-    return *actor;
+    return handle;
 }
+
+// The live handle's body, or nullptr for an actor without one.
+b2Body* bodyOf(const Handle& handle) { return handle.body ? handle.body->body : nullptr; }
+}  // namespace
+
+// The handle's actor, or an error naming what was removed.
+Actor& liveActor(lua_State* L, int index) { return *resolveActor(liveHandle(L, index).ref); }
 
 b2Body* bodyOf(Actor& actor) {
     auto* physical = dynamic_cast<BodyActor*>(&actor);
@@ -177,9 +195,9 @@ b2Body* bodyOf(Actor& actor) {
 }
 
 b2Body& liveBody(lua_State* L, int index, const char* call) {
-    Actor& actor = liveActor(L, index);
-    b2Body* body = bodyOf(actor);
-    if (!body) luaL_error(L, "%s: the %s #%d has no body", call, actor.kind().name, static_cast<int>(actor.id));
+    const Handle& handle = liveHandle(L, index);
+    b2Body* body = bodyOf(handle);
+    if (!body) luaL_error(L, "%s: the %s #%d has no body", call, handle.kind->name, static_cast<int>(handle.id));
     return *body;
 }
 
@@ -194,16 +212,17 @@ int32_t checkBodyHandle(lua_State* L, int index, bool nilIsWorld, const char* ca
 
 namespace {
 int handleAlive(lua_State* L) {
-    lua_pushboolean(L, findActor(checkHandle(L).id) != nullptr);
+    lua_pushboolean(L, resolveActor(checkHandle(L).ref) != nullptr);
     return 1;
 }
 
 int handlePosition(lua_State* L) {
-    Actor& actor = liveActor(L);
-    if (const b2Body* body = bodyOf(actor)) {
+    const Handle& handle = liveHandle(L, 1);
+    if (const b2Body* body = bodyOf(handle)) {
         lua_pushnumber(L, toUnits(body->GetPosition().x));
         lua_pushnumber(L, toUnits(body->GetPosition().y));
     } else {
+        const Actor& actor = *resolveActor(handle.ref);
         lua_pushnumber(L, actor.x);
         lua_pushnumber(L, actor.y);
     }
@@ -211,11 +230,12 @@ int handlePosition(lua_State* L) {
 }
 
 int handleVelocity(lua_State* L) {
-    Actor& actor = liveActor(L);
-    if (const b2Body* body = bodyOf(actor)) {
+    const Handle& handle = liveHandle(L, 1);
+    if (const b2Body* body = bodyOf(handle)) {
         lua_pushnumber(L, toUnits(body->GetLinearVelocity().x));
         lua_pushnumber(L, toUnits(body->GetLinearVelocity().y));
     } else {
+        const Actor& actor = *resolveActor(handle.ref);
         lua_pushnumber(L, actor.vx / kStepSeconds);
         lua_pushnumber(L, actor.vy / kStepSeconds);
     }
@@ -223,16 +243,17 @@ int handleVelocity(lua_State* L) {
 }
 
 int handleAngle(lua_State* L) {
-    Actor& actor = liveActor(L);
-    const b2Body* body = bodyOf(actor);
-    lua_pushnumber(L, body ? toDegrees(body->GetAngle()) : actor.angle);
+    const Handle& handle = liveHandle(L, 1);
+    const b2Body* body = bodyOf(handle);
+    lua_pushnumber(L, body ? toDegrees(body->GetAngle()) : resolveActor(handle.ref)->angle);
     return 1;
 }
 
 int handlePush(lua_State* L) {
-    Actor& actor = liveActor(L);
+    const Handle& handle = liveHandle(L, 1);
+    Actor& actor = *resolveActor(handle.ref);
     const float ix = checkCoordinate(L, 2), iy = checkCoordinate(L, 3);
-    if (b2Body* body = bodyOf(actor)) {
+    if (b2Body* body = bodyOf(handle)) {
         body->ApplyLinearImpulseToCenter(b2Vec2(toMetres(ix), toMetres(iy)), true);
     } else {
         // No mass: the impulse is the change of velocity, units per second.
@@ -261,9 +282,10 @@ void wakeAround(b2World& world, b2AABB box) {
 }
 
 int handleMove(lua_State* L) {
-    Actor& actor = liveActor(L);
+    const Handle& handle = liveHandle(L, 1);
+    Actor& actor = *resolveActor(handle.ref);
     const float x = checkCoordinate(L, 2), y = checkCoordinate(L, 3);
-    if (b2Body* body = bodyOf(actor)) {
+    if (b2Body* body = bodyOf(handle)) {
         // Its box, from its own fixtures as they stand.
         b2AABB box;
         bool any = false;
@@ -300,7 +322,7 @@ int handleMove(lua_State* L) {
 }
 
 int handleRemove(lua_State* L) {
-    if (Actor* actor = findActor(checkHandle(L).id)) actor->dead = true;
+    if (Actor* actor = resolveActor(checkHandle(L).ref)) actor->dead = true;
     return 0;
 }
 
