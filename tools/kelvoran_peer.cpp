@@ -2,9 +2,12 @@
 // hosts or joins, plays a script of inputs by step, records the session, and once the session
 // reaches the last step prints the shared state hash there.
 //   kelvoran_peer (--host PORT | --join HOST:PORT) --name NAME --steps N [--record FILE]
-//                 [--input FILE] [--wait-peers K]
+//                 [--input FILE] [--wait-peers K] [--diverge-at STEP]
 // Input lines: "<step> key <code>", "<step> keyup <code>", "<step> move <x> <y>",
 // "<step> press <button>", "<step> release <button>": made at that step as the window's events.
+// --diverge-at drops a car here alone at that step, outside the command stream, as a defect
+// would: the next hash check finds the desync, and this peer's recording no longer replays.
+// On a desync every peer prints "peer NAME: desync by step S" and ends with its recording.
 #include <time.h>
 #include <unistd.h>
 
@@ -58,7 +61,7 @@ void deliver(const Event& e) {
 
 int usage() {
     std::cerr << "usage: kelvoran_peer (--host PORT | --join HOST:PORT) --name NAME --steps N "
-                 "[--record FILE] [--input FILE] [--wait-peers K]" << std::endl;
+                 "[--record FILE] [--input FILE] [--wait-peers K] [--diverge-at STEP]" << std::endl;
     return 2;
 }
 }  // namespace
@@ -69,6 +72,7 @@ int main(int argc, char** argv) {
     bool hosting = false;
     int64_t steps = 0;
     int waitPeers = 0;
+    int64_t divergeAt = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i], value = argv[i + 1];
         if (option == "--host") hosting = true, port = std::atoi(value.c_str());
@@ -78,6 +82,7 @@ int main(int argc, char** argv) {
         else if (option == "--record") record = value;
         else if (option == "--input") input = value;
         else if (option == "--wait-peers") waitPeers = std::atoi(value.c_str());
+        else if (option == "--diverge-at") divergeAt = std::atoll(value.c_str());
         else return usage();
     }
     if ((!hosting && join.empty()) || steps <= 0) return usage();
@@ -135,10 +140,28 @@ int main(int argc, char** argv) {
         }
     }
     size_t next = 0;
-    while (!leave && currentStep() < steps) {
+    while (!leave && currentStep() < steps && desyncStep() == 0) {
         while (next < events.size() && events[next].step <= currentStep() + 1) deliver(events[next++]);
+        if (divergeAt != 0 && currentStep() >= divergeAt) {
+            StepCommand crate;
+            crate.kind = StepCommand::Kind::KeyDown;
+            crate.code = '1';
+            applyStepCommand(crate);
+            divergeAt = 0;
+        }
         recordedPass();
         if (sessionState() == SessionState::Refused || sessionState() == SessionState::Over) break;
+    }
+    if (desyncStep() != 0) {
+        std::cout << "peer " << name << ": desync by step " << desyncStep() << std::endl;
+        while (hosting && connectedPeers() > 0 && realClock() < 60000) {
+            serviceNetwork();
+            usleep(2000);
+        }
+        stopNetwork();
+        endRecording();
+        shutdownGame(false);
+        return 3;
     }
     if (sessionState() == SessionState::Refused) {
         std::cerr << "kelvoran_peer: " << sessionEnd() << std::endl;

@@ -162,10 +162,20 @@ void welcome(Joiner& joiner, const NetMessage& hello) {
     broadcastToPlaying(joined);
 }
 
+void service();
+
+// After a desync no peer runs another step (a joiner's pacer already says none). The game stands
+// still without a pause of its own, which would be state no recording holds: every honest
+// recording must still replay to its own hash.
+int32_t hostFrozen() {
+    service();
+    return 0;
+}
+
 void stopForDesync(int64_t step) {
     if (session.desyncAt != 0) return;
     session.desyncAt = step;
-    setSimulationPaused(true);
+    if (session.hosting) setStepPacer(hostFrozen);
     say("Desync: the game differs by step " + std::to_string(step) +
         "; every player's recording is written");
     if (session.onDesync) session.onDesync(step);

@@ -38,6 +38,7 @@ struct Joiner {
     int port = 0;            // where it joins: the host's or a relay's
     double startAfter = 0.3;  // seconds after the host started
     double killAfter = 0.0;   // > 0: killed outright this long after it started
+    std::string options = "";  // more of kelvoran_peer's options
 };
 
 struct SessionRun {
@@ -73,7 +74,7 @@ inline void play(const SessionRun& run) {
         std::ofstream(run.dir / (j.name + ".in")) << j.input;
         shell += " (sleep " + std::to_string(j.startAfter) + "; exec " + peer + " --join 127.0.0.1:" +
                  std::to_string(j.port) + " --name " + j.name + " --steps " + std::to_string(run.steps) +
-                 " --record " + j.name + ".krec --input " + j.name + ".in) > " + j.name + ".out 2>&1 & " +
+                 " --record " + j.name + ".krec --input " + j.name + ".in " + j.options + ") > " + j.name + ".out 2>&1 & " +
                  var + "=$!;";
         if (j.killAfter > 0.0)
             shell += " (sleep " + std::to_string(j.startAfter + j.killAfter) + "; kill -9 $" + var + ") &";
@@ -84,7 +85,8 @@ inline void play(const SessionRun& run) {
 }
 
 // The shared hash a replay of the recording ends at, or empty with the failure on the test.
-inline std::string replayedHash(const fs::path& dir, const std::string& file) {
+inline std::string replayedHash(const fs::path& dir, const std::string& file,
+                                ReplayResult::Outcome expected = ReplayResult::Outcome::Matches) {
     const std::string bytes = readAll(dir / file);
     const Recording recording = decodeRecording(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     EXPECT_EQ(recording.problem, Recording::Problem::None) << file << ": " << recording.problemText;
@@ -95,7 +97,7 @@ inline std::string replayedHash(const fs::path& dir, const std::string& file) {
     settings.folder = folder.string();
     const ReplayResult result = playRecording(recording, settings);
     fs::current_path(dir);
-    EXPECT_EQ(result.outcome, ReplayResult::Outcome::Matches) << file;
+    EXPECT_EQ(result.outcome, expected) << file;
     return formatHash(result.sharedHash);
 }
 }  // namespace peer_runs

@@ -107,6 +107,26 @@ TEST(PlayTogether, HostilePeersAreDroppedWithTheirReasonAndTheOthersPlayOn) {
     EXPECT_EQ(replayedHash(run.dir, "ann.krec"), hash);
 }
 
+TEST(PlayTogether, ADesyncStopsEveryPeerAtTheFirstCheckThatDiffersAndTheRecordingsTellTheDefect) {
+    SessionRun run;
+    run.dir = fs::current_path();
+    copyMap(run.dir);
+    run.hostPort = 27981;
+    run.steps = 500;
+    run.waitFor = 2;
+    // bob's game drops a car the others never see at step 150: found at the check of step 200.
+    run.joiners = {{"ann", kAnnInput, 27981}, {"bob", kBobInput, 27981, 0.3, 0.0, "--diverge-at 150"}};
+    play(run);
+    for (const std::string name : {"host", "ann", "bob"})
+        EXPECT_NE(readAll(run.dir / (name + ".out")).find("peer " + name + ": desync by step 200\n"), std::string::npos)
+            << readAll(run.dir / (name + ".out"));
+    // The honest recordings replay to their own hashes; bob's, which misses what its game did,
+    // does not: a defect, not a machine difference.
+    replayedHash(run.dir, "host.krec");
+    replayedHash(run.dir, "ann.krec");
+    replayedHash(run.dir, "bob.krec", ReplayResult::Outcome::Diverged);
+}
+
 // The game itself, no window needed: a join is settled before the window opens.
 TEST(PlayTogether, TheGamesJoinIsRefusedInOneLineWhenItsMapDiffers) {
     SessionRun run;
