@@ -29,7 +29,10 @@ for target in "${targets[@]}"; do
   log="$build/$target.log"
   echo "$target: fuzzing for $seconds s (log: $log)"
   code=0
-  "$build/$target" -max_total_time="$seconds" -print_final_stats=1 \
+  # A target may bring a dictionary of words worth splicing in: tools/<target>.dict.
+  dict=()
+  if [ -f "tools/$target.dict" ]; then dict=(-dict="$PWD/tools/$target.dict"); fi
+  "$build/$target" -max_total_time="$seconds" -print_final_stats=1 "${dict[@]}" \
     -artifact_prefix="$build/findings/$target/" "$work" "$seeds" >"$log" 2>&1 || code=$?
   if [ "$code" -eq 0 ]; then
     runs=$(grep -o 'Done [0-9]* runs' "$log" | tail -1 | grep -o '[0-9]*' || true)

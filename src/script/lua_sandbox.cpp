@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +56,10 @@ struct SandboxState {
     // them born, in the same order on every run, whatever addresses they get.
     std::unordered_map<const void*, int64_t> births;
     int64_t nextBirth = 1;
+    const void* lastBorn = nullptr;
+    // lua_topointer of a full userdata is its memory, which lies this far into the block the
+    // allocator handed out (measured on a userdata made at opening, as handles are made).
+    ptrdiff_t userdataOffset = 0;
     int64_t nextObjectId = kFirstSightIds;
 };
 
@@ -115,6 +120,7 @@ void* cappedAlloc(void* ud, void* ptr, size_t osize, size_t nsize) {
             return nullptr;
         }
         limits.used += nsize + kBirthEntryBytes;
+        s.lastBorn = born;
         spend(s, static_cast<double>(nsize) / kBytesPerInstruction);
         return born;
     }
@@ -290,11 +296,19 @@ int textOnlyLoad(lua_State* L) {
 
 // --- Object numbers: tables, functions and handles numbered in order of first sight. ---
 
+// The number the object at index was born as; 0 for one not born in this state's allocator (a
+// built-in function).
+int64_t birthOf(lua_State* L, int index) {
+    const SandboxState& s = state(L);
+    const char* at = static_cast<const char*>(lua_topointer(L, index));
+    if (lua_type(L, index) == LUA_TUSERDATA) at -= s.userdataOffset;
+    const auto born = s.births.find(at);
+    return born != s.births.end() ? born->second : 0;
+}
+
 int64_t objectId(lua_State* L, int index) {
     index = lua_absindex(L, index);
-    const SandboxState& s = state(L);
-    const auto born = s.births.find(lua_topointer(L, index));
-    if (born != s.births.end()) return born->second;
+    if (const int64_t born = birthOf(L, index)) return born;
     lua_getfield(L, LUA_REGISTRYINDEX, kIdsKey);
     lua_pushvalue(L, index);
     lua_rawget(L, -2);
@@ -348,11 +362,8 @@ KeyOrder keyOrder(lua_State* L, int ids) {
         k.i = lua_toboolean(L, index);
     } else {
         k.rank = type == LUA_TUSERDATA ? 4 : 3;
-        const SandboxState& s = state(L);
-        const auto born = s.births.find(lua_topointer(L, index));
-        if (born != s.births.end()) {
-            k.id = born->second;
-        } else {
+        k.id = birthOf(L, index);
+        if (k.id == 0) {
             lua_pushvalue(L, index);
             lua_rawget(L, ids);
             k.id = lua_tointeger(L, -1);
@@ -378,7 +389,7 @@ bool before(const KeyOrder& a, const KeyOrder& b) {
 }
 
 bool numbered(lua_State* L, int index, int ids) {
-    if (state(L).births.count(lua_topointer(L, index)) != 0) return true;
+    if (birthOf(L, index) != 0) return true;
     lua_pushvalue(L, index);
     const bool known = lua_rawget(L, ids) != LUA_TNIL;
     lua_pop(L, 1);
@@ -710,6 +721,10 @@ void setField(lua_State* L, const char* library, const char* name, lua_CFunction
 }
 
 int openLibraries(lua_State* L) {
+    SandboxState& s = state(L);
+    lua_newuserdatauv(L, 1, 0);
+    s.userdataOffset = static_cast<const char*>(lua_topointer(L, -1)) - static_cast<const char*>(s.lastBorn);
+    lua_pop(L, 1);
     luaL_requiref(L, LUA_GNAME, luaopen_base, 1);
     luaL_requiref(L, LUA_STRLIBNAME, luaopen_string, 1);
     luaL_requiref(L, LUA_TABLIBNAME, luaopen_table, 1);
@@ -796,7 +811,7 @@ void pushSortedStringKeys(lua_State* L, int index) {
 }
 
 bool isBuiltin(lua_State* L, int index) {
-    return lua_iscfunction(L, index) && state(L).births.count(lua_topointer(L, index)) == 0;
+    return lua_iscfunction(L, index) && birthOf(L, index) == 0;
 }
 
 void rankValue(lua_State* L, int value, int ranks, lua_Integer& next) {

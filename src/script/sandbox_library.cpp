@@ -22,6 +22,10 @@ constexpr double kPatternStepsPerInstruction = 10.0;
 // And for this many bytes read by a plain scan (a find without magic characters, a UTF-8 walk).
 constexpr double kBytesScannedPerInstruction = 16.0;
 constexpr const char* kPatternSpecials = "^$*+?.([%-";
+// What a call from inside a library function costs (a built-in one runs no instruction).
+constexpr double kInstructionsPerCall = 20.0;
+// And each element table.concat turns into text and copies.
+constexpr double kInstructionsPerElement = 8.0;
 
 // Calls the original function (upvalue 1) with every argument, returning all its results.
 int callOriginal(lua_State* L) {
@@ -109,6 +113,16 @@ int boundedGmatch(lua_State* L) {
     return callOriginal(L);
 }
 
+// A function given to gsub is called once a match; a built-in one runs no instruction the hook
+// would count, so each call is charged here.
+int chargedReplacement(lua_State* L) {
+    chargeSandbox(L, kInstructionsPerCall);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, 1);
+    return 1;
+}
+
 int boundedGsub(lua_State* L) {
     size_t n = 0, m = 0;
     const char* s = luaL_checklstring(L, 1, &n);
@@ -119,10 +133,12 @@ int boundedGsub(lua_State* L) {
                      3, "string/function/table");
     luaL_optinteger(L, 4, 0);
     chargePattern(L, s, n, p, m, true);
-    // A function or table is consulted once a match, and a built-in function runs no
-    // instruction the hook would count.
-    if (replacement == LUA_TFUNCTION || replacement == LUA_TTABLE)
-        chargeSandbox(L, bytes(n) / kBytesScannedPerInstruction);
+    if (replacement == LUA_TTABLE) chargeSandbox(L, bytes(n) / kBytesScannedPerInstruction);
+    if (replacement == LUA_TFUNCTION) {
+        lua_pushvalue(L, 3);
+        lua_pushcclosure(L, chargedReplacement, 1);
+        lua_replace(L, 3);
+    }
     return callOriginal(L);
 }
 
@@ -207,7 +223,7 @@ int boundedConcat(lua_State* L) {
     const lua_Integer end = lua_isnoneornil(L, 4) ? lengthOnce(L) : luaL_checkinteger(L, 4);
     luaL_optlstring(L, 2, "", nullptr);
     const lua_Integer first = luaL_optinteger(L, 3, 1);
-    chargeSandbox(L, 1.0 + span(first, end));
+    chargeSandbox(L, 1.0 + kInstructionsPerElement * span(first, end));
     lua_settop(L, 2);
     lua_pushinteger(L, first);
     lua_pushinteger(L, end);
@@ -289,6 +305,15 @@ int boundedTonumber(lua_State* L) {
 
 int boundedPack(lua_State* L) { return scanString(L, 1); }
 
+// Two long strings of one length are compared byte by byte.
+int boundedRawequal(lua_State* L) {
+    luaL_checkany(L, 1);
+    luaL_checkany(L, 2);
+    if (lua_type(L, 1) == LUA_TSTRING && lua_type(L, 2) == LUA_TSTRING)
+        chargeSandbox(L, bytes(lua_rawlen(L, 1)) / kBytesScannedPerInstruction / 4.0);
+    return callOriginal(L);
+}
+
 int boundedUnpackString(lua_State* L) {
     size_t n = 0;
     luaL_checklstring(L, 2, &n);
@@ -327,6 +352,7 @@ void boundLibraryCalls(lua_State* L) {
     wrap(L, LUA_UTF8LIBNAME, "offset", boundedOffset);
     wrap(L, LUA_UTF8LIBNAME, "codes", boundedCodes);
     wrap(L, nullptr, "tonumber", boundedTonumber);
+    wrap(L, nullptr, "rawequal", boundedRawequal);
     // Written out here, not wrapped: the shift must use the one length asked for.
     lua_getglobal(L, LUA_TABLIBNAME);
     lua_pushcfunction(L, boundedInsert);

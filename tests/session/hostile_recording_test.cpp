@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "session/recording_format.h"
+#include "support/hostile_scripts.h"
 #include "session/recording_limits.h"
 #include "core/terminal_text.h"
 
@@ -77,6 +78,12 @@ public:
         std::vector<Entry> list;
         for (int i = 0; i < count; ++i) list.push_back(entry(Entry::Tag::Pass, 1, {clock += 10}));
         return entries(list);
+    }
+    // The bytes of map.lua as the game's read number `read` found them.
+    Maker& script(const std::string& text, uint32_t read = 0) {
+        appendRecord(bytes_, RecordType::ScriptRead,
+                     encodeScriptRead({read, true, std::vector<uint8_t>(text.begin(), text.end())}));
+        return *this;
     }
     const std::vector<uint8_t>& bytes() const { return bytes_; }
     void write(const fs::path& path) const {
@@ -349,5 +356,70 @@ TEST_F(HostileRecording, CtrlCRemovesTheTemporaryFolder) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(leftTemporaryFolders(dir), 0);
+}
+
+namespace {
+class HostileScriptReplay : public HostileRecording, public testing::WithParamInterface<HostileScript> {};
+}  // namespace
+
+// The replay applies every bound the game does: each script stops with its line, in little time.
+TEST_P(HostileScriptReplay, IsStoppedWithItsLineInBoundedTime) {
+    int32_t clock = 10;
+    Maker maker = started();
+    maker.script(GetParam().script).steps(100, clock).write(dir / "hostile.krec");
+    const ToolRun played = run(dir, "hostile.krec");
+    EXPECT_EQ(played.status, 2) << played.err;  // no End record: cut short
+    EXPECT_NE(played.err.find(std::string(GetParam().line) + "\n"), std::string::npos) << played.err;
+    EXPECT_NE(played.out.find("replay cut short: 100 steps"), std::string::npos) << played.out;
+    EXPECT_LT(played.seconds, kAddressSanitizer ? 60.0 : 10.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Script, HostileScriptReplay, testing::ValuesIn(kHostileScripts),
+                         [](const testing::TestParamInfo<HostileScript>& param) {
+                             return std::string(param.param.name);
+                         });
+
+// Handles and built-in functions as table keys: the order pairs gives them, and so the state,
+// does not depend on where the run put them in memory.
+TEST_F(HostileRecording, AHandleKeyedSessionReplaysToOneHash) {
+    const std::string script =
+        "local crates, builtins = {}, {}\n"
+        "for i = 1, 40 do crates[game.box(i * 30 - 600, -200)] = i end\n"
+        "for _, f in ipairs({print, game.box, string.find, math.max, ipairs, select, next}) do\n"
+        "  builtins[f] = true end\n"
+        "builtins[ipairs({})] = true\n"
+        "local n = 0\n"
+        "for h in pairs(crates) do n = n + 1; if n % 3 == 0 then h:remove() end end\n"
+        "for f in pairs(builtins) do n = n + 1; game.box(n * 20 - 400, -400) end\n"
+        "function on_step() local x = 0 for h, i in pairs(crates) do x = x + 1\n"
+        "  if x == 7 and h:alive() then h:push(i * 10, 0) end end end\n";
+    int32_t clock = 10;
+    Maker maker = started();
+    maker.script(script).steps(60, clock).write(dir / "keys.krec");
+    std::vector<std::string> states;
+    for (int i = 0; i < 3; ++i) {
+        const ToolRun played = run(dir, "keys.krec");
+        ASSERT_EQ(played.status, 2) << played.err;  // no End record: cut short
+        EXPECT_EQ(played.err.find("map.lua"), std::string::npos) << played.err;
+        const size_t at = played.out.find("replay cut short: 60 steps, state ");
+        ASSERT_NE(at, std::string::npos) << played.out;
+        states.push_back(played.out.substr(at));
+    }
+    EXPECT_EQ(states[1], states[0]);
+    EXPECT_EQ(states[2], states[0]);
+}
+
+// The game never reads more than 16 MiB of map.lua, so a recording that carries more is refused
+// before anything is played.
+TEST_F(HostileRecording, AMapLuaLargerThanTheGameReadsIsRefused) {
+    int32_t clock = 10;
+    Maker maker = started();
+    maker.script("-- " + std::string(16u << 20, 'x')).steps(5, clock).write(dir / "large.krec");
+    const ToolRun refused = run(dir, "large.krec");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find("it asks for more than 16,777,216 bytes of map.lua in one read"), std::string::npos)
+        << refused.err;
     EXPECT_EQ(leftTemporaryFolders(dir), 0);
 }
