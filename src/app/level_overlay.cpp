@@ -190,6 +190,11 @@ void drawAll(const Vec2f window) {
 
 void showEditorReadoutForLevel(bool shown) { readoutForLevel = shown; }
 
+void resetLevelOverlay() {
+    readoutForLevel = false;
+    cardNote = CardNote();
+}
+
 void drawLevelOverlay() {
     if (!levelFinish().reached) cardNote = CardNote();  // a restart: the next finish is noted anew
     Vec2f cursor;

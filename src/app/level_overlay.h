@@ -12,4 +12,6 @@ void drawLevelOverlay();
 // level folder given with --level, or a level script loaded; never in the plain sandbox, whose
 // picture stays as it always was.
 void showEditorReadoutForLevel(bool shown);
+// No readout asked for and no finish noted: as at start.
+void resetLevelOverlay();
 

@@ -5,6 +5,7 @@
 #include <GL/freeglut.h>
 #include <box2d/box2d.h>
 
+#include "app/app_state.h"
 #include "app/frame.h"
 #include "app/frame_timing.h"
 #include "app/timing_overlay.h"
@@ -156,13 +157,9 @@ void frameWithSound() {
 // The recorded pass, measured for the timing overlay: the loop's logic is the pass less its
 // frame, shared among the steps it ran.
 void timedPass() {
-    const FrameScheduler before = frameScheduler();
     const double start = timingClockMs();
-    recordedPass();
+    const int32_t steps = recordedPass().steps;
     const double passMs = timingClockMs() - start;
-    const FrameScheduler& after = frameScheduler();
-    // The per-second publication zeroes the counters before the pass's steps run.
-    const int32_t steps = after.passes == 0 ? after.steps : after.steps - before.steps;
     PhysicsSplit split;
     if (const b2World* world = getWorld(); world && steps > 0) {
         const b2Profile& profile = world->GetProfile();  // the pass's last step
@@ -219,8 +216,7 @@ void beginWindowRun(int& argc, char** argv, void (*leave)(), bool announce, Open
 void endWindowRun(bool glContextCurrent, const Host& previous) {
     closeLoopStats();
     endRecording();
-    stopAudio();
-    shutdownGame(glContextCurrent);
+    resetLayersFromApp(glContextCurrent);  // the sound stops before the cars go
     installHost(previous);
 }
 }  // namespace

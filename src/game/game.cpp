@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "game/game_state.h"
 #include "actors/actor.h"
 #include "actors/joints.h"
 #include "core/camera.h"
@@ -73,34 +74,4 @@ void startGame(int& argc, char** argv, bool announce, OpenWindowFunction openWin
     primeLoop();  // after loading, so loading time is not owed as logic steps
 }
 
-void shutdownGame(bool glContextCurrent) {
-    clearMapHistory();
-    resetSandbox();  // paused off, no steps owed, no messages
-    resetLevelScript();  // the script's actors go with the others below
-    resetLevelPresentation();
-    resetLevelSounds();
-    resetLevelFinish();
-    clearEditFeedback();
-    clearClipboard();
-    resetViewControl();
-    releaseGrab();  // before its body and world go
-    resetActors();  // their bodies first, while their world exists
-    resetJoints();  // gone with the bodies; the next game's first joint is #0 again
-    clearMapQuads(true);
-    resetQuadIndex();
-    destroyWorld();
-    unloadAllTextures(glContextCurrent);
-    resetEditor();
-    resetInput();
-    resetStepCommands();  // nothing scheduled, step 0, input at once
-    releaseAllKeys();
-    hideHelpPanel();
-    unmuteSound();
-    clearSoundCues();
-    hideOverlays();
-    resetScheduler();
-    resetCamera();
-    resetLightmap();
-    resetInvariantChecks();
-    pictureLost();  // a new game draws its first frame
-}
+void shutdownGame(bool glContextCurrent) { resetLayersFromGame(glContextCurrent); }

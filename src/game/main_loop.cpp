@@ -76,7 +76,8 @@ void primeLoop() {
     scheduler.nextSecond = 0;
 }
 
-void runPass() {
+PassReport runPass() {
+    PassReport report;
     ++scheduler.passes;
     scheduler.now = readClock();
     if (scheduler.now > scheduler.nextSecond) {
@@ -85,14 +86,17 @@ void runPass() {
         scheduler.framesPerSecond = scheduler.frames;
         scheduler.stepsPerSecond = scheduler.steps;
         scheduler.passes = scheduler.frames = scheduler.steps = 0;
+        report.published = true;
     }
     if (scheduler.now >= scheduler.nextFrame) {
         // From the clock, not nextFrame + 20: a late frame is never followed by a quick one.
         scheduler.nextFrame = scheduler.now + kFrameMs;
         host().frame();
         ++scheduler.frames;
+        report.frameDrawn = true;
     }
     if (const StepPacer pacer = stepPacer()) {
+        report.paced = true;
         // Steps come as their commands do, not as the clock owes them; the next step is taken
         // as due a step from now, only for the host's wait.
         const int32_t steps = std::min(std::max(pacer(), 0), kMaxStepsPerPass);
@@ -100,10 +104,11 @@ void runPass() {
             updateStep();
             ++scheduler.steps;
         }
+        report.steps = steps;
         // More in hand than a pass runs: the next pass comes at once (a joiner catching up).
         scheduler.nextStep = steps == kMaxStepsPerPass ? scheduler.now : scheduler.now + kStepMs;
         host().waitUntil(std::min(scheduler.nextStep, scheduler.nextFrame));
-        return;
+        return report;
     }
     int32_t stepsThisPass = 0;
     while (scheduler.now >= scheduler.nextStep) {
@@ -117,8 +122,10 @@ void runPass() {
         ++scheduler.steps;
         ++stepsThisPass;
     }
+    report.steps = stepsThisPass;
     // Nothing is owed before the earlier of the two: a pass before then would find no work.
     host().waitUntil(std::min(scheduler.nextStep, scheduler.nextFrame));
+    return report;
 }
 
 void updateStep() {

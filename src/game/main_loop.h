@@ -24,7 +24,15 @@ void resetScheduler();  // all zero, as before primeLoop
 int32_t readClock();
 
 void primeLoop();   // now = clock, first step due in 20 ms, first frame in 40 ms
+// What one pass did: the recorder writes it, the replay checks it and the timing reads it,
+// none of them working it out again from the schedule's counters.
+struct PassReport {
+    int32_t steps = 0;        // logic steps it ran
+    bool frameDrawn = false;  // it called the host's frame
+    bool published = false;   // it published the per-second counts
+    bool paced = false;       // its steps came from a shared session's pacer, not the clock
+};
 // Display and idle callback: publish counts, maybe the host's frame, owed steps, then the host
 // may wait until the next step or frame is due.
-void runPass();
+PassReport runPass();
 void updateStep();  // one 10 ms logic step; never calls GL or GLUT

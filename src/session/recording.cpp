@@ -283,28 +283,20 @@ void recordStartupDone() {
     flush();
 }
 
-void recordedPass() {
-    if (rec.fd < 0) {
-        runPass();
-        return;
-    }
+PassReport recordedPass() {
+    if (rec.fd < 0) return runPass();
     rec.readings.clear();
-    const FrameScheduler before = frameScheduler();
-    const bool paced = stepPacer() != nullptr;
-    runPass();
-    const bool published = frameScheduler().nextSecond != before.nextSecond;
-    const int64_t frames = published ? frameScheduler().frames : frameScheduler().frames - before.frames;
-    const int64_t steps = published ? frameScheduler().steps : frameScheduler().steps - before.steps;
+    const PassReport pass = runPass();
     const int32_t reading = rec.readings.empty() ? rec.lastFlush : rec.readings.back();
-    if (!published && frames == 0 && steps == 0 && rec.readings.size() == 1) {
+    if (!pass.published && !pass.frameDrawn && pass.steps == 0 && rec.readings.size() == 1) {
         ++rec.idleCount;  // replayed with its last reading, which leaves it idle too
         rec.idleReading = reading;
         rec.readings.clear();
     } else {
-        addEvent(Entry::Tag::Pass, steps,
-                 (frames > 0 ? 1 : 0) | (published ? 2 : 0) | (paced ? Entry::kPacedPass : 0), 0, 0);
+        addEvent(Entry::Tag::Pass, pass.steps,
+                 (pass.frameDrawn ? 1 : 0) | (pass.published ? 2 : 0) | (pass.paced ? Entry::kPacedPass : 0), 0, 0);
         const int64_t stepsBefore = rec.steps;
-        rec.steps += steps;
+        rec.steps += pass.steps;
         if (rec.steps / kCheckpointSteps != stepsBefore / kCheckpointSteps) {
             Entry checkpoint;
             checkpoint.tag = Entry::Tag::Checkpoint;
@@ -318,6 +310,7 @@ void recordedPass() {
         flush();
         rec.lastFlush = reading;
     }
+    return pass;
 }
 
 void recordedReshape(int width, int height) {

@@ -2,6 +2,7 @@
 // are wrapped at their seams, so every callback is written with the clock readings it took, in
 // order, without the handlers knowing. Writes reach the file at least once a second.
 #pragma once
+#include "game/main_loop.h"
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,7 +33,8 @@ bool readAndRecordLevelFile(const std::string& name, std::vector<uint8_t>& bytes
 void recordStartupDone();
 
 // Callback wrappers with the handlers' signatures: each runs its handler and records it.
-void recordedPass();  // runPass; adds a checkpoint every kCheckpointSteps steps
+// runPass, written down; adds a checkpoint every kCheckpointSteps steps.
+PassReport recordedPass();
 void recordedReshape(int width, int height);
 void recordedKeyDown(unsigned char key, int x, int y);
 void recordedKeyUp(unsigned char key, int x, int y);

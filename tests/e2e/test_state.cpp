@@ -1,4 +1,9 @@
 // test_state.cpp: what the e2e tests put back after every case: the state of the layers they link.
+#include "app/app_state.h"
+#include "game/host.h"
 #include "support/test_state.h"
 
-void resetTestState() { resetSessionState(); }
+void resetTestState() {
+    resetLayersFromApp(testWindowOpen());
+    installHost(headlessHost());
+}

@@ -1,4 +1,7 @@
 // test_state.cpp: what the render tests put back after every case: the state of the layers they link.
+#include "render/render_state.h"
 #include "support/test_state.h"
 
-void resetTestState() { resetRenderState(); }
+void resetTestState() {
+    resetLayersFromRender(testWindowOpen());
+}
