@@ -168,6 +168,9 @@ int main(int argc, char** argv) {
         stopNetwork();
         return 1;
     }
+    std::cout << "peer " << name << ": traffic " << bytesSent() << " bytes sent, " << bytesReceived()
+              << " received in " << realClock() << " ms; input delay " << inputDelaySteps() << " steps"
+              << std::endl;
     std::cout << "peer " << name << ": step " << currentStep() << " shared "
               << formatHash(sharedStateHash()) << std::endl;
     // The host stays until its joiners have what they need and leave.
