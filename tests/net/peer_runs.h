@@ -28,7 +28,8 @@ inline std::string printedHash(const fs::path& out) {
     std::istringstream lines(readAll(out));
     std::string line;
     while (std::getline(lines, line))
-        if (line.rfind("peer ", 0) == 0) return line.substr(line.rfind(' ') + 1);
+        if (line.rfind("peer ", 0) == 0 && line.find(" shared ") != std::string::npos)
+            return line.substr(line.rfind(' ') + 1);
     return "";
 }
 
