@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "render/sheet_folders.h"
+#include "core/data_search.h"
 #include "render/texture.h"
 
 namespace fs = std::filesystem;
@@ -169,6 +169,6 @@ bool enterDataFolders(const DataFolders& folders, std::ostream& err) {
         err << "kelvoran: cannot enter " << folders.play << std::endl;
         return false;
     }
-    setSheetFolders(folders.sheets);
+    setDataFolders(folders.sheets);
     return true;
 }

@@ -17,19 +17,40 @@
 #include "core/sound_cues.h"
 #include "game/level_sounds.h"
 #include "game/sound_state.h"
-#include "render/sheet_folders.h"
+#include "core/data_search.h"
 
 namespace {
 constexpr int32_t kSoundCount = static_cast<int32_t>(SoundName::Count);
-constexpr const char* kStems[kSoundCount] = {"impact", "thud", "engine", "burst", "rocket"};
+constexpr float kBurstGain = 0.6f;
+constexpr float kRocketGain = 0.45f;
+
+// One row per sound: the file it is read from and the gain it plays at (0: worked out each time
+// it plays, from the impact or the engine), in SoundName's order.
+struct SoundRow {
+    SoundName name;
+    const char* stem;
+    float gain;
+};
+constexpr SoundRow kSoundRows[kSoundCount] = {
+    {SoundName::Impact, "impact", 0.0f}, {SoundName::Thud, "thud", 0.0f},
+    {SoundName::Engine, "engine", 0.0f}, {SoundName::Burst, "burst", kBurstGain},
+    {SoundName::Rocket, "rocket", kRocketGain},
+};
+
+constexpr bool rowsInOrder() {
+    for (int32_t i = 0; i < kSoundCount; ++i)
+        if (static_cast<int32_t>(kSoundRows[i].name) != i) return false;
+    return true;
+}
+static_assert(rowsInOrder(), "a sound's row is found by its name's number");
+
+const SoundRow& rowOf(SoundName name) { return kSoundRows[static_cast<size_t>(name)]; }
 constexpr const char* kExtensions[] = {".ogg", ".flac", ".wav"};
 // Impacts started per frame: a pile landing at once is its few hardest knocks, not a roar.
 constexpr size_t kMaxImpactsPerUpdate = 3;
 // The playing voices' gains never add up to more than this. The starter sounds peak at half of
 // full scale, so even voices peaking together stay below clipping.
 constexpr float kMaxTotalGain = 1.5f;
-constexpr float kBurstGain = 0.6f;
-constexpr float kRocketGain = 0.45f;
 // Beyond this many half view widths from the centre a sound is silent; within 1 it is whole.
 constexpr float kReferenceDistance = 1.0f;
 constexpr float kMaxDistance = 4.0f;
@@ -64,7 +85,7 @@ ALuint bufferOf(SoundName name) { return player.buffers[static_cast<size_t>(name
 std::string soundFileName(SoundName name) {
     const std::string stem = soundFileStem(name);
     for (const char* extension : kExtensions) {
-        const std::string path = findSheetFile(stem + extension);
+        const std::string path = findDataFile(stem + extension);
         if (!path.empty() && access(path.c_str(), F_OK) == 0) return path;
     }
     return stem + ".wav";
@@ -243,8 +264,8 @@ void playCues() {
     size_t impacts = 0;
     for (const SoundCue& cue : cues) {
         switch (cue.kind) {
-            case SoundCueKind::Burst: playOnce(SoundName::Burst, cue.x, cue.y, kBurstGain, 1.0f); break;
-            case SoundCueKind::Rocket: playOnce(SoundName::Rocket, cue.x, cue.y, kRocketGain, 1.0f); break;
+            case SoundCueKind::Burst: playOnce(SoundName::Burst, cue.x, cue.y, rowOf(SoundName::Burst).gain, 1.0f); break;
+            case SoundCueKind::Rocket: playOnce(SoundName::Rocket, cue.x, cue.y, rowOf(SoundName::Rocket).gain, 1.0f); break;
             case SoundCueKind::Named: playNamed(cue); break;
             case SoundCueKind::Impact:
                 if (impacts++ == kMaxImpactsPerUpdate) return;
@@ -298,7 +319,7 @@ void followEngines() {
 
 const char* soundFileStem(SoundName name) {
     const int32_t index = static_cast<int32_t>(name);
-    return index >= 0 && index < kSoundCount ? kStems[index] : "";
+    return index >= 0 && index < kSoundCount ? kSoundRows[index].stem : "";
 }
 
 bool startAudio() {

@@ -1,5 +1,5 @@
-// sheet_folders.cpp: the sheet search path.
-#include "render/sheet_folders.h"
+// data_search.cpp: the data files' search path.
+#include "core/data_search.h"
 
 #include <sys/stat.h>
 
@@ -9,11 +9,11 @@ namespace {
 std::vector<std::string> folders;
 }  // namespace
 
-void setSheetFolders(std::vector<std::string> searched) { folders = std::move(searched); }
+void setDataFolders(std::vector<std::string> searched) { folders = std::move(searched); }
 
-const std::vector<std::string>& sheetFolders() { return folders; }
+const std::vector<std::string>& dataFolders() { return folders; }
 
-std::string findSheetFile(const std::string& fileName) {
+std::string findDataFile(const std::string& fileName) {
     if (folders.empty()) return fileName;
     for (const std::string& folder : folders) {
         const std::string path = folder + "/" + fileName;

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "render/png_image.h"
-#include "render/sheet_folders.h"
+#include "core/data_search.h"
 
 namespace {
 struct Sheets {
@@ -71,7 +71,7 @@ uint32_t loadImageWithGl(const std::string& fileName) {
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     DecodedImage image;
     std::string error;
-    const std::string path = findSheetFile(fileName);
+    const std::string path = findDataFile(fileName);
     if (path.empty()) {  // in no folder searched: named bare, as a missing file of the working folder is
         std::cerr << fileName << ": cannot open: " << std::strerror(ENOENT) << std::endl;
         return 0;

@@ -10,7 +10,7 @@
 #include "app/command_line.h"
 #include "app/data_folders.h"
 #include "session/recording_format.h"
-#include "render/sheet_folders.h"
+#include "core/data_search.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
@@ -40,7 +40,7 @@ protected:
         fs::create_directories(facts.working);
     }
     void TearDown() override {
-        setSheetFolders({});
+        setDataFolders({});
         leaveTempFolder(root);
     }
     std::string root, shipped;
@@ -97,15 +97,15 @@ TEST_F(FolderChoice, ShippedDataIsTheFirstCandidateHoldingTheSheets) {
 }
 
 TEST_F(FolderChoice, EnteringMakesTheUserFolderCopiesTheStarterOnceAndSearchesTheSheets) {
-    EXPECT_EQ(findSheetFile("Car.png"), "Car.png");  // no folders: the bare name, as always
+    EXPECT_EQ(findDataFile("Car.png"), "Car.png");  // no folders: the bare name, as always
     const DataFolders chosen = chooseDataFolders(facts);
     std::ostringstream err;
     ASSERT_TRUE(enterDataFolders(chosen, err)) << err.str();
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(fs::current_path().string(), facts.userData);
     EXPECT_EQ(slurp("map.txt"), "starter");
-    EXPECT_EQ(findSheetFile("Car.png"), shipped + "/Car.png");
-    EXPECT_EQ(findSheetFile("missing.png"), "");
+    EXPECT_EQ(findDataFile("Car.png"), shipped + "/Car.png");
+    EXPECT_EQ(findDataFile("missing.png"), "");
 
     touch(fs::path(facts.userData) / "map.txt", "the player's");  // never overwritten
     ASSERT_TRUE(enterDataFolders(chosen, err));
@@ -115,8 +115,8 @@ TEST_F(FolderChoice, EnteringMakesTheUserFolderCopiesTheStarterOnceAndSearchesTh
     facts.level = root + "/level";
     touch(fs::path(facts.level) / "Car.png");
     ASSERT_TRUE(enterDataFolders(chooseDataFolders(facts), err));
-    EXPECT_EQ(findSheetFile("Car.png"), facts.level + "/Car.png");
-    EXPECT_EQ(findSheetFile("image.png"), shipped + "/image.png");
+    EXPECT_EQ(findDataFile("Car.png"), facts.level + "/Car.png");
+    EXPECT_EQ(findDataFile("image.png"), shipped + "/image.png");
     EXPECT_FALSE(fs::exists(fs::path(facts.level) / "map.txt"));
 }
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "render/sheet_folders.h"
+#include "core/data_search.h"
 #include "render/texture.h"
 #include "support/gl_window.h"
 
@@ -24,7 +24,7 @@ TEST(SheetFoldersGl, FirstFolderHoldingASheetWinsAndNoneHoldingItNamesItBare) {
         fs::copy_file(std::string(KELVORAN_ASSETS) + "/" + name, shipped + "/" + name);
     // The working folder is not searched once folders are set.
     fs::copy_file(std::string(KELVORAN_ASSETS) + "/light.png", root + "/light.png");
-    setSheetFolders({own, shipped});
+    setDataFolders({own, shipped});
 
     Texture& image = createTexture();
     Texture& hud = createTexture();
@@ -41,6 +41,6 @@ TEST(SheetFoldersGl, FirstFolderHoldingASheetWinsAndNoneHoldingItNamesItBare) {
     EXPECT_NE(hud.glName, 0u);
     EXPECT_EQ(light.glName, 0u);
     EXPECT_EQ(findTexture("hud2.png"), &hud);  // registered under the bare name, as always
-    setSheetFolders({});
+    setDataFolders({});
     leaveTempFolder(root);
 }
