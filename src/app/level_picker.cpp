@@ -17,6 +17,7 @@
 #include "app/picker_grid.h"
 #include "app/text.h"
 #include "app/window.h"
+#include "core/heap_upkeep.h"
 #include "game/level_finish.h"
 #include "render/font.h"
 
@@ -347,6 +348,7 @@ void levelLeft() {
     const int32_t played = picker.playing;
     picker.playing = -1;
     endGameInOpenWindow(true);
+    returnFreedHeap();  // a whole level's world and sheets were just freed
     LevelCard& card = picker.cards[static_cast<size_t>(played)];
     refreshLevelBest(card, picker.bestFile, picker.userData);
     if (picker.after == AfterLevel::Quit) {
@@ -432,6 +434,7 @@ void installPickerCallbacks() {
 }  // namespace
 
 int runLevelPicker(int argc, char** argv, const std::vector<std::string>& given) {
+    pinHeapThresholds();  // as a game's start does: the picker's process plays many
     const FolderFacts facts = currentFolderFacts("");
     picker = Picker();
     picker.program = argc > 0 ? argv[0] : "kelvoran";
