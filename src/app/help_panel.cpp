@@ -13,6 +13,7 @@
 #include "game/help.h"
 #include "game/key_table.h"
 #include "game/level_presentation.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 #include "core/camera.h"
 #include "map/map_editor.h"

@@ -2,6 +2,7 @@
 #include "game/edit_feedback.h"
 
 #include "game/main_loop.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 
 namespace {

@@ -24,6 +24,7 @@
 #include "game/level_script.h"
 #include "game/invariants.h"
 #include "game/main_loop.h"
+#include "game/messages.h"
 #include "game/overlays.h"
 #include "game/redraw.h"
 #include "game/map_loading.h"

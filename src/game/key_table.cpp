@@ -9,6 +9,7 @@
 
 #include "game/edit_feedback.h"
 #include "game/help.h"
+#include "game/messages.h"
 #include "game/overlays.h"
 #include "game/sandbox_keys.h"
 #include "map/map_commands.h"

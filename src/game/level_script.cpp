@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "game/host.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 
 namespace {

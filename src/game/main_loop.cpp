@@ -64,13 +64,19 @@ void spawnBoxIfDue() {
 }
 }  // namespace
 
-int32_t readClock() { return host().clock(); }
 const FrameScheduler& frameScheduler() { return scheduler; }
-void setFrameScheduler(const FrameScheduler& schedule) { scheduler = schedule; }
-void resetScheduler() { scheduler = FrameScheduler(); }
+void setFrameScheduler(const FrameScheduler& schedule) {
+    scheduler = schedule;
+    notePassTime(scheduler.now);
+}
+void resetScheduler() {
+    scheduler = FrameScheduler();
+    notePassTime(0);
+}
 
 void primeLoop() {
     scheduler.now = readClock();
+    notePassTime(scheduler.now);
     scheduler.nextStep = scheduler.now + kFirstStepDelayMs;
     scheduler.nextFrame = scheduler.now + kFirstFrameDelayMs;
     scheduler.nextSecond = 0;
@@ -80,6 +86,7 @@ PassReport runPass() {
     PassReport report;
     ++scheduler.passes;
     scheduler.now = readClock();
+    notePassTime(scheduler.now);
     if (scheduler.now > scheduler.nextSecond) {
         scheduler.nextSecond += kSecondMs;
         scheduler.passesPerSecond = scheduler.passes;

@@ -20,8 +20,8 @@ const FrameScheduler& frameScheduler();
 void setFrameScheduler(const FrameScheduler& schedule);  // for tools that drive the loop by hand
 void resetScheduler();  // all zero, as before primeLoop
 
-// The one clock every part of the logic reads (milliseconds since start-up): the host's.
-int32_t readClock();
+// The clock is a module of its own (readClock).
+#include "game/clock.h"
 
 void primeLoop();   // now = clock, first step due in 20 ms, first frame in 40 ms
 // What one pass did: the recorder writes it, the replay checks it and the timing reads it,

@@ -1,5 +1,6 @@
 // overlays.cpp: the two overlay switches and their messages.
 #include "game/overlays.h"
+#include "game/messages.h"
 
 #include "game/sandbox.h"
 

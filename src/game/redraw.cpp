@@ -15,6 +15,7 @@
 #include "game/level_finish.h"
 #include "game/level_presentation.h"
 #include "game/main_loop.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 #include "game/state_hash.h"
 #include "map/map_editor.h"

@@ -1,37 +1,23 @@
-// sandbox.cpp: the pause switch the logic step asks, clearing and counting the actors, and the
-// queue of feedback messages.
+// sandbox.cpp: the pause switch the logic step asks, and clearing and counting the actors.
 #include "game/sandbox.h"
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <iostream>
 
 #include "game/level_finish.h"
 #include "actors/actor.h"
 #include "actors/car.h"
-#include "game/main_loop.h"
+#include "game/messages.h"
 #include "map/map_commands.h"
 #include "map/map_quad.h"
 
 namespace {
-struct Message {
-    std::string text;
-    int32_t until = 0;  // clock ms
-};
 struct SandboxState {
     bool paused = false;
     int32_t owedSteps = 0;
-    std::deque<Message> messages;
 };
 SandboxState sandbox;
-auto& messages = sandbox.messages;
-
-void dropExpired(int32_t now) {
-    messages.erase(std::remove_if(messages.begin(), messages.end(),
-                                  [now](const Message& m) { return m.until <= now; }),
-                   messages.end());
-}
 }  // namespace
 
 ActorCounts countActorKinds() {
@@ -85,28 +71,8 @@ ActorCounts clearSandbox() {
     return cleared;
 }
 
-// Timed by the clock reading of the latest pass, so showing a message never reads the clock
-// itself: a frame drawn with or without a window then reads it equally often.
-void showMessage(const std::string& text) {
-    const int32_t now = frameScheduler().now;
-    dropExpired(now);
-    if (!messages.empty() && messages.back().text == text) messages.pop_back();
-    messages.push_back({text, now + kMessageMs});
-    while (messages.size() > kMaxMessages) messages.pop_front();
+
+void resetSandbox() {
+    sandbox = SandboxState();
+    clearMessages();
 }
-
-void showFailure(const std::string& text) {
-    std::cerr << text << std::endl;
-    showMessage(text);
-}
-
-std::vector<std::string> visibleMessages() {
-    dropExpired(frameScheduler().now);
-    std::vector<std::string> texts;
-    for (const Message& message : messages) texts.push_back(message.text);
-    return texts;
-}
-
-void clearMessages() { messages.clear(); }
-
-void resetSandbox() { sandbox = SandboxState(); }

@@ -1,5 +1,5 @@
-// sandbox.h: pausing and single-stepping the simulation, clearing it of actors, counting what is
-// in it, and the short feedback messages shown at the top-right of the window.
+// sandbox.h: pausing and single-stepping the simulation, clearing it of actors and counting what
+// is in it.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -35,14 +35,6 @@ bool carHoldsCamera();  // a car sets the camera after every step it runs
 // stay. Not inside the physics step.
 ActorCounts clearSandbox();
 
-constexpr int32_t kMessageMs = 2000;  // how long a message stays, by readClock
-constexpr size_t kMaxMessages = 4;    // older ones give way
-// Shows text for kMessageMs; the same text as the newest one only restarts its time.
-void showMessage(const std::string& text);
-void showFailure(const std::string& text);  // shown, and written on standard error
-// The texts still showing at readClock's time, oldest first.
-std::vector<std::string> visibleMessages();
-void clearMessages();
 
 // Running, no single steps owed, no messages: as at start-up.
 void resetSandbox();

@@ -15,6 +15,7 @@
 #include "game/level_finish.h"
 #include "game/level_presentation.h"
 #include "game/map_loading.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 #include "game/sandbox_limits.h"
 #include "game/view_control.h"

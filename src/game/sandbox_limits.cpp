@@ -6,6 +6,7 @@
 #include "actors/actor.h"
 #include "actors/car.h"
 #include "game/input.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 
 bool roomForActor(const char* what) {

@@ -13,6 +13,7 @@
 
 #include "core/terminal_text.h"
 #include "game/host.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 #include "game/state_hash.h"
 #include "game/step_commands.h"

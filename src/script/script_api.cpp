@@ -17,6 +17,7 @@
 #include "actors/rocket.h"
 #include "core/camera.h"
 #include "core/random.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 #include "game/sandbox_limits.h"
 #include "lighting/lightmap.h"

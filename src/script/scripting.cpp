@@ -21,6 +21,7 @@
 #include "game/level_presentation.h"
 #include "game/level_sounds.h"
 #include "game/level_script.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 #include "render/texture.h"
 #include "script/lua_sandbox.h"

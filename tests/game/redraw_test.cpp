@@ -14,6 +14,7 @@
 #include "game/host.h"
 #include "game/input.h"
 #include "game/main_loop.h"
+#include "game/messages.h"
 #include "game/redraw.h"
 #include "game/sandbox.h"
 #include "game/state_hash.h"

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "actors/actor.h"
+#include "game/messages.h"
 #include "support/gl_window.h"
 #include "core/camera.h"
 #include "core/random.h"

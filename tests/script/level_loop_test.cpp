@@ -14,6 +14,7 @@
 #include "actors/joints.h"
 #include "game/input.h"
 #include "game/level_presentation.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 #include "render/texture.h"
 #include "script/scripting.h"

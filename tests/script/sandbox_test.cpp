@@ -7,6 +7,7 @@
 #include <string>
 
 #include "actors/actor.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 #include "script/scripting.h"
 #include "script_support.h"

@@ -15,6 +15,7 @@
 
 #include "core/camera.h"
 #include "game/input.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 #include "game/view_control.h"
 #include "map/map_history.h"

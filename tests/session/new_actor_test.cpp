@@ -11,6 +11,7 @@
 #include "core/units.h"
 #include "game/help.h"
 #include "game/input.h"
+#include "game/messages.h"
 #include "game/sandbox.h"
 #include "game/state_hash.h"
 #include "session/headless.h"

@@ -15,6 +15,7 @@
 #include "actors/actor.h"
 #include "actors/box.h"
 #include "actors/car.h"
+#include "game/messages.h"
 #include "session/headless.h"
 #include "session/headless_session.h"
 #include "game/host.h"
