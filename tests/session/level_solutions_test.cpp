@@ -53,7 +53,7 @@ void recordSolution(const Solution& solution, const fs::path& level, const fs::p
     openTestWindow();
     fs::create_directories(folder);
     for (const auto& entry : fs::directory_iterator(level))
-        if (entry.path().filename() != "solution.krec")
+        if (entry.is_regular_file() && entry.path().filename() != "solution.krec")
             fs::copy_file(entry.path(), folder / entry.path().filename(), fs::copy_options::overwrite_existing);
     const fs::path home = fs::current_path();
     fs::current_path(folder);
