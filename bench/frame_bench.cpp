@@ -17,7 +17,7 @@
 #include "actors/actor.h"
 #include "actors/box.h"
 #include "actors/car.h"
-#include "app/frame.h"
+#include "app/frame_drawing.h"
 #include "game/input.h"
 #include "game/main_loop.h"
 #include "app/text.h"

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "core/camera.h"
-#include "app/frame.h"
+#include "app/frame_drawing.h"
 #include "lighting/shadow_quad.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"

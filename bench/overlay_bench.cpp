@@ -8,7 +8,7 @@
 #include "actors/actor.h"
 #include "actors/box.h"
 #include "app/frame_timing.h"
-#include "app/physics_overlay.h"
+#include "app/physics_overlay_drawing.h"
 #include "app/timing_overlay.h"
 #include "bench_support.h"
 #include "core/camera.h"

@@ -21,7 +21,7 @@
 #include "actors/actor.h"
 #include "actors/box.h"
 #include "actors/car.h"
-#include "app/frame.h"
+#include "app/frame_drawing.h"
 #include "game/invariants.h"
 #include "core/chunked_echo.h"
 #include "core/heap_upkeep.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "app/frame.h"
+#include "app/frame_drawing.h"
 #include "app/window.h"
 #include "core/camera.h"
 

@@ -6,7 +6,7 @@
 #include <box2d/box2d.h>
 
 #include "app/app_state.h"
-#include "app/frame.h"
+#include "app/frame_drawing.h"
 #include "app/frame_timing.h"
 #include "app/timing_overlay.h"
 #include "audio/sound_player.h"
@@ -18,7 +18,7 @@
 #include "game/main_loop.h"
 #include "game/step_commands.h"
 #include "physics/physics_world.h"
-#include "game/redraw.h"
+#include "game/redraw_decision.h"
 #include "render/font.h"
 #include "render/texture.h"
 #include "script/scripting.h"

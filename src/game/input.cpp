@@ -11,7 +11,7 @@
 #include "game/view_control.h"
 #include "game/level_presentation.h"
 #include "game/level_script.h"
-#include "game/redraw.h"
+#include "game/redraw_decision.h"
 #include "map/map_editor.h"
 
 namespace {

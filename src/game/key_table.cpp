@@ -8,9 +8,9 @@
 #include <string>
 
 #include "game/edit_feedback.h"
-#include "game/help.h"
+#include "game/help_state.h"
 #include "game/messages.h"
-#include "game/overlays.h"
+#include "game/overlay_switches.h"
 #include "game/sandbox_keys.h"
 #include "map/map_commands.h"
 #include "map/map_editor.h"

@@ -12,7 +12,7 @@
 
 #include "actors/box.h"
 #include "core/camera.h"
-#include "app/frame.h"
+#include "app/frame_drawing.h"
 #include "game/input.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/frame.h"
-#include "app/help_panel.h"
-#include "game/help.h"
+#include "app/frame_drawing.h"
+#include "app/help_panel_drawing.h"
+#include "game/help_state.h"
 #include "game/host.h"
 #include "game/input.h"
 #include "game/main_loop.h"

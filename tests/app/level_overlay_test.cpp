@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/frame.h"
+#include "app/frame_drawing.h"
 #include "core/camera.h"
-#include "game/help.h"
+#include "game/help_state.h"
 #include "game/host.h"
 #include "game/level_finish.h"
 #include "game/level_presentation.h"

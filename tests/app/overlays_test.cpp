@@ -8,13 +8,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/frame.h"
+#include "app/frame_drawing.h"
 #include "core/camera.h"
 #include "game/grab.h"
 #include "game/host.h"
 #include "game/input.h"
 #include "game/main_loop.h"
-#include "game/overlays.h"
+#include "game/overlay_switches.h"
 #include "lighting/lightmap.h"
 #include "map/map_quad.h"
 #include "physics/physics_world.h"

@@ -15,7 +15,7 @@
 #include "game/input.h"
 #include "game/main_loop.h"
 #include "game/messages.h"
-#include "game/redraw.h"
+#include "game/redraw_decision.h"
 #include "game/sandbox.h"
 #include "game/state_hash.h"
 #include "support/gl_window.h"

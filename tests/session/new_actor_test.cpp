@@ -9,7 +9,7 @@
 #include "actors/body_actor.h"
 #include "actors/box.h"
 #include "core/units.h"
-#include "game/help.h"
+#include "game/help_state.h"
 #include "game/input.h"
 #include "game/messages.h"
 #include "game/sandbox.h"

@@ -1,4 +1,4 @@
-// help_panel.h: the help panel (h) and the feedback messages, drawn in window pixels over the HUD.
+// help_panel_drawing.h: the help panel (h) and the feedback messages, drawn in window pixels over the HUD.
 #pragma once
 
 // Draws the panel when shown and the visible messages at the top-right; with neither it makes no

@@ -1,4 +1,4 @@
-// physics_overlay.h: what the physics world holds, drawn over the scene through Box2D's own
+// physics_overlay_drawing.h: what the physics world holds, drawn over the scene through Box2D's own
 // debug-draw interface: fixtures, joints, the last step's contacts and dynamic centres of mass.
 #pragma once
 

@@ -1,5 +1,5 @@
-// help.cpp: the help panel's switch and status lines.
-#include "game/help.h"
+// help_state.cpp: the help panel's switch and status lines.
+#include "game/help_state.h"
 
 #include <cctype>
 

@@ -1,5 +1,5 @@
-// overlays.cpp: the two overlay switches and their messages.
-#include "game/overlays.h"
+// overlay_switches.cpp: the two overlay switches and their messages.
+#include "game/overlay_switches.h"
 #include "game/messages.h"
 
 #include "game/sandbox.h"

@@ -1,4 +1,4 @@
-// help.h: whether the help panel is shown, and the sandbox's state in the words it shows.
+// help_state.h: whether the help panel is shown, and the sandbox's state in the words it shows.
 #pragma once
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-// frame.h: draws one complete frame in its fixed layer order and presents it.
+// frame_drawing.h: draws one complete frame in its fixed layer order and presents it.
 #pragma once
 #include <string>
 

@@ -1,6 +1,6 @@
-// redraw.cpp: fingerprints of what a frame is drawn from, compared with those of the frame last
+// redraw_decision.cpp: fingerprints of what a frame is drawn from, compared with those of the frame last
 // drawn.
-#include "game/redraw.h"
+#include "game/redraw_decision.h"
 
 #include <cstdint>
 #include <string>
@@ -10,7 +10,7 @@
 #include "core/camera.h"
 #include "core/state_hasher.h"
 #include "game/edit_feedback.h"
-#include "game/help.h"
+#include "game/help_state.h"
 #include "game/input.h"
 #include "game/level_finish.h"
 #include "game/level_presentation.h"

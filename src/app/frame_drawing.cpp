@@ -1,6 +1,6 @@
-// frame.cpp: one complete frame: lightmap first, the world in layers, the lightmap multiplied
+// frame_drawing.cpp: one complete frame: lightmap first, the world in layers, the lightmap multiplied
 // over it, then the HUD in view space, then the swap.
-#include "app/frame.h"
+#include "app/frame_drawing.h"
 
 
 #include <GL/freeglut.h>
@@ -14,14 +14,14 @@
 #include "actors/joints.h"
 #include "app/frame_timing.h"
 #include "app/grab_marker.h"
-#include "app/help_panel.h"
+#include "app/help_panel_drawing.h"
 #include "app/level_overlay.h"
-#include "app/physics_overlay.h"
+#include "app/physics_overlay_drawing.h"
 #include "app/timing_overlay.h"
 #include "game/edit_feedback.h"
 #include "game/input.h"
 #include "game/main_loop.h"
-#include "game/overlays.h"
+#include "game/overlay_switches.h"
 #include "game/view_control.h"
 #include "app/text.h"
 #include "core/camera.h"

@@ -1,6 +1,6 @@
-// physics_overlay.cpp: a b2Draw that draws lines and points in metres under the world transform,
+// physics_overlay_drawing.cpp: a b2Draw that draws lines and points in metres under the world transform,
 // and the overlay's pass over the world with it.
-#include "app/physics_overlay.h"
+#include "app/physics_overlay_drawing.h"
 
 #include <GL/gl.h>
 #include <box2d/box2d.h>

@@ -1,4 +1,4 @@
-// overlays.h: whether the physics overlay (b) and the timing overlay (i) are shown; the window
+// overlay_switches.h: whether the physics overlay (b) and the timing overlay (i) are shown; the window
 // draws them, the game only keeps the switches.
 #pragma once
 

@@ -1,6 +1,6 @@
-// help_panel.cpp: the key list with the sandbox's state, and the messages at the top-right, as
+// help_panel_drawing.cpp: the key list with the sandbox's state, and the messages at the top-right, as
 // bitmap text on dark boxes in window pixels, so they read the same at any window size.
-#include "app/help_panel.h"
+#include "app/help_panel_drawing.h"
 
 #include <GL/freeglut.h>
 
@@ -10,7 +10,7 @@
 
 #include "app/text.h"
 #include "app/window_pixels.h"
-#include "game/help.h"
+#include "game/help_state.h"
 #include "game/key_table.h"
 #include "game/level_presentation.h"
 #include "game/messages.h"

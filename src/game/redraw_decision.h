@@ -1,4 +1,4 @@
-// redraw.h: whether a frame due now would show anything the window does not show already, so a
+// redraw_decision.h: whether a frame due now would show anything the window does not show already, so a
 // window can leave an unchanged picture on the screen instead of drawing it again.
 #pragma once
 
