@@ -83,6 +83,8 @@ void drawLabels(const Vec2f window) {
 }
 
 bool readoutForLevel = false;
+constexpr const char* kPlainCardKeys = "r  play again        Esc  quit";
+std::string cardKeys = kPlainCardKeys;
 
 bool readoutWanted() { return editorEnabled() && (readoutForLevel || scriptRunning() || scriptStopped()); }
 
@@ -150,7 +152,7 @@ void drawCard(const Vec2f window, const LevelFinish& finish) {
         {"Time   " + std::string(seconds), body, kCardText},
         {"Score  " + number(finish.score), body, kCardText},
         {"Best   " + best, body, kCardText},
-        {"r  play again        Esc  quit", small, kCardQuiet},
+        {cardKeys, small, kCardQuiet},
     };
     float width = 0.0f, height = 0.0f;
     for (const Line& line : lines) {
@@ -190,8 +192,11 @@ void drawAll(const Vec2f window) {
 
 void showEditorReadoutForLevel(bool shown) { readoutForLevel = shown; }
 
+void setFinishCardKeys(const std::string& line) { cardKeys = line; }
+
 void resetLevelOverlay() {
     readoutForLevel = false;
+    cardKeys = kPlainCardKeys;
     cardNote = CardNote();
 }
 

@@ -1,6 +1,7 @@
 // level_overlay.h: what a level puts on the screen beyond its world: its labels, the line of a
 // stopped script, the editor's coordinates and the finish card.
 #pragma once
+#include <string>
 
 // Draws the level's labels (screen ones in view units, stretched with the window as the HUD is;
 // world ones following the camera), the stopped script's line at the top-left under the
@@ -12,6 +13,9 @@ void drawLevelOverlay();
 // level folder given with --level, or a level script loaded; never in the plain sandbox, whose
 // picture stays as it always was.
 void showEditorReadoutForLevel(bool shown);
-// No readout asked for and no finish noted: as at start.
+// The keys the finish card names, for a game started from the level picker (where Esc goes back
+// and n goes on); the plain game's until the next reset.
+void setFinishCardKeys(const std::string& line);
+// No readout asked for, no finish noted, the plain game's keys: as at start.
 void resetLevelOverlay();
 

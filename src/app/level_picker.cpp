@@ -10,6 +10,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "app/level_overlay.h"
 #include "app/best_scores.h"
 #include "app/command_line.h"
 #include "app/data_folders.h"
@@ -314,6 +315,7 @@ void playCard(int32_t index) {
     picker.levelArgv = {picker.levelArguments[0].data(), picker.levelArguments[1].data(), nullptr};
     picker.playing = index;
     picker.after = AfterLevel::Picker;
+    setFinishCardKeys("r  play again    n  next level    Esc  the levels");
     OpenWindowGame game;
     game.left = levelLeft;
     game.key = levelKey;
