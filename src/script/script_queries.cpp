@@ -11,32 +11,11 @@
 #include "map/quad_index.h"
 #include "physics/physics_world.h"
 #include "script/script_handles.h"
+#include "script/script_parties.h"
 #include "script/script_runtime.h"
 
 namespace {
 constexpr size_t kMaxAnswers = 100000;  // a query over a huge map is refused, not truncated
-
-// Who a fixture is: an actor by id or a map quad by its 1-based number.
-struct Party {
-    bool quad = false;
-    int32_t id = 0;
-    bool operator<(const Party& other) const {
-        return quad != other.quad ? !quad : id < other.id;
-    }
-    bool operator==(const Party& other) const { return quad == other.quad && id == other.id; }
-};
-
-bool partyOf(b2Fixture* fixture, Party& party) {
-    const int32_t actor = fixtureActorId(fixture);
-    if (actor >= 0) {
-        party = Party{false, actor};
-        return true;
-    }
-    const int32_t quad = fixtureQuadNumber(fixture);
-    if (quad <= 0) return false;  // the ground
-    party = Party{true, quad};
-    return true;
-}
 
 struct Hit {
     Party party;

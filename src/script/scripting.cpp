@@ -27,6 +27,7 @@
 #include "script/lua_sandbox.h"
 #include "script/script_carry.h"
 #include "script/script_finish.h"
+#include "script/script_parties.h"
 #include "script/script_runtime.h"
 
 namespace {
@@ -43,32 +44,12 @@ constexpr size_t kMaxTimers = 10000;
 // The heap order of timers: the one due first (then made first) on top.
 bool firesLater(const Timer& a, const Timer& b) { return a.due != b.due ? a.due > b.due : a.order > b.order; }
 
-// One side of a touch: an actor by id, or a map quad by its 1-based number. Actors come before
-// quads, each in their own order.
-struct Party {
-    bool quad = false;
-    int32_t id = 0;
-    bool operator<(const Party& other) const { return quad != other.quad ? !quad : id < other.id; }
-};
-
 struct Touch {
     Party a, b;
     b2Vec2 point, normal;      // metres; the normal runs from a to b
     float impulse = 0.0f;      // the normal impulse of the step it began, kg m/s
     float speed = 0.0f;        // the approach speed along the normal as it began, m/s
 };
-
-// Names a fixture's owner from its own mark, without a search; false for the ground.
-bool partyOf(b2Fixture* fixture, Party& party) {
-    const int32_t actor = fixtureActorId(fixture);
-    if (actor >= 0) {
-        party = Party{false, actor};
-        return true;
-    }
-    const int32_t quad = fixtureQuadNumber(fixture);
-    party = Party{true, quad};
-    return quad > 0;
-}
 
 // Collects the touches that begin and end during a world step, named at once (the bodies may be
 // gone by the time the script hears of them); the next step's callbacks deliver them.
