@@ -67,8 +67,10 @@ bool readMapIntoGame() {
         echoRecords(map);
         createMapQuads(map);
     }  // the records go too: from the line on, the map holds only its quads and fixtures
+    // The pages freed between live blocks (the file, the records, an old world's bodies, the
+    // broad phase's outgrown arrays) go back to the system, at start-up as on a reload.
+    returnFreedHeap();
     std::cout << "End of loading" << std::endl;
-    if (!startUp) returnFreedHeap();  // the old world's bodies are gone
     return true;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "map/map_quad.h"
+#include "render/texture.h"
 
 namespace {
 
@@ -166,10 +167,8 @@ bool readMapFile(const char* path, std::vector<uint8_t>& bytes, std::string* pro
 }
 
 void createMapQuads(const MapData& map) {
-    for (const QuadRecord& record : map.records) {
-        const float* c = record.corners;
-        createQuad(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
-    }
+    const bool textured = findTexture("image.png") != nullptr;  // no quad made here loads a sheet
+    for (const QuadRecord& record : map.records) createQuad(record.corners, textured);
 }
 
 std::vector<QuadRecord> currentMapRecords() {

@@ -4,6 +4,7 @@
 
 #include <box2d/box2d.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstring>
@@ -53,18 +54,59 @@ float cornerTurn(const Vec2f corners[4], int k) {
     return wrappedDiff(headingDeg(current, next), headingDeg(previous, current));
 }
 
+// findQuadAt for each of four points, from one look at the index: the quads it lists for a box
+// around them all include those it lists for each point (any other gives no hit there), and a
+// quad is tested at a point only inside the box that bounds its hits. A map load probes every
+// quad's four edges, so this is most of what a large load does beyond Box2D's own work.
+void findQuadsAt(const Vec2f (&points)[4], int32_t (&found)[4]) {
+    static std::vector<int32_t> candidates;  // reused: no allocation once grown
+    Vec2f low = points[0], high = points[0];
+    for (const Vec2f& p : points) {
+        low = {std::min(low.x, p.x), std::min(low.y, p.y)};
+        high = {std::max(high.x, p.x), std::max(high.y, p.y)};
+    }
+    quadsInBox(low, high, candidates);
+    for (int32_t& f : found) f = -1;
+    int32_t left = 4;
+    for (int32_t i : candidates) {
+        const MapQuad& candidate = quadList[static_cast<size_t>(i)];
+        Vec2f hitLow{}, hitHigh{};
+        const bool bounded = quadHitBounds(candidate, hitLow, hitHigh);
+        for (int k = 0; k < 4; ++k) {
+            if (found[k] != -1) continue;
+            const Vec2f p = points[k];
+            // NaN coordinates fall to the test itself, as they would in findQuadAt.
+            const bool outside = p.x < hitLow.x || p.x > hitHigh.x || p.y < hitLow.y || p.y > hitHigh.y;
+            if (bounded && outside) continue;
+            if (containsPoint(candidate, p)) {
+                found[k] = i;
+                --left;
+            }
+        }
+        if (left == 0) return;
+    }
+}
+
 void spawnCoveredEdgeBursts(const MapQuad& quad) {
+    Vec2f probes[4];
     for (int k = 0; k < 4; ++k) {
         const Vec2f vk = quad.vertices[k];
         const Vec2f vj = quad.vertices[(k + 1) % 4];
         const float h = headingDeg(vk, vj);
         const double outward = toRadians(static_cast<double>(h) + 90.0);
-        Vec2f probe;
+        Vec2f& probe = probes[k];
         probe.x = static_cast<float>((static_cast<double>(vk.x) + vj.x) * 0.5 +
                                      static_cast<float>(kProbeDistance * std::cos(outward)));
         probe.y = static_cast<float>((static_cast<double>(vk.y) + vj.y) * 0.5 +
                                      static_cast<float>(kProbeDistance * std::sin(-outward)));
-        const int32_t index = findQuadAt(probe);
+    }
+    int32_t found[4];
+    findQuadsAt(probes, found);
+    for (int k = 0; k < 4; ++k) {
+        const Vec2f vk = quad.vertices[k];
+        const Vec2f vj = quad.vertices[(k + 1) % 4];
+        const Vec2f probe = probes[k];
+        const int32_t index = found[k];
         if (index == -1) continue;
         const float facing = facingEdgeLength(getQuad(index), probe);
         const float length = edgeLength(vk, vj);
@@ -195,16 +237,27 @@ Vec2f quadCenter(const MapQuad& quad) {
 
 b2Fixture* quadFixture(const MapQuad& quad) { return fixturesWorld == worldSerial() ? quad.fixture : nullptr; }
 
-MapQuad& registerQuad() {
+namespace {
+MapQuad& appendQuad(bool textured) {
     MapQuad& quad = quadList.append();
-    quad.textured = findTexture("image.png") != nullptr;
+    quad.textured = textured;
     indexQuadAppended();
     return quad;
 }
+}  // namespace
+
+MapQuad& registerQuad() { return appendQuad(findTexture("image.png") != nullptr); }
 
 MapQuad& createQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3) {
     MapQuad& quad = registerQuad();
     setGeometry(quad, x0, y0, x1, y1, x2, y2, x3, y3);
+    return quad;
+}
+
+MapQuad& createQuad(const float corners[8], bool textured) {
+    MapQuad& quad = appendQuad(textured);
+    const float* c = corners;
+    setGeometry(quad, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
     return quad;
 }
 

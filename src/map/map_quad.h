@@ -28,6 +28,9 @@ MapQuad& registerQuad();
 // What the loader and the editor both do: register, then setGeometry with the corners (world
 // units). The list holds the result.
 MapQuad& createQuad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
+// The same from a record's eight corner values, with whether "image.png" is loaded found once by
+// the caller: a map load makes a million of them.
+MapQuad& createQuad(const float corners[8], bool textured);
 // Takes the corners when they turn the right way, then makes the centre and the fixture from them
 // again (the fixture in the current world, which may be null) and sprinkles bursts on edges
 // another quad covers.

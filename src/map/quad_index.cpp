@@ -144,6 +144,14 @@ void ensureCurrent() {
 
 void refreshQuadIndex() { ensureCurrent(); }
 
+bool quadHitBounds(const MapQuad& quad, Vec2f& low, Vec2f& high) {
+    b2AABB box;
+    if (!boundQuad(quad, box)) return false;
+    low = {box.lowerBound.x, box.lowerBound.y};
+    high = {box.upperBound.x, box.upperBound.y};
+    return true;
+}
+
 int32_t fixtureQuadNumber(b2Fixture* fixture) {
     const uintptr_t mark = fixture->GetUserData().pointer;
     if (mark == 0 || mark > mapQuads().size()) return 0;

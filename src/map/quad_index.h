@@ -8,6 +8,8 @@
 
 #include "core/vec2.h"
 
+struct MapQuad;
+
 
 // Upkeep, called by map_quad.cpp's list and corner operations (elsewhere through
 // quadCornersChanged and quadListChanged):
@@ -27,6 +29,10 @@ uint32_t quadChangeCount();
 void quadsNearPoint(Vec2f point, std::vector<int32_t>& out);
 // ... and neither its corners nor its centre lie in the box [low, high] (world units).
 void quadsInBox(Vec2f low, Vec2f high, std::vector<int32_t>& out);
+
+// The box outside which containsPoint is false for the quad (world units), the box the index
+// answers for it by; false when no box bounds its answers (every query lists it).
+bool quadHitBounds(const MapQuad& quad, Vec2f& low, Vec2f& high);
 
 // Off, every query lists every quad (the plain scan, kept for comparison in benchmarks and
 // tests); on by default.

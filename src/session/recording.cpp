@@ -5,12 +5,15 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <openssl/evp.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <iostream>
@@ -27,6 +30,7 @@ namespace {
 constexpr int32_t kFlushEveryMs = 1000;          // a crash loses at most this much
 constexpr size_t kFlushAtBytes = 64 * 1024;      // or this much pending, whichever comes first
 constexpr int kMaxSameSecondSessions = 99;       // _02 .. _99
+constexpr size_t kDigestSize = 32;               // bytes of a SHA-256
 
 struct Recorder {
     int fd = -1;
@@ -40,7 +44,9 @@ struct Recorder {
     int32_t lastFlush = 0;
     int modifiers = 0;               // as last written
     bool haveMap = false;
-    std::vector<uint8_t> lastMap;    // the bytes of the last readable load
+    // The SHA-256 of the last readable load's bytes: a large map is not kept twice to tell a
+    // reload of the same file.
+    std::array<unsigned char, kDigestSize> lastMap{};
     uint32_t scriptReads = 0;        // reads of map.lua so far
     bool scriptPresent = false;      // what the last one found
     std::vector<uint8_t> lastScript;
@@ -53,16 +59,26 @@ void stopWithError(const std::string& what) {
     rec.fd = -1;
 }
 
-void writeBytes(const std::vector<uint8_t>& bytes) {
+void writeBytes(const uint8_t* bytes, size_t size) {
     size_t done = 0;
-    while (rec.fd >= 0 && done < bytes.size()) {
-        const ssize_t n = write(rec.fd, bytes.data() + done, bytes.size() - done);
+    while (rec.fd >= 0 && done < size) {
+        const ssize_t n = write(rec.fd, bytes + done, size - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
         } else if (n < 0 && errno != EINTR) {
             stopWithError("cannot write " + rec.path + ": " + std::strerror(errno));
         }
     }
+}
+
+void writeBytes(const std::vector<uint8_t>& bytes) { writeBytes(bytes.data(), bytes.size()); }
+
+std::array<unsigned char, kDigestSize> digestOf(const std::vector<uint8_t>& bytes) {
+    std::array<unsigned char, kDigestSize> digest{};
+    unsigned int length = 0;
+    // Fails only when the library cannot allocate: nothing sensible is left to do then.
+    if (EVP_Digest(bytes.data(), bytes.size(), digest.data(), &length, EVP_sha256(), nullptr) != 1) std::abort();
+    return digest;
 }
 
 void add(const Entry& entry) { rec.encoder.add(entry, rec.pending); }
@@ -240,13 +256,15 @@ bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string* problem) {
     flush();
     MapLoadKind kind = MapLoadKind::Unreadable;
     if (readable) {
-        kind = rec.haveMap && bytes == rec.lastMap ? MapLoadKind::SameAsBefore : MapLoadKind::Bytes;
-        rec.lastMap = bytes;
+        const auto digest = digestOf(bytes);
+        kind = rec.haveMap && digest == rec.lastMap ? MapLoadKind::SameAsBefore : MapLoadKind::Bytes;
+        rec.lastMap = digest;
         rec.haveMap = true;
     }
-    std::vector<uint8_t> record;
-    appendRecord(record, RecordType::MapLoad, encodeMapLoad(kind, bytes));
-    writeBytes(record);
+    const MapLoadRecord record = encodeMapLoadRecord(kind, bytes);
+    writeBytes(record.head);
+    if (kind == MapLoadKind::Bytes) writeBytes(bytes);
+    writeBytes(record.tail);
     return readable;
 }
 

@@ -359,6 +359,18 @@ std::vector<uint8_t> encodeMapLoad(MapLoadKind kind, const std::vector<uint8_t>&
     return out;
 }
 
+MapLoadRecord encodeMapLoadRecord(MapLoadKind kind, const std::vector<uint8_t>& bytes) {
+    const bool withBytes = kind == MapLoadKind::Bytes;
+    MapLoadRecord record;
+    record.head.push_back(static_cast<uint8_t>(RecordType::MapLoad));
+    putU32(record.head, static_cast<uint32_t>(withBytes ? 1 + bytes.size() : 1));
+    record.head.push_back(static_cast<uint8_t>(kind));
+    uLong crc = crc32(0L, record.head.data(), static_cast<uInt>(record.head.size()));
+    if (withBytes) crc = crc32(crc, bytes.data(), static_cast<uInt>(bytes.size()));
+    putU32(record.tail, static_cast<uint32_t>(crc));
+    return record;
+}
+
 bool hasRecordingHeader(const uint8_t* bytes, size_t size) {
     if (size < 8 || std::memcmp(bytes, kMagic, sizeof kMagic) != 0) return false;
     const size_t idLength = static_cast<size_t>(bytes[6] | bytes[7] << 8);

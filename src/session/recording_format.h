@@ -79,6 +79,13 @@ std::vector<uint8_t> encodeArguments(const std::vector<std::string>& arguments);
 // What one load found: the bytes, none (no readable file), or the same bytes as the last load.
 enum class MapLoadKind : uint8_t { Unreadable = 0, Bytes = 1, SameAsBefore = 2 };
 std::vector<uint8_t> encodeMapLoad(MapLoadKind kind, const std::vector<uint8_t>& bytes);
+// The same record as appendRecord of encodeMapLoad, in three parts to write one after another:
+// head, then the map's bytes themselves when kind is Bytes, then tail. A large map is not copied.
+struct MapLoadRecord {
+    std::vector<uint8_t> head;  // type, length and kind
+    std::vector<uint8_t> tail;  // the CRC-32 of the head and the bytes
+};
+MapLoadRecord encodeMapLoadRecord(MapLoadKind kind, const std::vector<uint8_t>& bytes);
 
 // A read of map.lua whose result differs from the read before it (the first from "none"):
 // the reads between two records found the same as the earlier one. read counts every read of

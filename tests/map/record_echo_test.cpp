@@ -27,7 +27,7 @@ TEST(RecordEcho, LinesMatchTheStreamsFormattingForEveryKindOfFloat) {
                              -std::numeric_limits<float>::infinity(), fromBits(0x7fc00000u),
                              fromBits(0xffc00001u), fromBits(1u), fromBits(0x00800000u),
                              std::numeric_limits<float>::max(), 999999.5f, 1e6f, 123456.5f,
-                             0.0001f, 0.00001f, 30.0f, 100.5f};
+                             0.0001f, 0.00001f, 30.0f, 100.5f, 999999.0f, -999999.0f, -48.0f};
     MapData map;
     map.count = 1e6f;
     std::ostringstream expected;

@@ -570,3 +570,16 @@ TEST_F(SessionRecording, ScriptReadsDecodeInOrderAndOutOfOrderOnesAreRefused) {
         EXPECT_EQ(damaged.scripts.size(), 1u);
     }
 }
+
+TEST(RecordingFormat, AMapLoadWrittenInPartsIsTheWholeRecordByteForByte) {
+    const std::vector<uint8_t> map = {1, 2, 3, 250, 0, 7};
+    for (const MapLoadKind kind : {MapLoadKind::Bytes, MapLoadKind::SameAsBefore, MapLoadKind::Unreadable}) {
+        std::vector<uint8_t> whole;
+        appendRecord(whole, RecordType::MapLoad, encodeMapLoad(kind, map));
+        const MapLoadRecord parts = encodeMapLoadRecord(kind, map);
+        std::vector<uint8_t> joined = parts.head;
+        if (kind == MapLoadKind::Bytes) joined.insert(joined.end(), map.begin(), map.end());
+        joined.insert(joined.end(), parts.tail.begin(), parts.tail.end());
+        EXPECT_EQ(joined, whole) << static_cast<int>(kind);
+    }
+}
