@@ -8,8 +8,25 @@ local all = {}
 
 local function keep(h) all[#all + 1] = h; return h end
 
+-- Every piece named where it stands, in the world, so the names follow the view.
+local names = {
+  {"box", -440, 215}, {"circle", -385, 215}, {"polygon", -330, 215}, {"chain", -240, 215},
+  {"ice", -150, 215}, {"rubber", -100, 215}, {"feather", -60, 235}, {"shadow", -15, 215},
+  {"light", 30, 215}, {"static", 80, 135}, {"one-way lift", 150, 135}, {"sensor", 220, 215},
+  {"hinge + motor", -420, -90}, {"spring", -310, -165}, {"rope", -250, -165}, {"slider", -150, -100},
+  {"weld", -35, -165}, {"pulley", 90, -135}, {"gear", 270, -75}, {"wheel", 400, 215},
+}
+local function label_everything()
+  for i, n in ipairs(names) do
+    game.label("piece" .. i, n[1], {world = true, x = n[2] - 4 * #n[1], y = n[3], size = 13,
+                                     color = {1, 0.92, 0.7}})
+  end
+  game.label("title", "Gallery: every shape, material and joint", {x = 300, y = 16, size = 22})
+end
+
 function on_start()
   game.keys{x = "shove everything"}
+  label_everything()
   game.ambient(0.42, 0.42, 0.48)
   game.camera(0, 0)
 

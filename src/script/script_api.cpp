@@ -27,6 +27,7 @@
 #include "render/texture.h"
 #include "script/lua_sandbox.h"
 #include "script/script_actors.h"
+#include "script/script_fields.h"
 #include "script/script_handles.h"
 #include "script/script_joints.h"
 #include "script/script_runtime.h"
@@ -213,11 +214,13 @@ int32_t checkBodyHandle(lua_State* L, int index, bool nilIsWorld, const char* ca
 
 namespace {
 int handleAlive(lua_State* L) {
+    checkArgumentCount(L, 1, "alive");
     lua_pushboolean(L, resolveActor(checkHandle(L).ref) != nullptr);
     return 1;
 }
 
 int handlePosition(lua_State* L) {
+    checkArgumentCount(L, 1, "position");
     const Handle& handle = liveHandle(L, 1);
     if (const b2Body* body = bodyOf(handle)) {
         lua_pushnumber(L, toUnits(body->GetPosition().x));
@@ -231,6 +234,7 @@ int handlePosition(lua_State* L) {
 }
 
 int handleVelocity(lua_State* L) {
+    checkArgumentCount(L, 1, "velocity");
     const Handle& handle = liveHandle(L, 1);
     if (const b2Body* body = bodyOf(handle)) {
         lua_pushnumber(L, toUnits(body->GetLinearVelocity().x));
@@ -244,6 +248,7 @@ int handleVelocity(lua_State* L) {
 }
 
 int handleAngle(lua_State* L) {
+    checkArgumentCount(L, 1, "angle");
     const Handle& handle = liveHandle(L, 1);
     const b2Body* body = bodyOf(handle);
     lua_pushnumber(L, body ? toDegrees(body->GetAngle()) : resolveActor(handle.ref)->angle);
@@ -251,6 +256,7 @@ int handleAngle(lua_State* L) {
 }
 
 int handlePush(lua_State* L) {
+    checkArgumentCount(L, 3, "push");
     const Handle& handle = liveHandle(L, 1);
     Actor& actor = *resolveActor(handle.ref);
     const float ix = checkCoordinate(L, 2), iy = checkCoordinate(L, 3);
@@ -283,6 +289,7 @@ void wakeAround(b2World& world, b2AABB box) {
 }
 
 int handleMove(lua_State* L) {
+    checkArgumentCount(L, 3, "move");
     const Handle& handle = liveHandle(L, 1);
     Actor& actor = *resolveActor(handle.ref);
     const float x = checkCoordinate(L, 2), y = checkCoordinate(L, 3);
@@ -323,6 +330,7 @@ int handleMove(lua_State* L) {
 }
 
 int handleRemove(lua_State* L) {
+    checkArgumentCount(L, 1, "remove");
     if (Actor* actor = resolveActor(checkHandle(L).ref)) actor->dead = true;
     return 0;
 }
@@ -343,6 +351,7 @@ int handleEquals(lua_State* L) {
 constexpr float kCrateHalf = 16.0f;  // units: a crate, and about a car's height
 
 int spawnBox(lua_State* L) {
+    checkArgumentCount(L, 2, "game.box");
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
     checkRoom(L);
     checkCrowding(L, x, y, kCrateHalf, kCrateHalf);
@@ -350,6 +359,7 @@ int spawnBox(lua_State* L) {
 }
 
 int spawnCar(lua_State* L) {
+    checkArgumentCount(L, 2, "game.car");
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
     checkRoom(L);
     // The player's own limit: a pile of cars costs seconds a step.
@@ -360,6 +370,7 @@ int spawnCar(lua_State* L) {
 }
 
 int spawnRocketAt(lua_State* L) {
+    checkArgumentCount(L, 4, "game.rocket");
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
     const float vx = optCoordinate(L, 3, 100.0), vy = optCoordinate(L, 4, 100.0);  // units/s
     checkRoom(L);
@@ -368,6 +379,7 @@ int spawnRocketAt(lua_State* L) {
 }
 
 int spawnLamp(lua_State* L) {
+    checkArgumentCount(L, 3, "game.lamp");
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
     const float scale = optCoordinate(L, 3, 1.0);
     luaL_argcheck(L, scale >= 0.0f && scale <= 10.0f, 3, "a scale from 0 to 10 expected");
@@ -376,6 +388,7 @@ int spawnLamp(lua_State* L) {
 }
 
 int say(lua_State* L) {
+    checkArgumentCount(L, 1, "game.say");
     size_t length = 0;
     const char* text = luaL_checklstring(L, 1, &length);
     showMessage(std::string(text, std::min(length, kMaxSayLength)));
@@ -383,6 +396,7 @@ int say(lua_State* L) {
 }
 
 int after(lua_State* L) {
+    checkArgumentCount(L, 2, "game.after");
     const double seconds = luaL_checknumber(L, 1);
     luaL_argcheck(L, std::isfinite(seconds) && seconds >= 0.0 && seconds <= 1e7, 1,
                   "seconds from 0 to 10000000 expected");
@@ -395,6 +409,7 @@ int after(lua_State* L) {
 }
 
 int gameTime(lua_State* L) {
+    checkArgumentCount(L, 0, "game.time");
     lua_pushnumber(L, static_cast<double>(scriptSteps()) / kStepsPerSecond);
     return 1;
 }
@@ -403,6 +418,7 @@ int gameTime(lua_State* L) {
 double drawFraction() { return static_cast<double>(nextRandom()) / (static_cast<double>(RAND_MAX) + 1.0); }
 
 int gameRandom(lua_State* L) {
+    checkArgumentCount(L, 0, "game.random");
     lua_pushnumber(L, drawFraction());
     return 1;
 }
@@ -433,6 +449,7 @@ int mathRandom(lua_State* L) {
 constexpr size_t kMaxLiveEffects = 10000;
 
 int burst(lua_State* L) {
+    checkArgumentCount(L, 2, "game.burst");
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
     if (Texture* bloom = findTexture("bloomtest.png")) {
         if (bloom->queues.bursts.size() >= kMaxLiveEffects)
@@ -443,6 +460,7 @@ int burst(lua_State* L) {
 }
 
 int flicker(lua_State* L) {
+    checkArgumentCount(L, 2, "game.flicker");
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
     if (Texture* light = findTexture("light1.png")) {
         if (light->queues.flickers.size() >= kMaxLiveEffects)
@@ -453,6 +471,7 @@ int flicker(lua_State* L) {
 }
 
 int camera(lua_State* L) {
+    checkArgumentCount(L, 2, "game.camera");
     const float x = checkCoordinate(L, 1), y = checkCoordinate(L, 2);
     if (!carHoldsCamera()) setCamera(x, y, 0, 0, 1.0f, 1.0f, 0.0f);
     return 0;
@@ -465,6 +484,7 @@ float checkChannel(lua_State* L, int index) {
 }
 
 int ambient(lua_State* L) {
+    checkArgumentCount(L, 3, "game.ambient");
     LightmapAmbient level;
     level.set = true;
     level.red = checkChannel(L, 1);
@@ -475,11 +495,13 @@ int ambient(lua_State* L) {
 }
 
 int quads(lua_State* L) {
+    checkArgumentCount(L, 0, "game.quads");
     lua_pushinteger(L, static_cast<lua_Integer>(mapQuads().size()));
     return 1;
 }
 
 int quad(lua_State* L) {
+    checkArgumentCount(L, 1, "game.quad");
     const lua_Integer i = luaL_checkinteger(L, 1);
     const auto& all = mapQuads();
     luaL_argcheck(L, i >= 1 && i <= static_cast<lua_Integer>(all.size()), 1, "no quad with that number");

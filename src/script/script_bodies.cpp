@@ -226,6 +226,7 @@ Texture* sheetFor(lua_State* L, const char* call, const char* name) {
 }
 
 int spawnBody(lua_State* L) {
+    checkArgumentCount(L, 1, "game.body");
     constexpr const char* call = "game.body";
     checkKnownFields(L, 1, call, kBodyFields);
     made = ScriptBodyShape();
@@ -270,6 +271,7 @@ int spawnBody(lua_State* L) {
 }
 
 int spawnChain(lua_State* L) {
+    checkArgumentCount(L, 1, "game.chain");
     constexpr const char* call = "game.chain";
     checkKnownFields(L, 1, call, kChainFields);
     readPoints(L, 1, call, "points", kMaxChainPoints, chainPoints);
@@ -295,6 +297,7 @@ int spawnChain(lua_State* L) {
 b2Vec2 metresOf(float x, float y) { return b2Vec2(toMetres(x), toMetres(y)); }
 
 int handleSetVelocity(lua_State* L) {
+    checkArgumentCount(L, 3, "set_velocity");
     Actor& actor = liveActor(L);
     const float vx = checkCoordinate(L, 2), vy = checkCoordinate(L, 3);
     if (b2Body* body = bodyOf(actor)) {
@@ -308,6 +311,7 @@ int handleSetVelocity(lua_State* L) {
 }
 
 int handleSpin(lua_State* L) {
+    checkArgumentCount(L, 2, "spin");
     b2Body& body = liveBody(L, 1, "spin");
     const float w = checkCoordinate(L, 2);
     body.SetAngularVelocity(toRadians(w));
@@ -316,6 +320,7 @@ int handleSpin(lua_State* L) {
 }
 
 int handleAngularVelocity(lua_State* L) {
+    checkArgumentCount(L, 1, "angular_velocity");
     b2Body& body = liveBody(L, 1, "angular_velocity");
     lua_pushnumber(L, toDegrees(body.GetAngularVelocity()));
     return 1;
@@ -324,6 +329,7 @@ int handleAngularVelocity(lua_State* L) {
 // Forces in kg units / s^2, torques in kg units^2 / s^2, impulses in kg units / s: the world's
 // units where Box2D has metres.
 int handleForce(lua_State* L) {
+    checkArgumentCount(L, 5, "force");
     b2Body& body = liveBody(L, 1, "force");
     const float fx = checkCoordinate(L, 2), fy = checkCoordinate(L, 3);
     if (lua_isnoneornil(L, 4)) {
@@ -335,12 +341,14 @@ int handleForce(lua_State* L) {
 }
 
 int handleTorque(lua_State* L) {
+    checkArgumentCount(L, 2, "torque");
     b2Body& body = liveBody(L, 1, "torque");
     body.ApplyTorque(toMetres(toMetres(checkCoordinate(L, 2))), true);
     return 0;
 }
 
 int handleImpulse(lua_State* L) {
+    checkArgumentCount(L, 5, "impulse");
     b2Body& body = liveBody(L, 1, "impulse");
     const float ix = checkCoordinate(L, 2), iy = checkCoordinate(L, 3);
     const float px = checkCoordinate(L, 4), py = checkCoordinate(L, 5);
@@ -349,17 +357,20 @@ int handleImpulse(lua_State* L) {
 }
 
 int handleMass(lua_State* L) {
+    checkArgumentCount(L, 1, "mass");
     lua_pushnumber(L, liveBody(L, 1, "mass").GetMass());
     return 1;
 }
 
 int handleWake(lua_State* L) {
+    checkArgumentCount(L, 1, "wake");
     b2Body& body = liveBody(L, 1, "wake");
     if (body.GetType() != b2_staticBody) body.SetAwake(true);
     return 0;
 }
 
 int handleSet(lua_State* L) {
+    checkArgumentCount(L, 2, "set");
     constexpr const char* call = "set";
     auto* scripted = dynamic_cast<ScriptBody*>(&liveActor(L));
     if (!scripted) luaL_error(L, "set: only a body made with game.body has a material to set");

@@ -11,6 +11,13 @@
 // (a list ending with nullptr). call names the function in the message ("game.body").
 void checkKnownFields(lua_State* L, int index, const char* call, const char* const* names);
 
+// An error naming call when it was given more than most arguments (a handle's method counts
+// the handle): an argument it does not know is a mistake worth naming, not one to ignore.
+inline void checkArgumentCount(lua_State* L, int most, const char* call) {
+    const int given = lua_gettop(L);
+    if (given > most) luaL_error(L, "%s: takes at most %d arguments, %d given", call, most, given);
+}
+
 // Whether the table at index has a non-nil field name.
 bool hasField(lua_State* L, int index, const char* name);
 

@@ -34,6 +34,7 @@ const char* checkText(lua_State* L, int index, size_t limit, const char* call) {
 
 // game.keys{x = "drop a weight", left = "steer"}: the level's keys, for the help panel.
 int declareKeys(lua_State* L) {
+    checkArgumentCount(L, 1, "game.keys");
     constexpr const char* call = "game.keys";
     luaL_checktype(L, 1, LUA_TTABLE);
     keys.clear();
@@ -59,6 +60,7 @@ const char* const kAllowFields[] = {"grab", "spawn", "editor", "cars", nullptr};
 
 // game.allow{grab = false, ...}: the player's tools this level keeps; unnamed ones are allowed.
 int allow(lua_State* L) {
+    checkArgumentCount(L, 1, "game.allow");
     constexpr const char* call = "game.allow";
     checkKnownFields(L, 1, call, kAllowFields);
     LevelAllows allows;
@@ -95,6 +97,7 @@ uint32_t colorField(lua_State* L, int index, const char* call) {
 
 // game.label(id, text {, x =, y =, world =, size =, color =}); game.label(id, nil) removes it.
 int setLabel(lua_State* L) {
+    checkArgumentCount(L, 3, "game.label");
     constexpr const char* call = "game.label";
     const char* id = checkText(L, 1, kMaxTextLength, call);
     if (lua_isnoneornil(L, 2)) {
@@ -128,6 +131,7 @@ int setLabel(lua_State* L) {
 
 // game.held(key): whether a character key is down now.
 int held(lua_State* L) {
+    checkArgumentCount(L, 1, "game.held");
     const char* name = luaL_checkstring(L, 1);
     const int code = keyCodeOf(name);
     lua_pushboolean(L, code >= 0 && isKeyDown(code));

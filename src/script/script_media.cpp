@@ -11,6 +11,7 @@
 #include "core/sound_file.h"
 #include "game/host.h"
 #include "game/level_sounds.h"
+#include "script/script_fields.h"
 #include "script/script_handles.h"
 
 namespace {
@@ -54,6 +55,7 @@ int32_t levelSound(lua_State* L) {
 // game.sound(name [, x, y [, volume]]): heard from (x, y) as the game's own sounds are, or from
 // the middle of the view without a place.
 int playSound(lua_State* L) {
+    checkArgumentCount(L, 4, "game.sound");
     size_t length = 0;
     const char* name = luaL_checklstring(L, 1, &length);
     luaL_argcheck(L, length > 0 && length <= 255, 1, "a sound's name expected");

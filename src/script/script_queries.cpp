@@ -10,6 +10,7 @@
 #include "core/units.h"
 #include "map/quad_index.h"
 #include "physics/physics_world.h"
+#include "script/script_fields.h"
 #include "script/script_handles.h"
 #include "script/script_parties.h"
 #include "script/script_runtime.h"
@@ -94,6 +95,7 @@ int pushHit(lua_State* L, const Hit& hit) {
 }
 
 int raycast(lua_State* L) {
+    checkArgumentCount(L, 4, "game.raycast");
     castRay(L);
     if (hits.empty()) {
         lua_pushnil(L);
@@ -103,6 +105,7 @@ int raycast(lua_State* L) {
 }
 
 int raycastAll(lua_State* L) {
+    checkArgumentCount(L, 4, "game.raycast_all");
     castRay(L);
     lua_createtable(L, static_cast<int>(hits.size()), 0);
     static const char* const kNames[] = {"party", "x", "y", "nx", "ny", "fraction"};
@@ -138,6 +141,7 @@ void search(lua_State* L, const b2AABB& box, const b2Vec2* point) {
 }
 
 int query(lua_State* L) {
+    checkArgumentCount(L, 4, "game.query");
     const float x1 = checkCoordinate(L, 1), y1 = checkCoordinate(L, 2);
     const float x2 = checkCoordinate(L, 3), y2 = checkCoordinate(L, 4);
     b2AABB box;
@@ -148,6 +152,7 @@ int query(lua_State* L) {
 }
 
 int at(lua_State* L) {
+    checkArgumentCount(L, 2, "game.at");
     const b2Vec2 point(toMetres(checkCoordinate(L, 1)), toMetres(checkCoordinate(L, 2)));
     b2AABB box;
     box.lowerBound = point;
@@ -158,6 +163,7 @@ int at(lua_State* L) {
 
 // Units per second squared, y down.
 int gravity(lua_State* L) {
+    checkArgumentCount(L, 2, "game.gravity");
     b2World* world = getWorld();
     if (lua_gettop(L) == 0) {
         const b2Vec2 g = world ? world->GetGravity() : b2Vec2(0.0f, 0.0f);
