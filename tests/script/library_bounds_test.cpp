@@ -10,9 +10,8 @@
 #include "support/property_cases.h"
 
 namespace {
-// Ten times a call's budget of 0.1 s (more under the sanitizers): only a hang goes past it.
-// Far above the 0.1 s budget: what this catches is a call that runs on for good, and the machine
-// may be busy with other tests.
+// Thirty times a call's budget of 0.1 s (more under the sanitizers): what this catches is a call
+// that runs on for good, and the machine may be busy with other tests.
 const double kBoundSeconds = kSanitizedBuild ? 10.0 : 3.0;
 
 struct Outcome {
