@@ -12,7 +12,7 @@ local function keep(h) all[#all + 1] = h; return h end
 local names = {
   {"box", -440, 215}, {"circle", -385, 215}, {"polygon", -330, 215}, {"chain", -240, 215},
   {"ice", -150, 215}, {"rubber", -100, 215}, {"feather", -60, 235}, {"shadow", -15, 215},
-  {"light", 30, 215}, {"static", 80, 135}, {"one-way lift", 150, 135}, {"sensor", 220, 215},
+  {"light", 30, 235}, {"static", 80, 135}, {"one-way lift", 150, 135}, {"sensor", 220, 215},
   {"hinge + motor", -420, -90}, {"spring", -310, -165}, {"rope", -250, -165}, {"slider", -150, -100},
   {"weld", -35, -165}, {"pulley", 90, -135}, {"gear", 270, -75}, {"wheel", 400, 215},
 }
