@@ -1,6 +1,6 @@
 // kelvoran_peer: one player of a shared session without a window, for tests and benchmarks:
 // hosts or joins, plays a script of inputs by step, records the session, and once the session
-// reaches the last step prints the shared state hash there.
+// reaches the last step prints the shared state hash there and where each player's car is.
 //   kelvoran_peer (--host PORT | --join HOST:PORT) --name NAME --steps N [--record FILE]
 //                 [--input FILE] [--wait-peers K] [--diverge-at STEP]
 // Input lines: "<step> key <code>", "<step> keyup <code>", "<step> move <x> <y>",
@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "actors/actor.h"
+#include "actors/car.h"
 #include "game/game.h"
 #include "game/host.h"
 #include "game/input.h"
@@ -173,6 +175,11 @@ int main(int argc, char** argv) {
               << std::endl;
     std::cout << "peer " << name << ": step " << currentStep() << " shared "
               << formatHash(sharedStateHash()) << std::endl;
+    // Where each player's car is, so a test sees that each drove their own.
+    for (const auto& actor : allActors())
+        if (dynamic_cast<const Car*>(actor.get()))
+            std::cout << "peer " << name << ": car of player " << int{actor->player} << " at "
+                      << actor->x << " " << actor->y << std::endl;
     // The host stays until its joiners have what they need and leave.
     while (hosting && connectedPeers() > 0 && realClock() < 60000) {
         serviceNetwork();

@@ -90,6 +90,9 @@ void Actor::hashCommonFields(StateHasher& h) const {
     h.add(vy);
     h.add(angle);
     h.add(dead);
+    // Only a shared session's joiners make actors of another player, so everything made alone
+    // hashes as it did before actors had a maker.
+    if (player != 0) h.add(player);
 }
 
 void Actor::hashState(StateHasher& h) const {

@@ -56,11 +56,14 @@ public:
     float vx = 0.0f, vy = 0.0f;  // world units per step
     float angle = 0.0f;          // degrees
     bool dead = false;           // set by anyone; the next update pass deletes the actor
+    // The player whose command made it (0 alone or the host): drawn in that player's colour,
+    // and a car answers only to its maker's keys.
+    uint8_t player = 0;
 
     uint32_t slot = 0;  // its place in the list's table of references (see ActorRef), for life
 
 protected:
-    void hashCommonFields(StateHasher& h) const;  // the fields above, from id to dead
+    void hashCommonFields(StateHasher& h) const;  // the fields above, from id to player
 };
 
 // Every live actor, in creation order, owned by the list; only updateActors and clearActors

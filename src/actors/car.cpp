@@ -30,7 +30,12 @@ constexpr int kKeyBackward = 's';
 constexpr int kKeyLeft = 'a';
 constexpr int kKeyRight = 'd';
 
+uint8_t followedPlayer = 0;  // see setCameraFollowsPlayer
+
 }  // namespace
+
+void setCameraFollowsPlayer(uint8_t player) { followedPlayer = player; }
+uint8_t cameraFollowsPlayer() { return followedPlayer; }
 
 Car::Car(float startX, float startY)
     : BodyActor(startX, startY, kHalfLength, kHalfWidth, kFriction) {
@@ -40,11 +45,11 @@ Car::Car(float startX, float startY)
 
 void Car::update() {
     const float theta = angle;  // degrees, as the last postStep left it
-    if (isKeyDown(kKeyForward)) {
+    if (isPlayerKeyDown(player, kKeyForward)) {
         body->ApplyForceToCenter(
             b2Vec2(kDriveForce * std::cos(toRadians(theta)), kDriveForce * std::sin(toRadians(theta))),
             true);
-    } else if (isKeyDown(kKeyBackward)) {
+    } else if (isPlayerKeyDown(player, kKeyBackward)) {
         body->ApplyForceToCenter(b2Vec2(-kDriveForce * std::cos(toRadians(theta)),
                                         -kDriveForce * std::sin(toRadians(theta))),
                                  true);
@@ -56,10 +61,10 @@ void Car::update() {
 
     // Runs every step, keys or not, so an unsteered spin dies away.
     double spin = kSteerDecay * body->GetAngularVelocity();
-    if (isKeyDown(kKeyLeft)) {
+    if (isPlayerKeyDown(player, kKeyLeft)) {
         spin -= kSteerStep;
     }
-    if (isKeyDown(kKeyRight)) {
+    if (isPlayerKeyDown(player, kKeyRight)) {
         spin += kSteerStep;
     }
     body->SetAngularVelocity(static_cast<float>(spin));
@@ -80,6 +85,7 @@ void Car::postStep() {
         angle = 0.0f;  // a level body gives -0, which would print as "-0" in the diagnostic
     }
     body->SetTransform(body->GetPosition(), toRadians(-angle));
+    if (player != followedPlayer) return;
     setCamera(x + kLookAhead * std::cos(toRadians(angle)), y + kLookAhead * std::sin(toRadians(angle)),
               0, 0, zoom().x, zoom().y, 0.0f);  // the player's zoom stays while the car leads
 }

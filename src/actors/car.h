@@ -1,5 +1,6 @@
 // car.h: the drivable car; w/s push, a/d steer, the camera follows it.
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "actors/body_actor.h"
@@ -10,12 +11,17 @@ class Car final : public BodyActor {
 public:
     Car(float startX, float startY);  // world units; prints the spawn line
     const ActorKind& kind() const override;
-    void update() override;    // reads the held keys w/s/a/d, prints the drift line
-    void postStep() override;  // moves the camera to look ahead of the car
+    void update() override;    // reads its maker's held keys w/s/a/d, prints the drift line
+    void postStep() override;  // moves the camera to look ahead of the car, if it follows it
     void draw() override;
 
     Texture* texture = nullptr;  // borrowed "Car.png"; nullptr when never loaded
 };
+
+// Whose cars the camera follows: this program's own player (0 alone), so each player of a shared
+// session watches their own car while the others drive theirs.
+void setCameraFollowsPlayer(uint8_t player);
+uint8_t cameraFollowsPlayer();
 
 // The four numbers of the per-step diagnostic line: drift factor, the car's angle, the heading of
 // the reversed motion and their difference, in degrees.

@@ -29,7 +29,7 @@ void resetGameState(bool) {
     resetLevelFinish();
     clearEditFeedback();
     resetViewControl();
-    releaseGrab();        // before its body and world go
+    releaseAllGrabs();    // before its body and world go
     resetInput();
     resetStepCommands();  // nothing scheduled, step 0, input at once
     hideHelpPanel();

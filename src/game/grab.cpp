@@ -7,6 +7,7 @@
 #include "actors/actor.h"
 #include "actors/body_actor.h"
 #include "core/units.h"
+#include "game/step_command.h"
 #include "physics/physics_world.h"
 
 namespace {
@@ -30,13 +31,17 @@ public:
 struct GrabState {
     b2MouseJoint* joint = nullptr;  // owned by its world; null when nothing is held
     const b2World* world = nullptr;  // the joint's
-    GrabListener listener;
 };
-GrabState grab;
+GrabState grabs[kPlayerSlots];  // by player
+GrabListener listener;
 
 void GrabListener::SayGoodbye(b2Joint* joint) {
-    if (joint == grab.joint) grab.joint = nullptr;
+    for (GrabState& grab : grabs)
+        if (joint == grab.joint) grab.joint = nullptr;
 }
+
+// The player's grab; nullptr for a player beyond the room, who holds nothing.
+GrabState* grabOf(uint8_t player) { return player < kPlayerSlots ? &grabs[player] : nullptr; }
 
 b2Vec2 metresOf(Vec2f point) { return b2Vec2(toMetres(point.x), toMetres(point.y)); }
 Vec2f unitsOf(const b2Vec2& point) { return {toUnits(point.x), toUnits(point.y)}; }
@@ -67,8 +72,10 @@ private:
 };
 }  // namespace
 
-bool grabBodyAt(Vec2f point) {
-    releaseGrab();
+bool grabBodyAt(Vec2f point, uint8_t player) {
+    GrabState* grab = grabOf(player);
+    if (!grab) return false;
+    releaseGrab(player);
     b2World* world = getWorld();
     b2Body* ground = getGroundBody();
     if (!world || !ground || world->IsLocked()) return false;
@@ -88,47 +95,69 @@ bool grabBodyAt(Vec2f point) {
     def.maxForce = kMaxForcePerKg * pick.found->GetMass();
     b2LinearStiffness(def.stiffness, def.damping, kPullFrequencyHz, kPullDampingRatio, def.bodyA,
                       def.bodyB);
-    listenToDestruction(&grab.listener);
-    grab.joint = static_cast<b2MouseJoint*>(world->CreateJoint(&def));
-    grab.world = world;
+    listenToDestruction(&listener);
+    grab->joint = static_cast<b2MouseJoint*>(world->CreateJoint(&def));
+    grab->world = world;
     pick.found->SetAwake(true);
     return true;
 }
 
-void moveGrabTarget(Vec2f point) {
-    if (grab.joint) grab.joint->SetTarget(metresOf(point));
+void moveGrabTarget(Vec2f point, uint8_t player) {
+    const GrabState* grab = grabOf(player);
+    if (grab && grab->joint) grab->joint->SetTarget(metresOf(point));
 }
 
-void releaseGrab() {
-    if (!grab.joint) return;
-    b2Joint* joint = grab.joint;
-    grab.joint = nullptr;
+void releaseGrab(uint8_t player) {
+    GrabState* grab = grabOf(player);
+    if (!grab || !grab->joint) return;
+    b2Joint* joint = grab->joint;
+    grab->joint = nullptr;
     // A world replaced or destroyed without a goodbye took the joint with it.
-    if (grab.world == getWorld()) getWorld()->DestroyJoint(joint);
+    if (grab->world == getWorld()) getWorld()->DestroyJoint(joint);
 }
 
-bool grabHeld() { return grab.joint != nullptr; }
+void releaseAllGrabs() {
+    for (uint8_t player = 0; player < kPlayerSlots; ++player) releaseGrab(player);
+}
 
-GrabLine grabLine() {
-    if (!grab.joint) return {};
-    return {unitsOf(grab.joint->GetAnchorB()), unitsOf(grab.joint->GetTarget())};
+bool grabHeld(uint8_t player) {
+    const GrabState* grab = grabOf(player);
+    return grab && grab->joint != nullptr;
+}
+
+GrabLine grabLine(uint8_t player) {
+    const GrabState* grab = grabOf(player);
+    if (!grab || !grab->joint) return {};
+    return {unitsOf(grab->joint->GetAnchorB()), unitsOf(grab->joint->GetTarget())};
 }
 
 void hashGrab(StateHasher& h) {
-    if (!grab.joint) return;
-    const b2Body* body = grab.joint->GetBodyB();
-    h.add(static_cast<uint8_t>(1));
-    h.add(ownerId(body));
-    h.add(body->GetLocalPoint(grab.joint->GetAnchorB()));
-    h.add(grab.joint->GetTarget());
+    for (uint8_t player = 0; player < kPlayerSlots; ++player) {
+        b2MouseJoint* joint = grabs[player].joint;  // GetTarget is not const in Box2D
+        if (!joint) continue;
+        const b2Body* body = joint->GetBodyB();
+        if (player == 0) {
+            h.add(static_cast<uint8_t>(1));
+        } else {
+            h.add(static_cast<uint8_t>(2));
+            h.add(player);
+        }
+        h.add(ownerId(body));
+        h.add(body->GetLocalPoint(joint->GetAnchorB()));
+        h.add(joint->GetTarget());
+    }
 }
 
 const char* grabProblem() {
-    if (!grab.joint) return "";
     const b2World* world = getWorld();
-    // Compared before the joint is touched: a joint of a world gone is gone with it.
-    if (grab.world != world) return "the grab's joint is in another world";
-    if (grab.joint->GetBodyB()->GetType() != b2_dynamicBody) return "the grab holds a static body";
-    if (world->GetJointCount() < 1) return "the grab's joint is not in the world";
+    int32_t held = 0;
+    for (const GrabState& grab : grabs) {
+        if (!grab.joint) continue;
+        ++held;
+        // Compared before the joint is touched: a joint of a world gone is gone with it.
+        if (grab.world != world) return "the grab's joint is in another world";
+        if (grab.joint->GetBodyB()->GetType() != b2_dynamicBody) return "the grab holds a static body";
+    }
+    if (held > 0 && world->GetJointCount() < held) return "the grab's joint is not in the world";
     return "";
 }

@@ -3,6 +3,7 @@
 
 #include "core/camera.h"
 #include "core/keyboard.h"
+#include "core/state_hasher.h"
 #include "game/edit_feedback.h"
 #include "game/grab.h"
 #include "game/host.h"
@@ -30,8 +31,12 @@ bool heldKey(unsigned char key) {
 }
 constexpr int kButtonDown = 0;
 
+static_assert(kKeyboardPlayers == kPlayerSlots, "every player holds keys of their own");
+
 struct InputState {
-    Vec2f mouseWorld;
+    // Each player's cursor, world units: player 0's is this window's mouse when playing alone.
+    Vec2f cursors[kPlayerSlots];
+    uint8_t acting = 0;  // the player whose command is being applied; 0 between commands
     Vec2f spawnPoint;
     bool fullScreen = false;
     int modifiers = 0;
@@ -39,6 +44,26 @@ struct InputState {
     Vec2f panAnchor;       // the world point the middle press grabbed
 };
 InputState input;
+
+// The cursor of the player acting now.
+Vec2f& cursor() { return input.cursors[input.acting]; }
+
+// A held key is the acting player's own; any other key is one table for all, as the level script
+// reads it.
+void holdKey(unsigned char key) {
+    if (heldKey(key)) {
+        pressPlayerKey(input.acting, key);
+    } else {
+        pressKey(key);
+    }
+}
+void letGoOfKey(unsigned char key) {
+    if (heldKey(key)) {
+        releasePlayerKey(input.acting, key);
+    } else {
+        releaseKey(key);
+    }
+}
 
 // The editor's handles keep their size on screen, so their reach in world units follows the view.
 void tellEditorTheView() {
@@ -56,9 +81,9 @@ void onLeftButton(int state, float pixelSize) {
     if (state != kButtonDown) {
         editorMouseUp();
     } else if ((input.modifiers & kShiftModifier) != 0) {
-        editorShiftPress(input.mouseWorld);
+        editorShiftPress(cursor());
     } else {
-        editorMouseDown(input.mouseWorld);
+        editorMouseDown(cursor());
     }
     reportRefusedEdit();
 }
@@ -67,7 +92,22 @@ void onLeftButton(int state, float pixelSize) {
 void onModifiers(int modifiers) { input.modifiers = modifiers; }
 int heldModifiers() { return input.modifiers; }
 
-Vec2f mouseWorld() { return input.mouseWorld; }
+Vec2f mouseWorld() { return input.cursors[0]; }
+Vec2f playerCursor(uint8_t player) { return player < kPlayerSlots ? input.cursors[player] : Vec2f(); }
+uint8_t actingPlayer() { return input.acting; }
+Vec2f actingCursor() { return cursor(); }
+
+void hashOtherPlayers(StateHasher& h) {
+    for (uint8_t player = 1; player < kPlayerSlots; ++player) {
+        const Vec2f at = input.cursors[player];
+        bool holding = false;
+        for (unsigned char key : kHeldKeys) holding = holding || isPlayerKeyDown(player, key) != 0;
+        if (!holding && at.x == 0.0f && at.y == 0.0f) continue;
+        h.add(player);
+        for (unsigned char key : kHeldKeys) h.add(static_cast<uint8_t>(isPlayerKeyDown(player, key)));
+        h.add(at);
+    }
+}
 Vec2f spawnPoint() { return input.spawnPoint; }
 void setSpawnPoint(Vec2f point) { input.spawnPoint = point; }
 bool fullScreen() { return input.fullScreen; }
@@ -135,13 +175,13 @@ bool attachedScript(std::vector<uint8_t>& bytes) {
 }
 
 void applyKeyDown(unsigned char key) {
-    pressKey(key);
+    holdKey(key);
     if (!runKeyAction(key) && !heldKey(key)) levelScriptKey(keyName(key), true);
 }
 
 // A release the game has no action for is the level script's too.
 void applyKeyUp(unsigned char key) {
-    releaseKey(key);
+    letGoOfKey(key);
     if (!hasKeyAction(key) && !heldKey(key)) levelScriptKey(keyName(key), false);
 }
 
@@ -154,9 +194,9 @@ void applyButton(int button, int state, float pixelSize) {
         // Whether the editor is on or off: the editor has only the left button.
         if (state == kButtonDown) {
             // A press that takes no body is the level script's click.
-            if (!levelAllows().grab || !grabBodyAt(input.mouseWorld)) levelScriptClick(input.mouseWorld);
+            if (!levelAllows().grab || !grabBodyAt(cursor(), input.acting)) levelScriptClick(cursor());
         } else {
-            releaseGrab();
+            releaseGrab(input.acting);
         }
     } else if (button == kLeftButton) {
         onLeftButton(state, pixelSize);
@@ -165,9 +205,9 @@ void applyButton(int button, int state, float pixelSize) {
 
 // pixelSize 0: the editor is told this window's view instead.
 void applyPointer(Vec2f world, float pixelSize) {
-    const Vec2f delta = {world.x - input.mouseWorld.x, world.y - input.mouseWorld.y};
-    input.mouseWorld = world;
-    moveGrabTarget(world);
+    const Vec2f delta = {world.x - cursor().x, world.y - cursor().y};
+    cursor() = world;
+    moveGrabTarget(world, input.acting);
     editorDrag(delta);
     // The hover's handles keep their size on screen after a resize too.
     if (pixelSize > 0.0f) {
@@ -183,9 +223,8 @@ void applyPointer(Vec2f world, float pixelSize) {
 void submitFromWindow(const StepCommand& command) {
     if (inputTiming() == InputTiming::NextStep) submitCommand(command);
 }
-}  // namespace
 
-void applyStepCommand(const StepCommand& command) {
+void applyPlayerCommand(const StepCommand& command) {
     switch (command.kind) {
         case StepCommand::Kind::KeyDown: {
             const auto key = static_cast<unsigned char>(command.code);
@@ -212,12 +251,22 @@ void applyStepCommand(const StepCommand& command) {
             break;
         case StepCommand::Kind::Pointer:
             if (command.state == 1) {
-                input.mouseWorld = command.world;  // placed under a panning view: nothing dragged
+                cursor() = command.world;  // placed under a panning view: nothing dragged
             } else {
                 applyPointer(command.world, command.pixelSize);
             }
             break;
     }
+}
+}  // namespace
+
+void applyStepCommand(const StepCommand& command) {
+    // A player outside the room has no seat to act from (only a damaged recording names one).
+    if (command.player >= kPlayerSlots) return;
+    const uint8_t before = input.acting;
+    input.acting = command.player;
+    applyPlayerCommand(command);
+    input.acting = before;
 }
 
 void onKeyDown(unsigned char key, int, int) {
@@ -295,7 +344,7 @@ void onMouseMove(int x, int y) {
         // so nothing is dragged.
         panViewToHold(input.panAnchor, static_cast<float>(x), static_cast<float>(y));
         if (atOnce) {
-            input.mouseWorld = input.panAnchor;
+            input.cursors[0] = input.panAnchor;
         } else {
             command.state = 1;
             command.world = input.panAnchor;

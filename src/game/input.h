@@ -2,10 +2,20 @@
 #pragma once
 #include <cstdint>
 
+#include "core/state_hasher.h"
 #include "core/vec2.h"
 
-// Last cursor position in world units; (0, 0) until the first motion event.
+// Last cursor position in world units; (0, 0) until the first motion event. Player 0's cursor.
 Vec2f mouseWorld();
+// Each player's cursor as their commands last placed it; (0, 0) for a player never seen.
+Vec2f playerCursor(uint8_t player);
+// The player whose step command is being applied (0 outside commands): what it makes is theirs,
+// and what it places goes at their cursor.
+uint8_t actingPlayer();
+Vec2f actingCursor();
+// Adds the held keys and cursors of players other than 0 to a state hash, each only once they
+// have held a key or placed their cursor, so a game played alone hashes as it always did.
+void hashOtherPlayers(StateHasher& h);
 // Where key 1 drops cars and where the car image is drawn, world units; set once at start-up.
 Vec2f spawnPoint();
 void setSpawnPoint(Vec2f point);

@@ -43,7 +43,10 @@ constexpr int kSpaceKey = 32;
 void scrollCameraByKeys() {
     const Vec2f position = cameraPosition();
     const Vec2f scale = zoom();
-    const int w = isKeyDown('w'), s = isKeyDown('s'), d = isKeyDown('d'), a = isKeyDown('a');
+    // This program's player's keys: each player of a shared session scrolls their own view.
+    const int player = localPlayer();
+    const int w = isPlayerKeyDown(player, 'w'), s = isPlayerKeyDown(player, 's');
+    const int d = isPlayerKeyDown(player, 'd'), a = isPlayerKeyDown(player, 'a');
     // The same pace on screen at every zoom, so a level seen whole still scrolls at a usable speed.
     const float stepX = kScrollPerStep / scale.x, stepY = kScrollPerStep / scale.y;
     setCamera(position.x + stepX * d - stepX * a, position.y - stepY * w + stepY * s, 0, 0, scale.x,
@@ -57,10 +60,16 @@ int32_t crateTime() {
     return static_cast<int32_t>(static_cast<uint32_t>(currentStep() * kStepMs));
 }
 
+// Each player holding space sprinkles at their own cursor, player 0 first; the pace is one for
+// all, so the clock of an old recording is read only while its one player holds the key.
 void spawnBoxIfDue() {
     if (!levelAllows().spawn) return;
-    if (isKeyDown(kSpaceKey) && boxSpawnDue(crateTime()) && roomForActor("crate"))
-        spawnActor<Box>(mouseWorld().x, mouseWorld().y);
+    for (uint8_t player = 0; player < kPlayerSlots; ++player) {
+        if (!isPlayerKeyDown(player, kSpaceKey) || !boxSpawnDue(crateTime()) || !roomForActor("crate"))
+            continue;
+        const Vec2f at = playerCursor(player);
+        spawnActor<Box>(at.x, at.y)->player = player;
+    }
 }
 }  // namespace
 

@@ -61,7 +61,7 @@ bool takeSimulationStep() {
 
 bool carHoldsCamera() {
     for (const auto& actor : allActors())
-        if (dynamic_cast<const Car*>(actor.get())) return true;
+        if (dynamic_cast<const Car*>(actor.get()) && actor->player == cameraFollowsPlayer()) return true;
     return false;
 }
 

@@ -29,7 +29,7 @@ void requestSingleStep();
 // Asked once by every logic step: true when it runs the simulation (running, or paused with a
 // single step owed, which this takes); false when only the free camera may move.
 bool takeSimulationStep();
-bool carHoldsCamera();  // a car sets the camera after every step it runs
+bool carHoldsCamera();  // a car of this program's player sets the camera after every step it runs
 
 // Deletes every actor with its body and says how many of each kind went; the map and the effects
 // stay. Not inside the physics step.

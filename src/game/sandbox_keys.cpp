@@ -89,7 +89,7 @@ void quitKey() {
 
 void pauseKey() {
     // A pause lets go of a held body; a grab made while paused waits for the next step.
-    if (!simulationPaused()) releaseGrab();
+    if (!simulationPaused()) releaseAllGrabs();
     setSimulationPaused(!simulationPaused());
     showMessage(simulationPaused() ? "Paused" : "Resumed");
 }
@@ -162,7 +162,7 @@ void pasteKey() {
     } else if (clipboardSize() == 0) {
         showMessage("Nothing copied: Ctrl+C copies the selected quads");
     } else {
-        reportPlaced(pasteQuadsAt(mouseWorld()));
+        reportPlaced(pasteQuadsAt(actingCursor()));
     }
 }
 
@@ -181,7 +181,7 @@ void gridKey() { toggleGrid(); }
 void homeKey() { homeView(); }
 
 void addAtMouseKey() {
-    if (!addSquareAt(mouseWorld())) showFailure("No square added: too far from the origin");
+    if (!addSquareAt(actingCursor())) showFailure("No square added: too far from the origin");
 }
 
 void saveKey() {

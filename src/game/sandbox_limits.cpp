@@ -22,5 +22,6 @@ void dropCar() {
         showFailure("No car dropped: " + std::to_string(kMaxCars) + " cars is the limit");
         return;
     }
-    if (roomForActor("car")) spawnActor<Car>(spawnPoint().x, spawnPoint().y);
+    // The player who pressed 1 drives it.
+    if (roomForActor("car")) spawnActor<Car>(spawnPoint().x, spawnPoint().y)->player = actingPlayer();
 }

@@ -20,11 +20,11 @@ void unmuteSound() { state.muted = false; }
 
 void carEngines(std::vector<EngineState>& engines) {
     engines.clear();
-    // The car drives on the same keys; it reads them in its update.
-    const bool throttle = isKeyDown('w') || isKeyDown('s');
     for (const auto& actor : allActors()) {
         const Car* car = dynamic_cast<const Car*>(actor.get());
         if (!car || car->dead) continue;
+        // Its driver's keys, which it reads in its update.
+        const bool throttle = isPlayerKeyDown(car->player, 'w') || isPlayerKeyDown(car->player, 's');
         const b2Vec2 velocity = car->body->GetLinearVelocityFromLocalPoint(car->body->GetLocalCenter());
         engines.push_back(EngineState{car->id, car->x, car->y, velocity.Length(), throttle});
     }

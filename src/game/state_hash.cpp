@@ -125,6 +125,7 @@ uint64_t stateHash() {
     hashLevelFinish(h);   // nothing until the level is finished
     hashGrab(h);  // last, and nothing without a grab: such states hash as they always did
     hashJoints(h);  // nothing in a game that never made a joint
+    hashOtherPlayers(h);  // nothing until a second player holds a key or places a cursor
     return h.value();
 }
 
@@ -154,6 +155,7 @@ uint64_t sharedStateHash() {
     hashWorldGravity(h);
     hashGrab(h);
     hashJoints(h);
+    hashOtherPlayers(h);
     return h.value();
 }
 

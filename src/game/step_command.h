@@ -12,6 +12,9 @@
 // What a command carries beside itself: nothing, "no such file", or the file's bytes.
 enum class AttachedFile : uint8_t { None = 0, Missing = 1, Bytes = 2 };
 
+// Players are numbered 0 to kPlayerSlots - 1: a shared session's room holds this many.
+constexpr uint8_t kPlayerSlots = 8;
+
 struct StepCommand {
     enum class Kind : uint8_t {
         KeyDown = 0,     // code = character code

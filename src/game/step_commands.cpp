@@ -4,6 +4,7 @@
 #include <map>
 #include <vector>
 
+#include "actors/car.h"
 #include "game/input.h"
 
 namespace {
@@ -26,7 +27,10 @@ InputTiming inputTiming() { return schedule.timing; }
 void setInputTiming(InputTiming timing) { schedule.timing = timing; }
 int64_t currentStep() { return schedule.step; }
 uint8_t localPlayer() { return schedule.player; }
-void setLocalPlayer(uint8_t player) { schedule.player = player; }
+void setLocalPlayer(uint8_t player) {
+    schedule.player = player;
+    setCameraFollowsPlayer(player);  // this program's camera follows this player's car
+}
 void setCommandSink(CommandSink sink) { schedule.sink = sink; }
 
 void submitCommand(StepCommand command) {
@@ -70,4 +74,7 @@ void setStepPacer(StepPacer pacer) { schedule.pacer = pacer; }
 StepPacer stepPacer() { return schedule.pacer; }
 bool cratesPacedByClock() { return schedule.cratesByClock; }
 void setCratesPacedByClock(bool byClock) { schedule.cratesByClock = byClock; }
-void resetStepCommands() { schedule = CommandSchedule(); }
+void resetStepCommands() {
+    schedule = CommandSchedule();
+    setCameraFollowsPlayer(0);
+}

@@ -20,7 +20,8 @@ void setInputTiming(InputTiming timing);
 // Steps begun since start-up; the first step is 1.
 int64_t currentStep();
 
-// Who this program's commands come from: 0 alone or hosting, from 1 when joined.
+// Who this program's commands come from: 0 alone or hosting, from 1 when joined. The camera
+// follows this player's car and scrolls by this player's keys.
 uint8_t localPlayer();
 void setLocalPlayer(uint8_t player);
 

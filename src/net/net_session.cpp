@@ -17,6 +17,7 @@
 #include "game/sandbox.h"
 #include "game/state_hash.h"
 #include "game/step_commands.h"
+#include "script/lua_sandbox.h"
 
 namespace {
 constexpr int32_t kStepMs = 10;
@@ -439,6 +440,7 @@ bool startHosting(uint16_t port, const std::string& name, const PeerIdentity& id
     session.state = SessionState::Playing;
     setLocalPlayer(0);
     setStepBeginHook(hostBeginStep);
+    setScriptCpuGuard(false);  // a script stops at the same instruction on every peer
     setCommandSink(hostSink);
     return true;
 }
@@ -481,6 +483,7 @@ bool startJoining(const std::string& hostName, uint16_t port, const std::string&
     send(session.server, hello);
     enet_host_flush(session.host);
     setStepPacer(joinerPacer);
+    setScriptCpuGuard(false);  // a script stops at the same instruction on every peer
     setStepBeginHook(joinerBeginStep);
     setCommandSink(joinerSink);
     return true;

@@ -17,6 +17,13 @@ constexpr double kScriptCpuSeconds = 0.1;
 // just under the per-call budget would otherwise slow the game, and its replay, for good.
 constexpr int64_t kScriptInstructionsPerSecond = 50000000;
 
+// Whether a call is also cut once it has used kScriptCpuSeconds of CPU time. Every peer of a
+// shared session, and every replay of one, must stop a script at the same instruction, so there
+// only the instruction budget stops it: the CPU time depends on the machine. Process-wide; on
+// until switched off.
+void setScriptCpuGuard(bool on);
+bool scriptCpuGuard();
+
 // Why the last protected call failed.
 enum class ScriptFailure { None, Error, TooLong, TooSlow, OutOfMemory };
 

@@ -3,8 +3,12 @@
 
 #include "game/game_state.h"
 #include "game/level_script.h"
+#include "script/lua_sandbox.h"
 
-void resetScriptState() { uninstallScriptHooks(); }
+void resetScriptState() {
+    uninstallScriptHooks();
+    setScriptCpuGuard(true);
+}
 
 void resetLayersFromScript(bool glContextCurrent) {
     resetScriptState();

@@ -23,6 +23,7 @@
 #include "game/host.h"
 #include "game/map_loading.h"
 #include "game/step_commands.h"
+#include "script/lua_sandbox.h"
 #include "session/recording_format.h"
 #include "game/state_hash.h"
 
@@ -50,6 +51,8 @@ struct Recorder {
     uint32_t scriptReads = 0;        // reads of map.lua so far
     bool scriptPresent = false;      // what the last one found
     std::vector<uint8_t> lastScript;
+    uint8_t seat = 0;                // the player this program plays as, as last written
+    bool cpuGuard = true;            // and whether scripts had the CPU-time guard
 };
 Recorder rec;
 
@@ -81,7 +84,27 @@ std::array<unsigned char, kDigestSize> digestOf(const std::vector<uint8_t>& byte
     return digest;
 }
 
-void add(const Entry& entry) { rec.encoder.add(entry, rec.pending); }
+// A shared session seats this program and takes the scripts' CPU-time guard away between two
+// entries; the replay does the same at the same place, so it follows the same car and stops a
+// script where the game did.
+void noteSeat() {
+    const uint8_t seat = localPlayer();
+    const bool guard = scriptCpuGuard();
+    if (seat == rec.seat && guard == rec.cpuGuard) return;
+    rec.seat = seat;
+    rec.cpuGuard = guard;
+    Entry entry;
+    entry.tag = Entry::Tag::Seat;
+    entry.a = seat;
+    entry.b = guard ? 0 : Entry::kNoCpuGuard;
+    rec.encoder.add(entry, rec.pending);
+}
+
+void add(const Entry& entry) {
+    // The start-up comes first in every recording; a seat taken before it follows it.
+    if (entry.tag != Entry::Tag::Startup) noteSeat();
+    rec.encoder.add(entry, rec.pending);
+}
 
 void closeIdleRun() {
     if (rec.idleCount == 0) return;

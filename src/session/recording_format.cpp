@@ -104,7 +104,7 @@ bool decodeEntry(Reader& in, uint16_t version, int32_t& lastReading, Entry& entr
     const uint8_t head = in.byte();
     if (in.failed() || (head & 0x0f) >= Entry::kTagCount) return false;
     const bool stepped = version >= 2;
-    if (!stepped && (head & 0x0f) == static_cast<uint8_t>(Entry::Tag::Command)) return false;
+    if (!stepped && (head & 0x0f) >= static_cast<uint8_t>(Entry::Tag::Command)) return false;
     entry.tag = static_cast<Entry::Tag>(head & 0x0f);
     uint64_t readings = head >> 4;
     if (readings == kInlineReadings) readings += in.varint();
@@ -165,6 +165,11 @@ bool decodeEntry(Reader& in, uint16_t version, int32_t& lastReading, Entry& entr
             in.take(offset);
             break;
         }
+        case Entry::Tag::Seat:
+            entry.a = in.byte();
+            entry.b = in.byte();
+            if (entry.a >= kPlayerSlots || entry.b > Entry::kNoCpuGuard) return false;
+            break;
     }
     // Each reading takes at least a byte, so a count beyond what is left is damage.
     if (in.failed() || readings > in.left()) return false;
@@ -315,6 +320,10 @@ void EntryEncoder::add(const Entry& entry, std::vector<uint8_t>& out) {
         case Entry::Tag::Command:
             putVarint(out, static_cast<uint64_t>(entry.a));
             encodeStepCommand(entry.command, out);
+            break;
+        case Entry::Tag::Seat:
+            out.push_back(static_cast<uint8_t>(entry.a));
+            out.push_back(static_cast<uint8_t>(entry.b));
             break;
     }
     for (int32_t reading : entry.readings) {

@@ -43,8 +43,13 @@ struct Entry {
         // Version 2: a = the step it was applied at, command = what; written as the step begins,
         // before the pass that runs the step.
         Command = 14,
+        // Version 2: a = the player this program played as (the camera follows that player's
+        // car), b bit 0: scripts ran without the CPU-time guard; written before the first entry
+        // after either changed, so a recording made alone holds none.
+        Seat = 15,
     };
-    static constexpr uint8_t kTagCount = 15;
+    static constexpr uint8_t kTagCount = 16;
+    static constexpr int64_t kNoCpuGuard = 1;  // Seat, b
     // Pass, version 2: bit 2 of b: the pass ran the steps a shared session handed it, not the
     // steps the clock owed.
     static constexpr int64_t kPacedPass = 4;

@@ -20,6 +20,7 @@
 #include "game/host.h"
 #include "game/state_hash.h"
 #include "game/step_commands.h"
+#include "script/lua_sandbox.h"
 #include "script/scripting.h"
 #include "session/recording_limits.h"
 #include "core/terminal_text.h"
@@ -209,6 +210,12 @@ void playIdlePasses(const Entry& entry) {
     }
 }
 
+// The player the recording's program played as, and whether its scripts had the CPU-time guard.
+void takeSeat(const Entry& entry) {
+    setLocalPlayer(static_cast<uint8_t>(entry.a));
+    setScriptCpuGuard((entry.b & Entry::kNoCpuGuard) == 0);
+}
+
 void playEntry(const Entry& entry) {
     const auto key = static_cast<unsigned char>(entry.a);
     const int a = static_cast<int>(entry.a), b = static_cast<int>(entry.b);
@@ -234,6 +241,7 @@ void playEntry(const Entry& entry) {
         case Entry::Tag::Close: host().window.releaseGl(); break;
         case Entry::Tag::Checkpoint: checkHash(entry); return;
         case Entry::Tag::Command: scheduleCommand(entry.a, entry.command); break;
+        case Entry::Tag::Seat: takeSeat(entry); break;
         case Entry::Tag::End:
             checkHash(entry);
             if (!player.done) player.result.outcome = ReplayResult::Outcome::Matches;
@@ -346,6 +354,9 @@ bool beginReplay(const Recording& recording, const ReplaySettings& settings, con
             }))
             setStepPacer(recordedPassSteps);
     }
+    // A seat taken before the start-up is written after it: the start-up's script ran in it.
+    if (entries.size() > 1 && entries.front().tag == Entry::Tag::Startup && entries[1].tag == Entry::Tag::Seat)
+        takeSeat(entries[1]);
     installScripting();
     startGame(argc, argv.data(), true, openWindow);
     player.started = true;
@@ -367,6 +378,7 @@ ReplayResult endReplay() {
     describeState(summary);
     player.result.summary = summary.str();
     shutdownGame(false);
+    setScriptCpuGuard(true);  // the next game in this process starts as a game alone does
     return player.result;
 }
 

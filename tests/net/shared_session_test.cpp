@@ -22,6 +22,28 @@ using peer_runs::printedHash;
 using peer_runs::readAll;
 
 namespace {
+struct PrintedCar {
+    int player = 0;
+    float x = 0.0f, y = 0.0f;
+};
+
+// The cars a peer printed at the end, in the order they were made.
+std::vector<PrintedCar> printedCars(const fs::path& out) {
+    std::vector<PrintedCar> cars;
+    std::istringstream lines(readAll(out));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t at = line.find(": car of player ");
+        if (at == std::string::npos) continue;
+        std::istringstream fields(line.substr(at + 16));
+        PrintedCar car;
+        std::string word;
+        fields >> car.player >> word >> car.x >> car.y;
+        cars.push_back(car);
+    }
+    return cars;
+}
+
 struct Peers {
     fs::path dir;
     std::vector<std::string> names;
@@ -52,10 +74,12 @@ TEST(SharedSession, EveryPeerEndsAtTheHashOfAReplayOfAnyOneRecording) {
     peers.dir = fs::current_path();
     fs::copy_file(fs::path(KELVORAN_ASSETS) / "map.txt", peers.dir / "map.txt");
     peers.names = {"host", "ann", "bob", "cy"};
-    // Crates at each joiner's cursor, a car, bursts, a square added at the mouse, drags.
+    // Crates at each joiner's cursor, bursts, a square added at the mouse, drags; ann and bob
+    // each drop a car and hold w and s at the same time, each driving their own.
     const std::vector<std::string> inputs = {
-        "5 move 600 200\n10 key 49\n12 keyup 49\n20 key 32\n300 keyup 32\n",
-        "8 move 400 250\n30 key 32\n200 keyup 32\n250 key 122\n260 move 500 100\n270 key 110\n",
+        "5 move 600 200\n10 key 49\n12 keyup 49\n20 key 32\n300 keyup 32\n150 key 119\n650 keyup 119\n",
+        "8 move 400 250\n30 key 32\n200 keyup 32\n250 key 122\n260 move 500 100\n270 key 110\n"
+        "100 key 49\n101 keyup 49\n150 key 115\n600 keyup 115\n",
         "3 move 700 300\n40 press 2\n60 move 710 250\n90 release 2\n100 key 32\n400 keyup 32\n",
     };
     playTogether(peers, inputs, 27961, 700);
@@ -63,6 +87,13 @@ TEST(SharedSession, EveryPeerEndsAtTheHashOfAReplayOfAnyOneRecording) {
     ASSERT_EQ(hash.size(), 16u) << readAll(peers.dir / "host.out");
     for (const std::string& name : peers.names)
         EXPECT_EQ(printedHash(peers.dir / (name + ".out")), hash) << name;
+    // Two cars, one each: ann's went forward on her w while bob's backed away on his s. With one
+    // keyboard for all, both would have gone forward (w wins over s).
+    const std::vector<PrintedCar> cars = printedCars(peers.dir / "host.out");
+    ASSERT_EQ(cars.size(), 2u) << readAll(peers.dir / "host.out");
+    EXPECT_NE(cars[0].player, cars[1].player);
+    EXPECT_GT(cars[0].player * cars[1].player, 0);  // both joiners', none the host's
+    EXPECT_GT(cars[0].x - cars[1].x, 100.0f);
     // Each recording alone: the host's (paced by its clock) and a joiner's (paced by bundles).
     for (const std::string file : {"host.krec", "bob.krec"}) {
         const std::string bytes = readAll(peers.dir / file);
