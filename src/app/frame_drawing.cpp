@@ -17,6 +17,7 @@
 #include "app/help_panel_drawing.h"
 #include "app/level_overlay.h"
 #include "app/physics_overlay_drawing.h"
+#include "app/shared_view.h"
 #include "app/timing_overlay.h"
 #include "game/edit_feedback.h"
 #include "game/input.h"
@@ -145,6 +146,7 @@ void drawFrame(bool renderLights) {
     if (refusedOutlineLit(keptCorners)) drawRefusedOutline(keptCorners);
     if (physicsOverlayShown()) drawPhysicsOverlay();
     drawGrabMarker();  // nothing unless the right button holds a body
+    drawSharedWorldMarks();  // nothing outside a shared session
     glPopMatrix();
 
     // HUD in view units from the top-left corner, y down; it stretches with the window.
@@ -156,6 +158,7 @@ void drawFrame(bool renderLights) {
     gluOrtho2D(0.0, view.x, view.y, 0.0);
     drawHud();
     drawLevelOverlay();  // nothing unless the level shows text, the editor's readout or its finish
+    drawSharedHud();  // nothing outside a shared session
     if (timingOverlayShown()) drawTimingOverlay();
     drawHelpOverlay();  // draws nothing unless the panel or a message is showing
     glPopMatrix();

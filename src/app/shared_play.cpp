@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/shared_view.h"
 #include "app/window.h"
 #include "core/terminal_text.h"
 #include "net/net_session.h"
@@ -86,7 +87,9 @@ int playTogether(const CommandLine& line, int argc, char** argv) {
         }
     }
     setDesyncHandler(sayWhereTheRecordingIs);
+    setWindowKeyFilter(sharedViewKey);  // Tab lists the players
     const int status = runApplication(argc, argv);
+    setWindowKeyFilter(nullptr);
     stopNetwork();
     return status;
 }

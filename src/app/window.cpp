@@ -253,6 +253,8 @@ Host windowHost() {
                               viewportToWindow, releaseGlTextures}};
 }
 
+void setWindowKeyFilter(unsigned char (*filter)(unsigned char key)) { openRun.game.key = filter; }
+
 int runApplication(int argc, char** argv) {
     pinHeapThresholds();
     const Host previous = host();

@@ -22,6 +22,8 @@ struct OpenWindowGame {
     // Sees each key first and returns the key the game gets instead, or 0 to keep it from the game.
     unsigned char (*key)(unsigned char key) = nullptr;
 };
+// The key filter of runApplication's window, as OpenWindowGame::key: a shared session's view keys.
+void setWindowKeyFilter(unsigned char (*filter)(unsigned char key));
 // Starts the game in the open window of width x height pixels as a run of argc and argv would
 // start (recorded into recordings/ of the working folder, arguments not announced again); its
 // callbacks replace the caller's until endGameInOpenWindow.
