@@ -60,7 +60,8 @@ void writeMapFile(const std::vector<uint8_t>& bytes) {
 
 std::vector<uint8_t> readMap() {
     std::vector<uint8_t> bytes;
-    if (!readMapFile(kMapFileName, bytes)) fuzz::fail("the saved map cannot be read back");
+    std::string why;
+    if (!readMapFile(kMapFileName, bytes, why)) fuzz::fail("the saved map cannot be read back");
     return bytes;
 }
 

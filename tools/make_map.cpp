@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    saveMap();
+    std::string why;
+    saveMap(why);  // a failure is on standard error already
     std::cout << "make_map: wrote " << getQuadCount() << " quads to map.txt" << std::endl;
     clearMapQuads(true);
     destroyWorld();

@@ -53,8 +53,8 @@ ScopedHost::ScopedHost(const Host& installed) : previous_(installedHost) {
 
 ScopedHost::~ScopedHost() { installedHost = previous_; }
 
-bool readMapFromDisk(std::vector<uint8_t>& bytes, std::string* problem) {
-    return readMapFile(kMapFileName, bytes, problem);
+bool readMapFromDisk(std::vector<uint8_t>& bytes, std::string& why) {
+    return readMapFile(kMapFileName, bytes, why);
 }
 
 // Plain system calls: the game looks for the file twice a second, mostly to find it missing.

@@ -10,9 +10,8 @@
 #include "render/texture.h"
 
 // Fills bytes and returns true, or returns false (bytes empty) when there is no readable map,
-// with the reason in problem (may be null; left empty for a missing file, which is simply an
-// empty map).
-using MapReader = bool (*)(std::vector<uint8_t>& bytes, std::string* problem);
+// with the reason in why (left empty for a missing file, which is simply an empty map).
+using MapReader = bool (*)(std::vector<uint8_t>& bytes, std::string& why);
 // Fills bytes with the level script and returns true, or returns false (bytes empty) when there
 // is none to read.
 using ScriptReader = bool (*)(std::vector<uint8_t>& bytes);
@@ -67,7 +66,7 @@ private:
 };
 
 // The default map reader: map.txt in the working folder.
-bool readMapFromDisk(std::vector<uint8_t>& bytes, std::string* problem);
+bool readMapFromDisk(std::vector<uint8_t>& bytes, std::string& why);
 // The most of map.lua the game reads; a larger file is replaced by a script saying so.
 constexpr size_t kMaxScriptBytes = 16u * 1024u * 1024u;
 // The default script reader: map.lua in the working folder, when it is a regular file whose real

@@ -147,7 +147,7 @@ float editorPixelSizeNow() {
 
 void attachFiles(StepCommand& command) {
     std::vector<uint8_t> bytes;
-    command.map = readMapFromDisk(bytes, &command.mapProblem) ? AttachedFile::Bytes : AttachedFile::Missing;
+    command.map = readMapFromDisk(bytes, command.mapProblem) ? AttachedFile::Bytes : AttachedFile::Missing;
     command.mapBytes = bytes;
     command.script = readScriptFromDisk(bytes) ? AttachedFile::Bytes : AttachedFile::Missing;
     command.scriptBytes = bytes;
@@ -164,8 +164,8 @@ struct Attached {
 };
 Attached attached;
 
-bool attachedMap(std::vector<uint8_t>& bytes, std::string* problem) {
-    if (problem) *problem = attached.command->mapProblem;
+bool attachedMap(std::vector<uint8_t>& bytes, std::string& why) {
+    why = attached.command->mapProblem;
     bytes = attached.command->mapBytes;
     return attached.command->map == AttachedFile::Bytes;
 }

@@ -45,7 +45,7 @@ bool readMapIntoGame() {
     if (startUp) createWorld();
     std::vector<uint8_t> bytes;
     std::string problem;
-    const bool readable = host().readMap(bytes, &problem);
+    const bool readable = host().readMap(bytes, problem);
     std::cout << "Loading map.txt" << std::endl;
     if (!readable) {
         // A missing map is an empty one; anything else that is not a readable map is reported.

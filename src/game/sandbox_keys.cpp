@@ -79,11 +79,11 @@ void quitKey() {
             return;
         }
     }
-    const MapSaveResult result = saveMap();  // says why on standard error when it fails
-    if (result.saved) {
+    std::string why;
+    if (saveMap(why)) {  // says why on standard error when it fails
         host().window.leaveMainLoop();  // the loop only ends once this callback returns
     } else {
-        showMessage("Map not saved: " + result.failure + kQuitUnsavedHint);
+        showMessage("Map not saved: " + why + kQuitUnsavedHint);
     }
 }
 
@@ -185,12 +185,12 @@ void addAtMouseKey() {
 }
 
 void saveKey() {
-    const MapSaveResult result = saveMap();
-    if (result.saved) {
+    std::string why;
+    if (saveMap(why)) {
         showMessage("Saved " + std::string(kMapFileName) + " (" +
                     counted(getQuadCount(), "quad", "quads") + ")");
     } else {
-        showMessage("Save failed: " + result.failure);  // saveMap has said so on standard error
+        showMessage("Save failed: " + why);  // saveMap has said so on standard error
     }
 }
 

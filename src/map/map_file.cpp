@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/refusal.h"
 #include "map/map_quad.h"
 #include "render/texture.h"
 
@@ -62,7 +63,8 @@ std::string writeDurably(const char* file, const uint8_t* bytes, size_t size) {
 // For a file system without hard links: the old map copied under the backup's temporary name.
 std::string copyToBackupTemp() {
     std::vector<uint8_t> content;
-    if (!readMapFile(kMapFile, content)) return failure("read", kMapFile, errno);
+    std::string why;  // errno says it in the words of the other failures
+    if (!readMapFile(kMapFile, content, why)) return failure("read", kMapFile, errno);
     return writeDurably(kBackupTempFile, content.data(), content.size());
 }
 
@@ -115,27 +117,27 @@ const char* describeNonRegular(mode_t mode) {
 
 }  // namespace
 
-bool readMapFile(const char* path, std::vector<uint8_t>& bytes, std::string* problem) {
+bool readMapFile(const char* path, std::vector<uint8_t>& bytes, std::string& why) {
     bytes.clear();
-    if (problem != nullptr) problem->clear();
+    why.clear();
     // Non-blocking, so a pipe or device of that name cannot stall the game in open.
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        if (problem != nullptr && error != ENOENT) *problem = std::strerror(error);
+        if (error != ENOENT) why = std::strerror(error);
         errno = error;
         return false;
     }
     struct stat info {};
     if (fstat(fd, &info) != 0) {
         const int error = errno;
-        if (problem != nullptr) *problem = std::strerror(error);
+        why = std::strerror(error);
         close(fd);
         errno = error;
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        if (problem != nullptr) *problem = describeNonRegular(info.st_mode);
+        why = describeNonRegular(info.st_mode);
         close(fd);
         errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         return false;
@@ -160,7 +162,7 @@ bool readMapFile(const char* path, std::vector<uint8_t>& bytes, std::string* pro
     close(fd);
     if (!ok) {
         bytes.clear();
-        if (problem != nullptr) *problem = std::strerror(error);
+        why = std::strerror(error);
         errno = error;
     }
     return ok;
@@ -184,7 +186,7 @@ std::vector<QuadRecord> currentMapRecords() {
     return records;
 }
 
-MapSaveResult saveMap() {
+bool saveMap(std::string& why) {
     // The new map is written beside the old one and swapped in only when complete, so a full
     // disk or a crash never leaves a truncated map.txt; the previous map becomes map.txt.bak.
     removeStale(kTempFile);
@@ -195,14 +197,11 @@ MapSaveResult saveMap() {
     if (reason.empty() && std::rename(kTempFile, kMapFile) != 0) {
         reason = failure("replace", kMapFile, errno);
     }
-    MapSaveResult result;
     if (!reason.empty()) {
         removeStale(kTempFile);
         std::cerr << "Map not saved: " << reason << std::endl;
-        result.failure = reason;
-        return result;
+        return refuse(why, reason);
     }
     syncFolder();
-    result.saved = true;
-    return result;
+    return true;
 }

@@ -415,7 +415,8 @@ PeerIdentity localIdentity(const std::string& build) {
                    "." + std::to_string(ENET_VERSION_GET_MINOR(enet)) + "." +
                    std::to_string(ENET_VERSION_GET_PATCH(enet));
     std::vector<uint8_t> bytes;
-    const bool map = readMapFromDisk(bytes, nullptr);
+    std::string unreadable;  // the hash says "none" whatever the reason
+    const bool map = readMapFromDisk(bytes, unreadable);
     id.mapHash = fileHash(map, bytes);
     const bool script = readScriptFromDisk(bytes);
     id.scriptHash = fileHash(script, bytes);

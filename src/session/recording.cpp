@@ -273,8 +273,8 @@ int32_t recordReading(int32_t ms) {
     return ms;
 }
 
-bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string* problem) {
-    const bool readable = readMapFromDisk(bytes, problem);
+bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string& why) {
+    const bool readable = readMapFromDisk(bytes, why);
     if (rec.fd < 0) return readable;
     flush();
     MapLoadKind kind = MapLoadKind::Unreadable;

@@ -23,7 +23,7 @@ std::string recordingPath();  // empty when not recording
 // The clock seam passes every reading (ms) through here; returns it unchanged.
 int32_t recordReading(int32_t ms);
 // A map reader for the host: reads map.txt from disk and records what it found.
-bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string* problem);
+bool readAndRecordMap(std::vector<uint8_t>& bytes, std::string& why);
 // A script reader for the host: reads map.lua from disk and records what it found whenever it
 // differs from the read before.
 bool readAndRecordScript(std::vector<uint8_t>& bytes);

@@ -105,7 +105,7 @@ void refuse(const std::string& reason) {
 
 // Writes the recorded bytes where the game found them, so saves keep map.txt.bak as the game
 // did, and hands them to the load.
-bool recordedMap(std::vector<uint8_t>& bytes, std::string* /*problem*/) {
+bool recordedMap(std::vector<uint8_t>& bytes, std::string& /*why*/) {
     bytes.clear();
     const std::string path = player.settings.folder + "/map.txt";
     if (player.nextMap >= player.recording->maps.size()) {

@@ -18,6 +18,12 @@
 
 namespace {
 
+// Saves, leaving the reason to what saveMap prints on standard error.
+bool saveMapNow() {
+    std::string why;
+    return saveMap(why);
+}
+
 
 constexpr float kFloorTop = 300.0f;  // world units
 constexpr float kBoxHalf = 16.0f;
@@ -50,7 +56,7 @@ TEST_F(MapReloadTest, ActorsKeepFallingAndLandOnTheReloadedMap) {
     createWorld();
     auto* floor = &registerQuad();
     setGeometry(*floor, -200, kFloorTop, 400, kFloorTop, 400, kFloorTop + 40, -200, kFloorTop + 40);
-    saveMap();
+    saveMapNow();
     clearMapQuads(true);
     captureStdout(loadMap);
     ASSERT_EQ(getQuadCount(), 1);
@@ -107,7 +113,7 @@ TEST_F(MapReloadTest, EditingAfterAReloadBuildsFixturesInTheNewWorldOnly) {
     createWorld();
     auto* quad = &registerQuad();
     setGeometry(*quad, 30, 30, 70, 30, 70, 70, 30, 70);
-    saveMap();
+    saveMapNow();
     captureStdout(loadMap);
     ASSERT_EQ(getQuadCount(), 1);
     MapQuad& loaded = getQuad(0);

@@ -186,9 +186,10 @@ TEST_F(JointTest, JointsSurviveAMapReloadWithTheirIdsAndState) {
           "  end\n"
           "end\n");
     steps(50);
-    MapSaveResult saved;
-    captureStdout([&] { saved = saveMap(); });
-    ASSERT_TRUE(saved.saved) << saved.failure;
+    bool saved = false;
+    std::string why;
+    captureStdout([&] { saved = saveMap(why); });
+    ASSERT_TRUE(saved) << why;
     const uint32_t before = worldSerial();
     StateHasher carried, rebuilt;
     hashJoints(carried);

@@ -121,7 +121,8 @@ int usageError(const std::string& message, const char* help) {
 
 bool readInput(const std::string& path, std::vector<uint8_t>& bytes) {
     errno = 0;
-    if (readMapFile(path.c_str(), bytes)) return true;
+    std::string why;  // the tool words it from errno, as it always has
+    if (readMapFile(path.c_str(), bytes, why)) return true;
     std::cerr << "kelvoran-map: cannot read " << path << ": "
               << (errno != 0 ? std::strerror(errno) : "not a regular file") << "\n";
     return false;
