@@ -1,4 +1,4 @@
-// edit_feedback.cpp: the refusal's words and the timing of its flash.
+// edit_feedback.cpp: the refusal's message and the timing of its flash.
 #include "game/edit_feedback.h"
 
 #include "game/main_loop.h"
@@ -14,23 +14,10 @@ struct Flash {
 Flash flash;
 }  // namespace
 
-std::string refusalText(EditRefusal why) {
-    switch (why) {
-        case EditRefusal::None: break;
-        case EditRefusal::NotConvex: return "Not convex: corner kept";
-        case EditRefusal::Folded: return "Folded over: corner kept";
-        case EditRefusal::Collinear: return "Corners in a line: corner kept";
-        case EditRefusal::NotFinite: return "Out of range: corner kept";
-        case EditRefusal::NoBody: return "Too thin for the physics: no body";
-        case EditRefusal::SnapWouldFold: return "Snap would fold it: left off the grid";
-    }
-    return std::string();
-}
-
 void reportRefusedEdit() {
     RefusedEdit refused;
     if (!takeRefusedEdit(refused)) return;
-    showMessage(refusalText(refused.why));
+    showMessage(refused.why);
     flash.started = true;
     flash.startMs = frameScheduler().now;
     for (int k = 0; k < 4; ++k) flash.corners[k] = refused.corners[k];

@@ -9,7 +9,6 @@
 constexpr int32_t kRefusalFlashMs = 600;
 constexpr int32_t kRefusalBlinkMs = 150;  // on, off, on, off
 
-std::string refusalText(EditRefusal why);
 // Call after the editor has handled an event: a refusal since the last call posts its message
 // and starts the flash.
 void reportRefusedEdit();

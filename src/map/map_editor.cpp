@@ -29,7 +29,7 @@ struct EditorState {
     bool pointerKnown = false;
     bool banding = false;    // a Shift drag on empty space is drawing a rubber band
     Vec2f bandFrom, bandTo;
-    RefusedEdit refused;     // why = None when nothing was refused since the last look
+    RefusedEdit refused;     // why empty when nothing was refused since the last look
 };
 EditorState editor;
 auto& activeQuads = editor.activeQuads;
@@ -57,20 +57,20 @@ void dropIdleQuads() {
                       activeQuads.end());
 }
 
-void refuse(const MapQuad& quad, EditRefusal why) {
+void refuse(const MapQuad& quad, const char* why) {
     editor.refused.why = why;
     for (int k = 0; k < 4; ++k) editor.refused.corners[k] = quad.vertices[k];
 }
 
-EditRefusal refusalFor(CornerFault fault) {
+const char* refusalFor(CornerFault fault) {
     switch (fault) {
         case CornerFault::None: break;
-        case CornerFault::NotFinite: return EditRefusal::NotFinite;
-        case CornerFault::Collinear: return EditRefusal::Collinear;
-        case CornerFault::WrongWinding: return EditRefusal::Folded;
-        case CornerFault::NotConvex: return EditRefusal::NotConvex;
+        case CornerFault::NotFinite: return "Out of range: corner kept";
+        case CornerFault::Collinear: return "Corners in a line: corner kept";
+        case CornerFault::WrongWinding: return "Folded over: corner kept";
+        case CornerFault::NotConvex: return "Not convex: corner kept";
     }
-    return EditRefusal::None;
+    return "";
 }
 
 void dragQuad(MapQuad& quad, Vec2f d) {
@@ -85,7 +85,8 @@ void dragQuad(MapQuad& quad, Vec2f d) {
         if (fault != CornerFault::None) {
             refuse(quad, refusalFor(fault));
         } else if (!isValidBodyPolygon(quad.vertices)) {
-            refuse(quad, EditRefusal::NoBody);  // taken, as the map allows, but nothing collides
+            // Taken, as the map allows, but nothing collides with it.
+            refuse(quad, "Too thin for the physics: no body");
         }
     } else if (quad.editMode == kWholeQuad) {
         // The fixture and centre catch up at the first motion after release.
@@ -107,7 +108,7 @@ void snapUnlessItFolds(MapQuad& quad) {
     if (cornersPassValidation(snapped) && isValidBodyPolygon(snapped)) {
         setCorners(quad, snapped);
     } else {
-        refuse(quad, EditRefusal::SnapWouldFold);
+        refuse(quad, "Snap would fold it: left off the grid");
     }
 }
 
@@ -261,7 +262,7 @@ bool rubberBand(Vec2f& from, Vec2f& to) {
 }
 
 bool takeRefusedEdit(RefusedEdit& out) {
-    if (editor.refused.why == EditRefusal::None) return false;
+    if (editor.refused.why.empty()) return false;
     out = editor.refused;
     editor.refused = RefusedEdit();
     return true;

@@ -1,6 +1,7 @@
 // map_editor.h: selecting, dragging and snapping map quads with the mouse.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/vec2.h"
@@ -35,10 +36,9 @@ int32_t hoverGrab(const MapQuad& quad);
 void editorShiftPress(Vec2f point);
 bool rubberBand(Vec2f& from, Vec2f& to);  // true, with its corners, while one is being drawn
 
-// Why a drag left a quad as it was, or what it could not give it.
-enum class EditRefusal { None, NotConvex, Folded, Collinear, NotFinite, NoBody, SnapWouldFold };
+// A drag that left a quad as it was, or could not give it everything it asked.
 struct RefusedEdit {
-    EditRefusal why = EditRefusal::None;
+    std::string why;   // the player's message: "Not convex: corner kept"
     Vec2f corners[4];  // the quad as it stays
 };
 // The latest refusal since the last call, once; false when there was none.
