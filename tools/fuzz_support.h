@@ -38,12 +38,12 @@ inline std::string makeWorkFolder(const std::string& prefix, bool enter) {
 // The game's own invariants (game/invariants.h): after every operation the bodies, the quads and
 // the quad index whole and a window of shadows; at the end of an input everything.
 inline void checkAfterOperation() {
-    const std::string problem = gameInvariantProblem(InvariantScope::Sampled, true);
-    if (!problem.empty()) fail(problem.c_str());
+    std::string why;
+    if (!gameInvariantsHold(InvariantScope::Sampled, why, true)) fail(why.c_str());
 }
 inline void checkAll() {
-    const std::string problem = gameInvariantProblem(InvariantScope::Whole);
-    if (!problem.empty()) fail(problem.c_str());
+    std::string why;
+    if (!gameInvariantsHold(InvariantScope::Whole, why)) fail(why.c_str());
 }
 
 }  // namespace fuzz

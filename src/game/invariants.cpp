@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "actors/actor.h"
 #include "actors/body_actor.h"
+#include "core/refusal.h"
 #include "lighting/shadow_quad.h"
 #include "map/map_invariants.h"
 #include "map/map_quad.h"
@@ -64,8 +66,8 @@ std::string actorBodyProblem(const b2World* world, std::vector<const b2Body*>& b
 // The quads' own invariants, then every body of the world owned once, by the ground, the quads'
 // shared static bodies or an actor, and every owned body in the world.
 std::string wholeBodyProblem(const b2World* world) {
-    std::string problem = mapInvariantProblem();
-    if (!problem.empty()) return problem;
+    std::string problem;
+    if (!mapInvariantsHold(problem)) return problem;
     std::vector<const b2Body*>& owned = checks.owned;
     owned.clear();
     if (world != nullptr) owned.push_back(getGroundBody());
@@ -174,9 +176,8 @@ std::string shadowsProblem(size_t first, size_t last, size_t probes, bool buffer
     return "";
 }
 
-}  // namespace
-
-std::string gameInvariantProblem(InvariantScope scope, bool forceWhole) {
+// The first broken invariant, "" when all hold, as the checks above report theirs.
+std::string firstBrokenInvariant(InvariantScope scope, bool forceWhole) {
     const b2World* world = getWorld();
     const size_t quads = mapQuads().size();
     if (scope == InvariantScope::Whole) {
@@ -192,8 +193,17 @@ std::string gameInvariantProblem(InvariantScope scope, bool forceWhole) {
     return shadowsProblem(first, last, 1, false);
 }
 
+}  // namespace
+
+bool gameInvariantsHold(InvariantScope scope, std::string& why, bool forceWhole) {
+    std::string broken = firstBrokenInvariant(scope, forceWhole);
+    return broken.empty() || refuse(why, std::move(broken));
+}
+
 void checkGameInvariants(const char* where, bool forceWhole) {
-    if (kCheckInvariants) failOnBrokenInvariant(gameInvariantProblem(InvariantScope::Sampled, forceWhole), where);
+    if (!kCheckInvariants) return;
+    std::string why;
+    if (!gameInvariantsHold(InvariantScope::Sampled, why, forceWhole)) failOnBrokenInvariant(why, where);
 }
 
 void resetInvariantChecks() { checks = InvariantChecks(); }

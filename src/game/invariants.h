@@ -20,11 +20,11 @@ enum class InvariantScope {
 };
 constexpr int32_t kWholeCheckSteps = 100;  // one second of logic steps
 
-// The first broken invariant, or "" when all hold. With Sampled, forceWhole checks the map's part
-// whole this time whatever the schedule says.
-std::string gameInvariantProblem(InvariantScope scope, bool forceWhole = false);
+// True when all hold; else false with the first broken invariant in why. With Sampled,
+// forceWhole checks the map's part whole this time whatever the schedule says.
+bool gameInvariantsHold(InvariantScope scope, std::string& why, bool forceWhole = false);
 
-// In Debug builds: gameInvariantProblem(Sampled, forceWhole), and on a broken invariant one line
+// In Debug builds: gameInvariantsHold(Sampled, forceWhole), and on a broken invariant one line
 // "invariant broken <where>: <problem>" on standard error and abort. In Release builds nothing.
 void checkGameInvariants(const char* where, bool forceWhole = false);
 

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "core/refusal.h"
 #include "level/sha256.h"
 
 // Set for this file by the build.
@@ -118,9 +119,8 @@ bool readEntryName(const Json& entry, const char* key, bool optional, std::strin
                    std::string& problem) {
     if (!readText(entry, key, kMaxNameBytes, optional, out, problem)) return false;
     if (out.empty()) return true;
-    const std::string why = levelNameProblem(out);
-    if (!why.empty()) problem = std::string("entry ") + key + ": " + why;
-    return why.empty();
+    std::string why;
+    return levelNameAllowed(out, why) || refuse(problem, std::string("entry ") + key + ": " + why);
 }
 
 // A file whose name is a folder of another file's path: the two cannot both be unpacked.
@@ -131,10 +131,6 @@ std::string clashProblem(const std::set<std::string>& fileNames) {
     return std::string();
 }
 
-bool fail(std::string& problem, const std::string& reason) {
-    problem = reason;
-    return false;
-}
 }  // namespace
 
 const std::vector<uint8_t>* LevelFile::find(const std::string& name) const {
@@ -144,26 +140,26 @@ const std::vector<uint8_t>* LevelFile::find(const std::string& name) const {
 
 const char* levelGameVersion() { return KELVORAN_VERSION; }
 
-std::string levelNameProblem(const std::string& name) {
-    if (name.empty()) return "empty name";
-    if (name.size() > kMaxNameBytes) return "name longer than 255 bytes: " + shown(name);
-    if (name[0] == '/') return "absolute path: " + shown(name);
-    if (name.find('\\') != std::string::npos) return "backslash in name: " + shown(name);
+bool levelNameAllowed(const std::string& name, std::string& why) {
+    if (name.empty()) return refuse(why, "empty name");
+    if (name.size() > kMaxNameBytes) return refuse(why, "name longer than 255 bytes: " + shown(name));
+    if (name[0] == '/') return refuse(why, "absolute path: " + shown(name));
+    if (name.find('\\') != std::string::npos) return refuse(why, "backslash in name: " + shown(name));
     size_t start = 0;
     while (start <= name.size()) {
         size_t end = name.find('/', start);
         if (end == std::string::npos) end = name.size();
         const std::string part = name.substr(start, end - start);
-        if (part == "..") return "path escapes the level: " + shown(name);
-        if (part == "." || part.empty()) return "odd path: " + shown(name);
+        if (part == "..") return refuse(why, "path escapes the level: " + shown(name));
+        if (part == "." || part.empty()) return refuse(why, "odd path: " + shown(name));
         start = end + 1;
     }
     for (const char c : name) {
         const bool fine = std::isalnum(static_cast<unsigned char>(c)) || c == ' ' || c == '.' ||
                           c == '_' || c == '-' || c == '/';
-        if (!fine || static_cast<unsigned char>(c) >= 0x80) return "unusual character in name: " + shown(name);
+        if (!fine || static_cast<unsigned char>(c) >= 0x80) return refuse(why, "unusual character in name: " + shown(name));
     }
-    return std::string();
+    return true;
 }
 
 std::string manifestToJson(const LevelManifest& manifest) {
@@ -198,8 +194,8 @@ bool parseManifest(const std::string& text, LevelManifest& manifest, std::string
     manifest = LevelManifest{};
     std::string why;
     const Json json = Json::parse(text, nullptr, false);
-    if (json.is_discarded() || !json.is_object()) return fail(problem, "manifest not valid: not a JSON object");
-    const auto bad = [&](const std::string& reason) { return fail(problem, "manifest not valid: " + reason); };
+    if (json.is_discarded() || !json.is_object()) return refuse(problem, "manifest not valid: not a JSON object");
+    const auto bad = [&](const std::string& reason) { return refuse(problem, "manifest not valid: " + reason); };
     const auto format = json.find("format");
     if (format == json.end() || !format->is_number_integer()) return bad("no format number");
     if (*format != kLevelFormat)
@@ -220,7 +216,7 @@ bool parseManifest(const std::string& text, LevelManifest& manifest, std::string
     if (!parseVersion(manifest.game, major, minor)) return bad("game is not a version like 0.1");
     parseVersion(levelGameVersion(), ownMajor, ownMinor);
     if (major > ownMajor || (major == ownMajor && minor > ownMinor))
-        return fail(problem, "needs Kelvoran " + manifest.game + " (this is " + levelGameVersion() + ")");
+        return refuse(problem, "needs Kelvoran " + manifest.game + " (this is " + levelGameVersion() + ")");
     const auto entry = json.find("entry");
     if (entry == json.end() || !entry->is_object()) return bad("no entry files");
     manifest.map.clear();
@@ -262,7 +258,7 @@ bool parseManifest(const std::string& text, LevelManifest& manifest, std::string
 
 bool readLevelFile(const uint8_t* data, size_t size, LevelFile& level, std::string& problem) {
     level = LevelFile{};
-    if (size > kMaxLevelBytes) return fail(problem, "the file is larger than 64 MiB");
+    if (size > kMaxLevelBytes) return refuse(problem, "the file is larger than 64 MiB");
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = zip_source_buffer_create(data, size, 0, &error);
@@ -282,9 +278,9 @@ bool readLevelFile(const uint8_t* data, size_t size, LevelFile& level, std::stri
     }
     zip_error_fini(&error);
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
-    if (count < 0) return fail(problem, "not a level file: no entries");
+    if (count < 0) return refuse(problem, "not a level file: no entries");
     if (static_cast<uint64_t>(count) > kMaxLevelEntries)
-        return fail(problem, "too many entries: " + std::to_string(count) + " (at most 256)");
+        return refuse(problem, "too many entries: " + std::to_string(count) + " (at most 256)");
 
     // Every entry's name, kind and sizes before a byte is unpacked.
     struct Entry {
@@ -298,41 +294,41 @@ bool readLevelFile(const uint8_t* data, size_t size, LevelFile& level, std::stri
     for (zip_int64_t i = 0; i < count; ++i) {
         const zip_uint64_t index = static_cast<zip_uint64_t>(i);
         const char* raw = zip_get_name(archive.get(), index, ZIP_FL_ENC_RAW);
-        if (raw == nullptr) return fail(problem, "damaged entry " + std::to_string(i + 1) + ": no name");
+        if (raw == nullptr) return refuse(problem, "damaged entry " + std::to_string(i + 1) + ": no name");
         std::string name = raw;
         const bool folder = !name.empty() && name.back() == '/';
         if (folder) name.pop_back();
-        const std::string why = levelNameProblem(name);
-        if (!why.empty()) return fail(problem, why);
+        std::string why;
+        if (!levelNameAllowed(name, why)) return refuse(problem, why);
         zip_uint8_t system = 0;
         zip_uint32_t attributes = 0;
         if (zip_file_get_external_attributes(archive.get(), index, 0, &system, &attributes) == 0 &&
             system == ZIP_OPSYS_UNIX) {
             const zip_uint32_t type = (attributes >> 16) & kUnixTypeMask;
-            if (type == kUnixSymlink) return fail(problem, "symbolic link: " + shown(name));
+            if (type == kUnixSymlink) return refuse(problem, "symbolic link: " + shown(name));
             if (type != 0 && type != kUnixRegular && type != kUnixFolder)
-                return fail(problem, "not a plain file: " + shown(name));
+                return refuse(problem, "not a plain file: " + shown(name));
         }
         // Names differing only in case are one file on some systems that unpack them.
-        if (!seen.insert(lowered(name)).second) return fail(problem, "duplicate name: " + shown(name));
+        if (!seen.insert(lowered(name)).second) return refuse(problem, "duplicate name: " + shown(name));
         zip_stat_t stat;
         zip_stat_init(&stat);
         if (zip_stat_index(archive.get(), index, 0, &stat) != 0 ||
             (stat.valid & (ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD)) !=
                 (ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD))
-            return fail(problem, "damaged entry: " + shown(name));
+            return refuse(problem, "damaged entry: " + shown(name));
         if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE)
-            return fail(problem, "encrypted entry: " + shown(name));
+            return refuse(problem, "encrypted entry: " + shown(name));
         if (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE)
-            return fail(problem, "entry packed with an unusual method: " + shown(name));
+            return refuse(problem, "entry packed with an unusual method: " + shown(name));
         if (stat.size > kMaxLevelEntryBytes)
-            return fail(problem, "entry over 16 MiB unpacked: " + shown(name) + " (" + mebibytes(stat.size) + ")");
+            return refuse(problem, "entry over 16 MiB unpacked: " + shown(name) + " (" + mebibytes(stat.size) + ")");
         total += stat.size;
-        if (total > kMaxLevelBytes) return fail(problem, "over 64 MiB unpacked in all");
+        if (total > kMaxLevelBytes) return refuse(problem, "over 64 MiB unpacked in all");
         if (stat.size > kMaxCompressionRatio * stat.comp_size)
-            return fail(problem, "compression ratio over 100: " + shown(name));
+            return refuse(problem, "compression ratio over 100: " + shown(name));
         if (folder) {
-            if (stat.size != 0) return fail(problem, "damaged entry: " + shown(name));
+            if (stat.size != 0) return refuse(problem, "damaged entry: " + shown(name));
             continue;
         }
         entries.push_back(Entry{index, name, stat.size});
@@ -341,14 +337,14 @@ bool readLevelFile(const uint8_t* data, size_t size, LevelFile& level, std::stri
     std::set<std::string> fileNames;
     for (const Entry& entry : entries) fileNames.insert(lowered(entry.name));
     const std::string clash = clashProblem(fileNames);
-    if (!clash.empty()) return fail(problem, clash);
+    if (!clash.empty()) return refuse(problem, clash);
 
     // Unpacked no further than each entry says it holds: a header that lies is caught, not obeyed.
     LevelFiles files;
     for (const Entry& entry : entries) {
         zip_file_t* file = zip_fopen_index(archive.get(), entry.index, 0);
         if (file == nullptr)
-            return fail(problem, "damaged entry: " + shown(entry.name) + ": " + zip_strerror(archive.get()));
+            return refuse(problem, "damaged entry: " + shown(entry.name) + ": " + zip_strerror(archive.get()));
         std::vector<uint8_t> bytes(static_cast<size_t>(entry.size) + 1);
         uint64_t got = 0;
         zip_int64_t read = 0;
@@ -357,31 +353,31 @@ bool readLevelFile(const uint8_t* data, size_t size, LevelFile& level, std::stri
             got += static_cast<uint64_t>(read);
         const std::string why = read < 0 ? zip_file_strerror(file) : "";
         zip_fclose(file);
-        if (read < 0) return fail(problem, "damaged entry: " + shown(entry.name) + ": " + why);
-        if (got != entry.size) return fail(problem, "damaged entry: " + shown(entry.name) + ": wrong size");
+        if (read < 0) return refuse(problem, "damaged entry: " + shown(entry.name) + ": " + why);
+        if (got != entry.size) return refuse(problem, "damaged entry: " + shown(entry.name) + ": wrong size");
         bytes.pop_back();
         files.emplace(entry.name, std::move(bytes));
     }
 
     const auto manifestBytes = files.find(kLevelManifestName);
-    if (manifestBytes == files.end()) return fail(problem, "manifest not valid: no level.json");
+    if (manifestBytes == files.end()) return refuse(problem, "manifest not valid: no level.json");
     LevelManifest manifest;
     if (!parseManifest(std::string(manifestBytes->second.begin(), manifestBytes->second.end()), manifest, problem))
         return false;
     files.erase(manifestBytes);
     for (const LevelFileListing& listing : manifest.files) {
         const auto found = files.find(listing.name);
-        if (found == files.end()) return fail(problem, "listed but missing: " + shown(listing.name));
+        if (found == files.end()) return refuse(problem, "listed but missing: " + shown(listing.name));
         if (found->second.size() != listing.size)
-            return fail(problem, "size does not match: " + shown(listing.name));
+            return refuse(problem, "size does not match: " + shown(listing.name));
         if (sha256Hex(found->second.data(), found->second.size()) != listing.sha256)
-            return fail(problem, "checksum does not match: " + shown(listing.name));
+            return refuse(problem, "checksum does not match: " + shown(listing.name));
     }
     if (files.size() != manifest.files.size()) {
         for (const auto& [name, bytes] : files)
             if (std::none_of(manifest.files.begin(), manifest.files.end(),
                              [&](const LevelFileListing& listing) { return listing.name == name; }))
-                return fail(problem, "not in the manifest: " + shown(name));
+                return refuse(problem, "not in the manifest: " + shown(name));
     }
     level.manifest = std::move(manifest);
     level.files = std::move(files);
@@ -391,14 +387,14 @@ bool readLevelFile(const uint8_t* data, size_t size, LevelFile& level, std::stri
 bool readLevelFileAt(const std::string& path, LevelFile& level, std::string& problem) {
     level = LevelFile{};
     std::ifstream in(path, std::ios::binary);
-    if (!in) return fail(problem, "cannot open");
+    if (!in) return refuse(problem, "cannot open");
     std::vector<uint8_t> bytes;
     char chunk[65536];
     while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
         bytes.insert(bytes.end(), chunk, chunk + in.gcount());
-        if (bytes.size() > kMaxLevelBytes) return fail(problem, "the file is larger than 64 MiB");
+        if (bytes.size() > kMaxLevelBytes) return refuse(problem, "the file is larger than 64 MiB");
     }
-    if (in.bad()) return fail(problem, "cannot read");
+    if (in.bad()) return refuse(problem, "cannot read");
     return readLevelFile(bytes.data(), bytes.size(), level, problem);
 }
 
@@ -409,7 +405,7 @@ bool writeArchive(const std::string& manifestText, const LevelFiles& files, cons
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* out = zip_source_buffer_create(nullptr, 0, 0, &error);
-    if (out == nullptr) return fail(problem, std::string("cannot pack: ") + zip_error_strerror(&error));
+    if (out == nullptr) return refuse(problem, std::string("cannot pack: ") + zip_error_strerror(&error));
     zip_source_keep(out);
     zip_t* archive = zip_open_from_source(out, ZIP_TRUNCATE, &error);
     if (archive == nullptr) {
@@ -451,7 +447,7 @@ bool writeArchive(const std::string& manifestText, const LevelFiles& files, cons
         zip_source_close(out);
     }
     zip_source_free(out);
-    if (bytes.empty()) return fail(problem, "cannot pack: the archive could not be read back");
+    if (bytes.empty()) return refuse(problem, "cannot pack: the archive could not be read back");
     return true;
 }
 }  // namespace
@@ -461,14 +457,14 @@ bool writeLevelFile(LevelManifest manifest, const LevelFiles& files, std::vector
     manifest.files.clear();
     std::set<std::string> seen;
     for (const auto& [name, data] : files) {
-        const std::string why = levelNameProblem(name);
-        if (!why.empty()) return fail(problem, why);
-        if (lowered(name) == kLevelManifestName) return fail(problem, "a file may not be named level.json");
-        if (!seen.insert(lowered(name)).second) return fail(problem, "duplicate name: " + shown(name));
+        std::string why;
+        if (!levelNameAllowed(name, why)) return refuse(problem, why);
+        if (lowered(name) == kLevelManifestName) return refuse(problem, "a file may not be named level.json");
+        if (!seen.insert(lowered(name)).second) return refuse(problem, "duplicate name: " + shown(name));
         manifest.files.push_back(LevelFileListing{name, data.size(), sha256Hex(data.data(), data.size())});
     }
     const std::string clash = clashProblem(seen);
-    if (!clash.empty()) return fail(problem, clash);
+    if (!clash.empty()) return refuse(problem, clash);
     const std::string manifestText = manifestToJson(manifest);
     // Deflate everything, except what squeezes so well that a reader would take it for a bomb.
     std::set<std::string> stored;
@@ -480,7 +476,7 @@ bool writeLevelFile(LevelManifest manifest, const LevelFiles& files, std::vector
     zip_error_fini(&error);
     if (archive == nullptr) {
         if (source) zip_source_free(source);
-        return fail(problem, "cannot pack: the archive does not read back");
+        return refuse(problem, "cannot pack: the archive does not read back");
     }
     for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
         zip_stat_t stat;

@@ -63,11 +63,11 @@ bool readLevelFileAt(const std::string& path, LevelFile& level, std::string& pro
 std::string manifestToJson(const LevelManifest& manifest);
 bool parseManifest(const std::string& text, LevelManifest& manifest, std::string& problem);
 
-// A name a level may hold: relative, no `.` or `..` parts, letters, digits, ` ._-` and `/`.
-// Empty when fine, else why not.
-std::string levelNameProblem(const std::string& name);
+// Whether a level may hold the name: relative, no `.` or `..` parts, letters, digits, ` ._-`
+// and `/`. False with why not in why.
+bool levelNameAllowed(const std::string& name, std::string& why);
 
-// Packs files (names as levelNameProblem allows) with the manifest, whose listing is made here
+// Packs files (names as levelNameAllowed allows) with the manifest, whose listing is made here
 // from the files, into zip bytes: the same bytes for the same input. False, with the reason in
 // problem, when libzip fails.
 bool writeLevelFile(LevelManifest manifest, const LevelFiles& files, std::vector<uint8_t>& bytes,

@@ -4,19 +4,23 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
+#include <utility>
 #include <vector>
 
 #include <box2d/box2d.h>
 
+#include "core/refusal.h"
 #include "map/map_quad.h"
 #include "map/quad_index.h"
 #include "physics/physics_world.h"
 #include "physics/static_shapes.h"
 
+namespace {
+
 // Every quad fixture sits on sound corners (unless a whole-quad drag is under way: its fixture
 // catches up at the next motion), belongs to no other quad and to one of the current world's
 // shared static bodies, which hold nothing but the quads' fixtures; then the quad index.
-std::string mapInvariantProblem() {
+std::string firstBrokenInvariant() {
     const b2World* world = getWorld();
     static std::vector<const b2Fixture*> fixtures;  // scratch, reused
     fixtures.clear();
@@ -48,12 +52,20 @@ std::string mapInvariantProblem() {
     return quadIndexProblem();
 }
 
-void failOnBrokenInvariant(const std::string& problem, const char* where) {
-    if (problem.empty()) return;
-    std::cerr << "invariant broken " << where << ": " << problem << std::endl;
+}  // namespace
+
+bool mapInvariantsHold(std::string& why) {
+    std::string broken = firstBrokenInvariant();
+    return broken.empty() || refuse(why, std::move(broken));
+}
+
+void failOnBrokenInvariant(const std::string& why, const char* where) {
+    std::cerr << "invariant broken " << where << ": " << why << std::endl;
     std::abort();
 }
 
 void checkMapInvariants(const char* where) {
-    if (kCheckInvariants) failOnBrokenInvariant(mapInvariantProblem(), where);
+    if (!kCheckInvariants) return;
+    std::string why;
+    if (!mapInvariantsHold(why)) failOnBrokenInvariant(why, where);
 }

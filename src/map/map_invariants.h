@@ -4,8 +4,8 @@
 #pragma once
 #include <string>
 
-// The first broken invariant of the quads, or "" when all hold. O(quads).
-std::string mapInvariantProblem();
+// True when the quads' invariants all hold; else false with the first broken one in why. O(quads).
+bool mapInvariantsHold(std::string& why);
 
 // Whether this build checks its invariants as it runs: Debug builds (NDEBUG off) do.
 #ifdef NDEBUG
@@ -14,7 +14,7 @@ constexpr bool kCheckInvariants = false;
 constexpr bool kCheckInvariants = true;
 #endif
 
-// With a problem: one line "invariant broken <where>: <problem>" on standard error, then abort.
-void failOnBrokenInvariant(const std::string& problem, const char* where);
-// Where kCheckInvariants: mapInvariantProblem, failing on a problem. Otherwise nothing.
+// One line "invariant broken <where>: <why>" on standard error, then abort.
+[[noreturn]] void failOnBrokenInvariant(const std::string& why, const char* where);
+// Where kCheckInvariants: mapInvariantsHold, failing on a broken one. Otherwise nothing.
 void checkMapInvariants(const char* where);
