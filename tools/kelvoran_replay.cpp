@@ -158,9 +158,10 @@ int main(int argc, char** argv) {
     }
 
     const fs::path home = fs::current_path();
-    const ReplayFolder folder = prepareReplayFolder(dir, force);
-    if (folder.path.empty()) {
-        std::cerr << "kelvoran-replay: " << folder.problem << "; nothing played" << std::endl;
+    ReplayFolder folder;
+    std::string why;
+    if (!prepareReplayFolder(dir, force, folder, why)) {
+        std::cerr << "kelvoran-replay: " << why << "; nothing played" << std::endl;
         return kUnplayable;
     }
     settings.imageFolder = fs::absolute(assets.empty() ? home : fs::path(assets)).string();

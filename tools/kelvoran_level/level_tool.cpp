@@ -15,6 +15,7 @@
 
 #include "actors/actor.h"
 #include "core/camera.h"
+#include "core/refusal.h"
 #include "game/level_finish.h"
 #include "map/map_quad.h"
 #include "render/png_image.h"
@@ -208,11 +209,9 @@ void drawScene(cairo_t* cr) {
 
 bool drawLevelThumbnail(const std::vector<uint8_t>& map, const std::vector<uint8_t>* script, int64_t steps,
                         std::vector<uint8_t>& png, std::string& problem) {
-    const ReplayFolder folder = prepareReplayFolder("", false);
-    if (folder.path.empty()) {
-        problem = "no folder to play the level in: " + folder.problem;
-        return false;
-    }
+    ReplayFolder folder;
+    std::string why;
+    if (!prepareReplayFolder("", false, folder, why)) return refuse(problem, "no folder to play the level in: " + why);
     std::error_code error;
     const fs::path previous = fs::current_path(error);
     bool ok = writeWhole(fs::path(folder.path) / "map.txt", map) &&
@@ -239,37 +238,26 @@ bool drawLevelThumbnail(const std::vector<uint8_t>& map, const std::vector<uint8
     return ok;
 }
 
-SolutionCheck checkSolution(const LevelFile& level) {
-    SolutionCheck check;
+bool checkSolution(const LevelFile& level, SolutionCheck& check, std::string& why) {
+    check = SolutionCheck();
     const std::vector<uint8_t>* solution = level.find(level.manifest.solution);
-    if (level.manifest.solution.empty() || !solution) {
-        check.reason = "the level has no solution";
-        return check;
-    }
+    if (level.manifest.solution.empty() || !solution) return refuse(why, "the level has no solution");
     const Recording recording = decodeRecording(solution->data(), solution->size());
-    if (recording.problem != Recording::Problem::None) {
-        check.reason = "the solution is not a whole recording: " + recording.problemText;
-        return check;
-    }
+    if (recording.problem != Recording::Problem::None)
+        return refuse(why, "the solution is not a whole recording: " + recording.problemText);
     // A solution proves this level only when it was played on this level's map and script.
     const std::vector<uint8_t>* map = level.find(level.manifest.map);
-    if (recording.maps.empty() || !recording.maps.front().readable || !sameBytes(recording.maps.front().bytes.get(), map)) {
-        check.reason = "the solution was recorded on another map";
-        return check;
-    }
+    if (recording.maps.empty() || !recording.maps.front().readable || !sameBytes(recording.maps.front().bytes.get(), map))
+        return refuse(why, "the solution was recorded on another map");
     const std::vector<uint8_t>* script = level.manifest.script.empty() ? nullptr : level.find(level.manifest.script);
     const bool firstScriptPresent = !recording.scripts.empty() && recording.scripts.front().read == 0 &&
                                     recording.scripts.front().present;
     if (firstScriptPresent != (script != nullptr) ||
-        (script && recording.scripts.front().bytes != *script)) {
-        check.reason = "the solution was recorded with another script";
-        return check;
-    }
-    const ReplayFolder folder = prepareReplayFolder("", false);
-    if (folder.path.empty()) {
-        check.reason = "no folder to replay in: " + folder.problem;
-        return check;
-    }
+        (script && recording.scripts.front().bytes != *script))
+        return refuse(why, "the solution was recorded with another script");
+    ReplayFolder folder;
+    std::string unusable;
+    if (!prepareReplayFolder("", false, folder, unusable)) return refuse(why, "no folder to replay in: " + unusable);
     std::error_code error;
     const fs::path previous = fs::current_path(error);
     ReplaySettings settings;
@@ -291,23 +279,18 @@ SolutionCheck checkSolution(const LevelFile& level) {
     if (!previous.empty()) fs::current_path(previous, error);
     removeReplayFolder(folder);
     if (finish.reached) {
-        check.solved = true;
         check.steps = finish.steps;
         check.result = finish.text;
-        return check;
+        return true;
     }
     switch (result.outcome) {
         case ReplayResult::Outcome::Diverged:
-            check.reason = "the replay diverged at step " + std::to_string(result.divergedAt);
-            break;
+            return refuse(why, "the replay diverged at step " + std::to_string(result.divergedAt));
         case ReplayResult::Outcome::Refused:
-            check.reason = "the replay was refused: " + result.refusal;
-            break;
+            return refuse(why, "the replay was refused: " + result.refusal);
         default:
-            check.reason = "the level was not finished in the " + std::to_string(result.steps) + " steps played";
-            break;
+            return refuse(why, "the level was not finished in the " + std::to_string(result.steps) + " steps played");
     }
-    return check;
 }
 
 int packLevel(const std::string& folderName, const std::string& output, std::ostream& out, std::ostream& err) {
@@ -413,9 +396,10 @@ int verifyLevel(const std::string& path, std::ostream& out, std::ostream& err) {
         err << path << ": " << problem << std::endl;
         return 1;
     }
-    const SolutionCheck check = checkSolution(level);
-    if (!check.solved) {
-        out << path << ": not solved: " << check.reason << std::endl;
+    SolutionCheck check;
+    std::string why;
+    if (!checkSolution(level, check, why)) {
+        out << path << ": not solved: " << why << std::endl;
         return 1;
     }
     out << path << ": solved in " << check.steps << " steps (" << check.result << ")" << std::endl;

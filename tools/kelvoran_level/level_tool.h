@@ -16,13 +16,12 @@ int verifyLevel(const std::string& path, std::ostream& out, std::ostream& err);
 int unpackLevel(const std::string& path, const std::string& folder, std::ostream& out, std::ostream& err);
 
 struct SolutionCheck {
-    bool solved = false;
     int64_t steps = 0;   // the script's steps when the level was finished
     std::string result;  // the level's own words for the result
-    std::string reason;  // why not, when not solved
 };
-// Replays the level's solution headless against the level's own map and script.
-SolutionCheck checkSolution(const LevelFile& level);
+// Replays the level's solution headless against the level's own map and script. True when it
+// finishes the level, with how in check; else false with why not in why.
+bool checkSolution(const LevelFile& level, SolutionCheck& check, std::string& why);
 
 // A picture of the level after steps logic steps, played headless with no input: the map and
 // what the script has spawned by then, drawn around the camera. False, with the reason, when
