@@ -415,7 +415,7 @@ PeerIdentity localIdentity(const std::string& build) {
                    "." + std::to_string(ENET_VERSION_GET_MINOR(enet)) + "." +
                    std::to_string(ENET_VERSION_GET_PATCH(enet));
     std::vector<uint8_t> bytes;
-    std::string unreadable;  // the hash says "none" whatever the reason
+    std::string unreadable;  // the identity needs only whether it was read
     const bool map = readMapFromDisk(bytes, unreadable);
     id.mapHash = fileHash(map, bytes);
     const bool script = readScriptFromDisk(bytes);
