@@ -5,7 +5,7 @@
 // that line, the game's above its own with an empty map; and the first frame with 100,000 quads
 // against the first frame with the starter map plus the floor's load of the 100,000. Runs under
 // xvfb-run (the game opens a window). Rounds alternate the programs; the counters hold the min
-// and median of each.
+// and median of each, and for the load also of the CPU time each had used by its line.
 #include <benchmark/benchmark.h>
 #include <box2d/box2d.h>
 #include <fcntl.h>
@@ -20,6 +20,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -113,9 +115,26 @@ long residentBytes(pid_t pid) {
     return resident * sysconf(_SC_PAGESIZE);
 }
 
+// The CPU time the process has used (user and system, all its threads), in milliseconds.
+double cpuMs(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t close = text.rfind(')');  // the name may hold spaces
+    if (close == std::string::npos) return 0.0;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    double ticks = 0.0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14 || i == 15) ticks += std::stod(field);  // utime, stime
+    }
+    return ticks * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 struct Run {
     double loadedMs = -1.0;  // exec to the "End of loading" line
+    double loadedCpuMs = 0.0;  // the CPU time it had used by then: the figure to read on a busy machine
     double frameMs = -1.0;   // exec to the first frame, when asked for
+    double frameCpuMs = 0.0;
     long resident = 0;       // bytes, as the line came
 };
 
@@ -154,6 +173,7 @@ Run timeRun(const std::vector<std::string>& argv, const std::string& stats, cons
         if (tail.find(kEndOfLoading) != std::string::npos) {
             run.loadedMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             run.resident = residentBytes(pid);
+            run.loadedCpuMs = cpuMs(pid);
         } else if (tail.size() > keep) {
             tail.erase(0, tail.size() - keep);
         }
@@ -166,7 +186,9 @@ Run timeRun(const std::vector<std::string>& argv, const std::string& stats, cons
         std::ifstream in(stats);
         std::string line;
         while (std::getline(in, line)) {
-            if (line == "first frame") run.frameMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            if (line != "first frame") continue;
+            run.frameMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            run.frameCpuMs = cpuMs(pid);
         }
         if (std::chrono::duration<double>(Clock::now() - start).count() > 120.0) break;
         usleep(200);
@@ -202,7 +224,7 @@ void BM_MillionQuadLoad(benchmark::State& state) {
     const LevelFolder data({});
     const std::string game = besideThisProgram("kelvoran");
     const std::string map = (level.path / "map.txt").string();
-    Figures gameMs, floorMs;
+    Figures gameMs, floorMs, gameCpuMs, floorCpuMs;
     double gamePerQuad = 0.0, floorPerQuad = 0.0;
     for (auto _ : state) {
         for (int round = 0; round < kRounds; ++round) {
@@ -216,6 +238,8 @@ void BM_MillionQuadLoad(benchmark::State& state) {
             }
             gameMs.values.push_back(loaded.loadedMs);
             floorMs.values.push_back(floor.loadedMs);
+            gameCpuMs.values.push_back(loaded.loadedCpuMs);
+            floorCpuMs.values.push_back(floor.loadedCpuMs);
             gamePerQuad = static_cast<double>(loaded.resident - baseline.resident) / quads;
             floorPerQuad = static_cast<double>(floor.resident - bare.resident) / quads;
         }
@@ -223,6 +247,9 @@ void BM_MillionQuadLoad(benchmark::State& state) {
     report(state, "game", gameMs);
     report(state, "floor", floorMs);
     state.counters["ratio"] = gameMs.median() / floorMs.median();
+    report(state, "game_cpu", gameCpuMs);
+    report(state, "floor_cpu", floorCpuMs);
+    state.counters["cpu_ratio"] = gameCpuMs.median() / floorCpuMs.median();
     state.counters["game_bytes_per_quad"] = gamePerQuad;
     state.counters["floor_bytes_per_quad"] = floorPerQuad;
     state.SetLabel("exec to End of loading, " + std::to_string(quads) + " quads");
@@ -240,7 +267,7 @@ void BM_FirstFrame(benchmark::State& state) {
     const LevelFolder data({});
     const std::string game = besideThisProgram("kelvoran");
     const std::string stats = (data.path / "loop-stats.txt").string();
-    Figures bigMs, starterMs, floorMs, boundMs;
+    Figures bigMs, starterMs, floorMs, boundMs, bigCpuMs, boundCpuMs;
     for (auto _ : state) {
         for (int round = 0; round < 5; ++round) {
             const Run big = timeRun({game, "--level", level.path.string()}, stats, data.path.string());
@@ -254,6 +281,8 @@ void BM_FirstFrame(benchmark::State& state) {
             starterMs.values.push_back(small.frameMs);
             floorMs.values.push_back(floor.loadedMs);
             boundMs.values.push_back(small.frameMs + floor.loadedMs);
+            bigCpuMs.values.push_back(big.frameCpuMs);
+            boundCpuMs.values.push_back(small.frameCpuMs + floor.loadedCpuMs);
         }
     }
     report(state, "game", bigMs);
@@ -261,6 +290,9 @@ void BM_FirstFrame(benchmark::State& state) {
     report(state, "floor_load", floorMs);
     report(state, "starter_plus_floor", boundMs);
     state.counters["ratio"] = bigMs.median() / boundMs.median();
+    report(state, "game_cpu", bigCpuMs);
+    report(state, "starter_plus_floor_cpu", boundCpuMs);
+    state.counters["cpu_ratio"] = bigCpuMs.median() / boundCpuMs.median();
     state.SetLabel("exec to first frame, " + std::to_string(quads) + " quads");
 }
 BENCHMARK(BM_FirstFrame)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -82,12 +82,19 @@ void printMapRecords(const MapData& map, std::ostream& out) {
     // A stream prints a float as printf's "%.6g" of its double value, in the C locale; to_chars
     // with the same precision is specified to give those very characters, without the stream's
     // per-value cost (most of a large load went there).
-    char line[32 + 8 * 24];
+    // Lines are gathered into a block and handed to the stream a block at a time.
+    constexpr size_t kLineRoom = 32 + 8 * 24;  // the longest line and more
+    char block[64 * 1024];
+    char* p = block;
     int64_t i = 0;
     for (const QuadRecord& quad : map.records) {
         ++i;
-        char* const end = line + sizeof line;
-        char* p = std::to_chars(line, end, i).ptr;
+        if (static_cast<size_t>(block + sizeof block - p) < kLineRoom) {
+            out.write(block, p - block);
+            p = block;
+        }
+        char* const end = p + kLineRoom;
+        p = std::to_chars(p, end, i).ptr;
         *p++ = '.';
         *p++ = '(';
         for (float value : quad.corners) {
@@ -97,6 +104,6 @@ void printMapRecords(const MapData& map, std::ostream& out) {
         *p++ = quad.tag != 0 ? '1' : '0';
         *p++ = ')';
         *p++ = '\n';
-        out.write(line, p - line);
     }
+    out.write(block, p - block);
 }

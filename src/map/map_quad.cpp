@@ -87,12 +87,29 @@ void findQuadsAt(const Vec2f (&points)[4], int32_t (&found)[4]) {
     }
 }
 
-void spawnCoveredEdgeBursts(const MapQuad& quad) {
+// The heading of each edge k, from corner k to corner k + 1.
+void edgeHeadings(const Vec2f corners[4], float headings[4]) {
+    for (int k = 0; k < 4; ++k) headings[k] = headingDeg(corners[k], corners[(k + 1) % 4]);
+}
+
+// cornersPassValidation from the edge headings: the turn at corner k is the one cornerTurn gives,
+// the heading of edge k less that of edge k - 1.
+bool headingsPassValidation(const float headings[4]) {
+    static const int kOrder[4] = {1, 2, 3, 0};
+    for (int k : kOrder) {
+        if (!(wrappedDiff(headings[k], headings[(k + 3) % 4]) < 0.0f)) return false;
+    }
+    return true;
+}
+
+// headings: the quad's edge headings when the caller has them (the validation just made them),
+// else nullptr.
+void spawnCoveredEdgeBursts(const MapQuad& quad, const float* headings) {
     Vec2f probes[4];
     for (int k = 0; k < 4; ++k) {
         const Vec2f vk = quad.vertices[k];
         const Vec2f vj = quad.vertices[(k + 1) % 4];
-        const float h = headingDeg(vk, vj);
+        const float h = headings ? headings[k] : headingDeg(vk, vj);
         const double outward = toRadians(static_cast<double>(h) + 90.0);
         Vec2f& probe = probes[k];
         probe.x = static_cast<float>((static_cast<double>(vk.x) + vj.x) * 0.5 +
@@ -174,11 +191,9 @@ float wrappedDiff(float a, float b) {
 }
 
 bool cornersPassValidation(const Vec2f corners[4]) {
-    static const int kOrder[4] = {1, 2, 3, 0};
-    for (int k : kOrder) {
-        if (!(cornerTurn(corners, k) < 0.0f)) return false;
-    }
-    return true;
+    float headings[4];
+    edgeHeadings(corners, headings);
+    return headingsPassValidation(headings);
 }
 
 CornerFault cornerFault(const Vec2f corners[4]) {
@@ -264,7 +279,11 @@ MapQuad& createQuad(const float corners[8], bool textured) {
 void setGeometry(MapQuad& quad, float x0, float y0, float x1, float y1, float x2, float y2,
                  float x3, float y3) {
     const Vec2f proposed[4] = {{x0, y0}, {x1, y1}, {x2, y2}, {x3, y3}};
-    if (cornersPassValidation(proposed)) {
+    // Each edge's heading once, for the validation and, when the corners are taken, the probes.
+    float headings[4];
+    edgeHeadings(proposed, headings);
+    const bool taken = headingsPassValidation(headings);
+    if (taken) {
         for (int k = 0; k < 4; ++k) quad.vertices[k] = proposed[k];
     }
     attach(quad);
@@ -272,7 +291,7 @@ void setGeometry(MapQuad& quad, float x0, float y0, float x1, float y1, float x2
     rebuildFixture(quad);
     const int32_t at = quadList.positionOf(quad);
     if (at >= 0) indexQuadChanged(at);  // the probes below may land in this very quad
-    spawnCoveredEdgeBursts(quad);
+    spawnCoveredEdgeBursts(quad, taken ? headings : nullptr);
 }
 
 bool containsPoint(const MapQuad& quad, Vec2f point) {

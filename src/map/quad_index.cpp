@@ -42,6 +42,16 @@ struct QuadIndex {
 };
 QuadIndex quadIndex;
 
+// The bounds placeQuad found last, while no upkeep came since: a quad just made or reshaped is
+// at once asked for them again by its own edge probes.
+struct LastPlaced {
+    const MapQuad* quad = nullptr;
+    uint32_t changes = 0;  // quadIndex.changes then
+    bool bounded = false;
+    b2AABB box;
+};
+LastPlaced lastPlaced;
+
 bool finiteWithin(Vec2f p) {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::fabs(p.x) <= kMaxIndexedCoordinate &&
            std::fabs(p.y) <= kMaxIndexedCoordinate;
@@ -116,6 +126,7 @@ void placeQuad(int32_t index) {
     if (b2Fixture* fixture = quadFixture(quad)) fixture->GetUserData().pointer = fixtureMark(index);
     b2AABB box;
     const Placement placement = placementOf(quad, box);
+    lastPlaced = LastPlaced{&quad, quadIndex.changes, placement != Placement::Unbounded, box};
     const auto proxy = quadIndex.proxies.find(index);
     if (placement == Placement::Tree) {
         if (proxy != quadIndex.proxies.end()) {
@@ -146,7 +157,12 @@ void refreshQuadIndex() { ensureCurrent(); }
 
 bool quadHitBounds(const MapQuad& quad, Vec2f& low, Vec2f& high) {
     b2AABB box;
-    if (!boundQuad(quad, box)) return false;
+    if (&quad == lastPlaced.quad && quadIndex.changes == lastPlaced.changes) {
+        if (!lastPlaced.bounded) return false;
+        box = lastPlaced.box;
+    } else if (!boundQuad(quad, box)) {
+        return false;
+    }
     low = {box.lowerBound.x, box.lowerBound.y};
     high = {box.upperBound.x, box.upperBound.y};
     return true;
