@@ -6,6 +6,7 @@
 
 #include "actors/actor.h"
 #include "actors/body_actor.h"
+#include "core/refusal.h"
 #include "core/units.h"
 #include "game/step_command.h"
 #include "physics/physics_world.h"
@@ -148,16 +149,16 @@ void hashGrab(StateHasher& h) {
     }
 }
 
-const char* grabProblem() {
+bool grabsSound(std::string& why) {
     const b2World* world = getWorld();
     int32_t held = 0;
     for (const GrabState& grab : grabs) {
         if (!grab.joint) continue;
         ++held;
         // Compared before the joint is touched: a joint of a world gone is gone with it.
-        if (grab.world != world) return "the grab's joint is in another world";
-        if (grab.joint->GetBodyB()->GetType() != b2_dynamicBody) return "the grab holds a static body";
+        if (grab.world != world) return refuse(why, "the grab's joint is in another world");
+        if (grab.joint->GetBodyB()->GetType() != b2_dynamicBody) return refuse(why, "the grab holds a static body");
     }
-    if (held > 0 && world->GetJointCount() < held) return "the grab's joint is not in the world";
-    return "";
+    if (held > 0 && world->GetJointCount() < held) return refuse(why, "the grab's joint is not in the world");
+    return true;
 }

@@ -3,6 +3,7 @@
 // player of a shared session holds a grab of their own; player 0 plays alone.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "core/state_hasher.h"
 #include "core/vec2.h"
@@ -26,6 +27,6 @@ GrabLine grabLine(uint8_t player = 0);  // only while grabHeld(player)
 // Adds the grabs to a state hash while one is held, and nothing otherwise, so states without a
 // grab hash as they did before grabbing existed; player 0's as it always was, then the others'.
 void hashGrab(StateHasher& h);
-// Empty when every grab is sound: no joint, or one joint in the current world on a live body.
-// Otherwise what is wrong; the logic step asserts it in Debug builds.
-const char* grabProblem();
+// True when every grab is sound: no joint, or one joint in the current world on a live body.
+// Otherwise false with what is wrong in why; the logic step asserts it in Debug builds.
+bool grabsSound(std::string& why);

@@ -24,6 +24,13 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// What is wrong with the grabs, "" when they are sound.
+std::string grabFault() {
+    std::string why;
+    grabsSound(why);
+    return why;
+}
 class Headless : public testing::Test {
 protected:
     void SetUp() override {
@@ -112,7 +119,7 @@ TEST_F(Headless, RandomInputNeverLeavesAForeignOrLeakedBodyInTheWorld) {
     }
     EXPECT_EQ(world->GetBodyCount(), expectedBodies);
     EXPECT_EQ(world->GetJointCount(), grabHeld() ? 1 : 0);
-    EXPECT_STREQ(grabProblem(), "");
+    EXPECT_EQ(grabFault(), "");
     EXPECT_GT(getQuadCount(), 0);
 }
 
