@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <unordered_map>
@@ -102,6 +103,31 @@ bool headingsPassValidation(const float headings[4]) {
     return true;
 }
 
+// A probe's step out of an edge of heading h degrees: (kProbeDistance cos o, kProbeDistance
+// sin -o) for the outward angle o, each rounded to float.
+struct ProbeStep {
+    uint32_t headingBits = 0;
+    bool known = false;
+    float x = 0.0f, y = 0.0f;
+};
+
+// The steps of the last headings seen, by the heading's bits. A map drawn on the editor's grid
+// has few headings, so a load works out the same sine and cosine over and over otherwise; the
+// step kept is the very one the heading gives.
+ProbeStep probeStep(float h) {
+    static ProbeStep recent[8];
+    uint32_t bits;
+    std::memcpy(&bits, &h, sizeof bits);
+    ProbeStep& slot = recent[(bits ^ (bits >> 16)) % 8];
+    if (slot.known && slot.headingBits == bits) return slot;
+    const double outward = toRadians(static_cast<double>(h) + 90.0);
+    slot.headingBits = bits;
+    slot.known = true;
+    slot.x = static_cast<float>(kProbeDistance * std::cos(outward));
+    slot.y = static_cast<float>(kProbeDistance * std::sin(-outward));
+    return slot;
+}
+
 // headings: the quad's edge headings when the caller has them (the validation just made them),
 // else nullptr.
 void spawnCoveredEdgeBursts(const MapQuad& quad, const float* headings) {
@@ -109,13 +135,10 @@ void spawnCoveredEdgeBursts(const MapQuad& quad, const float* headings) {
     for (int k = 0; k < 4; ++k) {
         const Vec2f vk = quad.vertices[k];
         const Vec2f vj = quad.vertices[(k + 1) % 4];
-        const float h = headings ? headings[k] : headingDeg(vk, vj);
-        const double outward = toRadians(static_cast<double>(h) + 90.0);
+        const ProbeStep step = probeStep(headings ? headings[k] : headingDeg(vk, vj));
         Vec2f& probe = probes[k];
-        probe.x = static_cast<float>((static_cast<double>(vk.x) + vj.x) * 0.5 +
-                                     static_cast<float>(kProbeDistance * std::cos(outward)));
-        probe.y = static_cast<float>((static_cast<double>(vk.y) + vj.y) * 0.5 +
-                                     static_cast<float>(kProbeDistance * std::sin(-outward)));
+        probe.x = static_cast<float>((static_cast<double>(vk.x) + vj.x) * 0.5 + step.x);
+        probe.y = static_cast<float>((static_cast<double>(vk.y) + vj.y) * 0.5 + step.y);
     }
     int32_t found[4];
     findQuadsAt(probes, found);
