@@ -10,9 +10,11 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "app/data_folders.h"
+#include "core/refusal.h"
 
 namespace fs = std::filesystem;
 
@@ -61,10 +63,10 @@ std::string writeEntries(const std::string& file, const std::vector<Entry>& entr
 }
 }  // namespace
 
-BestNote noteLevelScore(const std::string& file, const std::string& level, double score,
-                        bool higherIsBetter) {
-    BestNote note;
-    if (level.find_first_of("\r\n") != std::string::npos) return note;  // one level per line
+bool noteLevelScore(const std::string& file, const std::string& level, double score, bool higherIsBetter,
+                    BestNote& note, std::string& why) {
+    note = BestNote();
+    if (level.find_first_of("\r\n") != std::string::npos) return true;  // one level per line
     std::vector<Entry> entries = readEntries(file);
     Entry* held = nullptr;
     for (Entry& entry : entries)
@@ -73,14 +75,14 @@ BestNote noteLevelScore(const std::string& file, const std::string& level, doubl
         note.hadBest = true;
         note.previous = held->score;
         const bool better = higherIsBetter ? score > held->score : score < held->score;
-        if (!better) return note;
+        if (!better) return true;
         held->score = score;
     } else {
         entries.push_back({score, level});
     }
     note.improved = true;
-    note.problem = writeEntries(file, entries);
-    return note;
+    std::string unwritten = writeEntries(file, entries);
+    return unwritten.empty() || refuse(why, std::move(unwritten));
 }
 
 std::string bestScoresFile() {

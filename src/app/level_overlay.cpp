@@ -120,8 +120,9 @@ void noteBestOnce(const LevelFinish& finish) {
     cardNote.noted = true;
     std::error_code error;
     const std::string level = std::filesystem::current_path(error).string();  // the folder played in
-    cardNote.best = noteLevelScore(bestScoresFile(), level, finish.score, finish.higherIsBetter);
-    if (!cardNote.best.problem.empty()) std::cerr << "Best not kept: " << cardNote.best.problem << std::endl;
+    std::string why;
+    if (!noteLevelScore(bestScoresFile(), level, finish.score, finish.higherIsBetter, cardNote.best, why))
+        std::cerr << "Best not kept: " << why << std::endl;
 }
 
 void drawCard(const Vec2f window, const LevelFinish& finish) {
