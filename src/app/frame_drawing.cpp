@@ -9,6 +9,7 @@
 #include <cassert>
 #include <cmath>
 #include <iostream>
+#include <utility>
 
 #include "actors/actor.h"
 #include "actors/joints.h"
@@ -26,6 +27,7 @@
 #include "game/view_control.h"
 #include "app/text.h"
 #include "core/camera.h"
+#include "core/refusal.h"
 #include "core/units.h"
 #include "lighting/lightmap.h"
 #include "map/map_draw.h"
@@ -90,7 +92,7 @@ int32_t queuedLights() {
 }
 }  // namespace
 
-std::string glRestProblem() {
+bool glAtRest(std::string& why) {
     std::string problem;
     GLint mode = 0, modelView = 0, projection = 0;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
@@ -101,7 +103,7 @@ std::string glRestProblem() {
     if (projection != 1) problem += " projection stack depth " + std::to_string(projection) + ";";
     for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
         problem += " GL error " + std::to_string(error) + ";";
-    return problem;
+    return problem.empty() || refuse(why, std::move(problem));
 }
 
 namespace {
@@ -171,9 +173,9 @@ void drawFrame(bool renderLights) {
     noteDrawnCounts({lights, drawnQuadCount()});
 #ifndef NDEBUG
     // A frame that leaves GL otherwise moves the next frame's HUD, or worse, without a word.
-    const std::string problem = glRestProblem();
-    if (!problem.empty()) {
-        std::cerr << "GL not at rest after a frame:" << problem << std::endl;
+    std::string why;
+    if (!glAtRest(why)) {
+        std::cerr << "GL not at rest after a frame:" << why << std::endl;
         assert(false && "GL not at rest after a frame");
     }
 #endif

@@ -9,5 +9,6 @@ void renderFrame();
 // rendered from, for a fraction of the time with many lights.
 void renderFrameKeepingLightmap();
 // Whether GL is at rest between frames: model-view matrix mode, both matrix stacks at depth 1,
-// no GL error pending. Empty when so; otherwise what is wrong. Needs the game's GL context.
-std::string glRestProblem();
+// no GL error pending. False otherwise, with what is wrong in why, each fault as " ...;". Needs
+// the game's GL context.
+bool glAtRest(std::string& why);

@@ -84,7 +84,8 @@ TEST(HelpPanel, PressedTwiceGivesBackThePictureAndAMessageFadesAfterTwoSeconds) 
     const auto next = frame();
     EXPECT_EQ(changedIn(before, next, 0, 40, kWidth, kHeight), 0);
     EXPECT_EQ(changedIn(before, next, 0, 0, 824, 40), 0);
-    EXPECT_EQ(glRestProblem(), "");
+    std::string why;
+    EXPECT_TRUE(glAtRest(why)) << why;
     advanceMessageClock(1999);  // messages are timed by the passes' clock readings
     EXPECT_FALSE(before == frame());
     advanceMessageClock(1);

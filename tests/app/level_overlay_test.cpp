@@ -113,7 +113,8 @@ TEST(LevelOverlay, LabelsAreDrawnWhereAndAsTheLevelSaysAndGoWithoutATrace) {
     removeLevelLabel("title");
     removeLevelLabel("sign");
     EXPECT_TRUE(before == frame()) << "no labels must give back the very same pixels";
-    EXPECT_EQ(glRestProblem(), "");
+    std::string why;
+    EXPECT_TRUE(glAtRest(why)) << why;
 }
 
 TEST(LevelOverlay, TheStoppedLineShowsAtTheTopLeftUntilItIsCleared) {

@@ -130,7 +130,8 @@ TEST_F(Overlays, BDrawsOutlinesExactlyWhereTheBodiesAreAndBAndITwiceGiveBackTheP
     outlastMessages();
     const Picture after = frame();
     EXPECT_TRUE(after.rgba == before.rgba) << "b twice and i twice must give back the same pixels";
-    EXPECT_EQ(glRestProblem(), "");
+    std::string why;
+    EXPECT_TRUE(glAtRest(why)) << why;
 }
 
 TEST_F(Overlays, AHeldBodyShowsItsGrabbedPointAndTheLineToTheCursorOnlyWhileHeld) {
