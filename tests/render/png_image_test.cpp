@@ -34,9 +34,18 @@ void* operator new(size_t size, const std::nothrow_t&) noexcept {
     largestRequest = std::max(largestRequest, size);
     return std::malloc(size > 0 ? size : 1);
 }
+// GCC at -O2 inlines the library's new into a vector and the delete below into its destructor,
+// and takes the pair for a mismatch; both are the malloc and free of this file.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace {
 const PngLimits kGameLimits{16384, kMaxDecodedImageBytes};
