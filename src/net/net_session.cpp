@@ -440,8 +440,8 @@ bool startHosting(uint16_t port, const std::string& name, const PeerIdentity& id
     session.identity = identity;
     session.state = SessionState::Playing;
     setLocalPlayer(0);
-    setStepBeginHook(hostBeginStep);
     setScriptCpuGuard(false);  // a script stops at the same instruction on every peer
+    setStepBeginHook(hostBeginStep);
     setCommandSink(hostSink);
     return true;
 }
@@ -483,8 +483,8 @@ bool startJoining(const std::string& hostName, uint16_t port, const std::string&
     hello.text = name;
     send(session.server, hello);
     enet_host_flush(session.host);
-    setStepPacer(joinerPacer);
     setScriptCpuGuard(false);  // a script stops at the same instruction on every peer
+    setStepPacer(joinerPacer);
     setStepBeginHook(joinerBeginStep);
     setCommandSink(joinerSink);
     return true;
