@@ -162,6 +162,22 @@ JointState stateOf(const JointSpec& spec, b2Body* a, b2Body* b) {
     return s;
 }
 
+// What every kind's definition takes alike: the anchors in each body's frame, the two bodies and
+// whether they collide.
+template <class Def>
+void anchor(Def& def, const JointState& s) {
+    def.localAnchorA = s.localA;
+    def.localAnchorB = s.localB;
+}
+
+template <class Def>
+b2Joint* made(b2World& world, Def& def, b2Body* a, b2Body* b, const JointState& s) {
+    def.bodyA = a;
+    def.bodyB = b;
+    def.collideConnected = s.collide;
+    return world.CreateJoint(&def);
+}
+
 // The live joint's state as it stands, motors and limits set since included.
 JointState readState(JointKind kind, b2Joint* joint) {
     JointState s;
@@ -253,8 +269,7 @@ b2Joint* makeJoint(b2World& world, JointKind kind, const JointState& s, b2Body* 
     switch (kind) {
         case JointKind::Hinge: {
             b2RevoluteJointDef def;
-            def.localAnchorA = s.localA;
-            def.localAnchorB = s.localB;
+            anchor(def, s);
             def.referenceAngle = s.referenceAngle;
             def.enableLimit = s.limit;
             def.lowerAngle = s.lower;
@@ -262,30 +277,22 @@ b2Joint* makeJoint(b2World& world, JointKind kind, const JointState& s, b2Body* 
             def.enableMotor = s.motor;
             def.motorSpeed = s.motorSpeed;
             def.maxMotorTorque = s.maxMotor;
-            def.bodyA = a;
-            def.bodyB = b;
-            def.collideConnected = s.collide;
-            return world.CreateJoint(&def);
+            return made(world, def, a, b, s);
         }
         case JointKind::Spring:
         case JointKind::Rope: {
             b2DistanceJointDef def;
-            def.localAnchorA = s.localA;
-            def.localAnchorB = s.localB;
+            anchor(def, s);
             def.length = s.length;
             def.minLength = s.minLength;
             def.maxLength = s.maxLength;
             def.stiffness = s.stiffness;
             def.damping = s.damping;
-            def.bodyA = a;
-            def.bodyB = b;
-            def.collideConnected = s.collide;
-            return world.CreateJoint(&def);
+            return made(world, def, a, b, s);
         }
         case JointKind::Slider: {
             b2PrismaticJointDef def;
-            def.localAnchorA = s.localA;
-            def.localAnchorB = s.localB;
+            anchor(def, s);
             def.localAxisA = s.localAxis;
             def.referenceAngle = s.referenceAngle;
             def.enableLimit = s.limit;
@@ -294,27 +301,19 @@ b2Joint* makeJoint(b2World& world, JointKind kind, const JointState& s, b2Body* 
             def.enableMotor = s.motor;
             def.motorSpeed = s.motorSpeed;
             def.maxMotorForce = s.maxMotor;
-            def.bodyA = a;
-            def.bodyB = b;
-            def.collideConnected = s.collide;
-            return world.CreateJoint(&def);
+            return made(world, def, a, b, s);
         }
         case JointKind::Weld: {
             b2WeldJointDef def;
-            def.localAnchorA = s.localA;
-            def.localAnchorB = s.localB;
+            anchor(def, s);
             def.referenceAngle = s.referenceAngle;
             def.stiffness = s.stiffness;
             def.damping = s.damping;
-            def.bodyA = a;
-            def.bodyB = b;
-            def.collideConnected = s.collide;
-            return world.CreateJoint(&def);
+            return made(world, def, a, b, s);
         }
         case JointKind::Wheel: {
             b2WheelJointDef def;
-            def.localAnchorA = s.localA;
-            def.localAnchorB = s.localB;
+            anchor(def, s);
             def.localAxisA = s.localAxis;
             def.enableLimit = s.limit;
             def.lowerTranslation = s.lower;
@@ -324,24 +323,17 @@ b2Joint* makeJoint(b2World& world, JointKind kind, const JointState& s, b2Body* 
             def.maxMotorTorque = s.maxMotor;
             def.stiffness = s.stiffness;
             def.damping = s.damping;
-            def.bodyA = a;
-            def.bodyB = b;
-            def.collideConnected = s.collide;
-            return world.CreateJoint(&def);
+            return made(world, def, a, b, s);
         }
         case JointKind::Pulley: {
             b2PulleyJointDef def;
-            def.localAnchorA = s.localA;
-            def.localAnchorB = s.localB;
+            anchor(def, s);
             def.groundAnchorA = s.groundA;
             def.groundAnchorB = s.groundB;
             def.lengthA = s.lengthA;
             def.lengthB = s.lengthB;
             def.ratio = s.ratio;
-            def.bodyA = a;
-            def.bodyB = b;
-            def.collideConnected = s.collide;
-            return world.CreateJoint(&def);
+            return made(world, def, a, b, s);
         }
         case JointKind::Gear: {
             b2GearJointDef def;

@@ -4,25 +4,9 @@
 
 #include <cstring>
 
+#include "core/byte_codec.h"
+
 namespace {
-void putVarint(std::vector<uint8_t>& out, uint64_t v) {
-    while (v >= 0x80) {
-        out.push_back(static_cast<uint8_t>(v | 0x80));
-        v >>= 7;
-    }
-    out.push_back(static_cast<uint8_t>(v));
-}
-
-void putSigned(std::vector<uint8_t>& out, int64_t v) {
-    putVarint(out, (static_cast<uint64_t>(v) << 1) ^ static_cast<uint64_t>(v >> 63));
-}
-
-void putFloat(std::vector<uint8_t>& out, float f) {
-    uint32_t bits = 0;
-    std::memcpy(&bits, &f, sizeof bits);
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(bits >> (8 * i)));
-}
-
 void putFile(std::vector<uint8_t>& out, AttachedFile kind, const std::vector<uint8_t>& bytes) {
     out.push_back(static_cast<uint8_t>(kind));
     if (kind != AttachedFile::Bytes) return;
@@ -30,63 +14,23 @@ void putFile(std::vector<uint8_t>& out, AttachedFile kind, const std::vector<uin
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-class Reader {
+// The bounded reader, and a command's attached files.
+class Reader : public ByteReader {
 public:
-    Reader(const uint8_t* bytes, size_t size, size_t offset) : p_(bytes), size_(size), at_(offset) {}
-    bool ok() const { return ok_; }
-    size_t offset() const { return at_; }
-    uint8_t byte() {
-        if (at_ >= size_) return fail();
-        return p_[at_++];
-    }
-    uint64_t varint() {
-        uint64_t v = 0;
-        for (int shift = 0; shift < 64; shift += 7) {
-            const uint8_t b = byte();
-            if (!ok_) return 0;
-            v |= static_cast<uint64_t>(b & 0x7f) << shift;
-            if (!(b & 0x80)) return v;
-        }
-        return fail();
-    }
-    // Only values an int32_t holds: anything wider is damage.
-    int32_t signed32() {
-        const uint64_t z = varint();
-        const int64_t v = static_cast<int64_t>(z >> 1) ^ -static_cast<int64_t>(z & 1);
-        if (v < INT32_MIN || v > INT32_MAX) return static_cast<int32_t>(fail());
-        return static_cast<int32_t>(v);
-    }
-    float real() {
-        uint32_t bits = 0;
-        for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(byte()) << (8 * i);
-        float f = 0;
-        std::memcpy(&f, &bits, sizeof f);
-        return f;
-    }
+    using ByteReader::ByteReader;
     bool file(AttachedFile& kind, std::vector<uint8_t>& bytes) {
         const uint8_t k = byte();
-        if (!ok_ || k > static_cast<uint8_t>(AttachedFile::Bytes)) return fail() != 0;
+        if (!ok() || k > static_cast<uint8_t>(AttachedFile::Bytes)) return fail() != 0;
         kind = static_cast<AttachedFile>(k);
         bytes.clear();
         if (kind != AttachedFile::Bytes) return true;
         const uint64_t n = varint();
-        // Checked against what is left before any allocation: a length is not a promise.
-        if (!ok_ || n > kMaxAttachedBytes || n > size_ - at_) return fail() != 0;
-        bytes.assign(p_ + at_, p_ + at_ + n);
-        at_ += static_cast<size_t>(n);
+        if (!ok() || n > kMaxAttachedBytes) return fail() != 0;
+        const uint8_t* start = take(n);
+        if (!start) return false;
+        bytes.assign(start, start + n);
         return true;
     }
-    uint8_t fail() {
-        ok_ = false;
-        at_ = size_;
-        return 0;
-    }
-
-private:
-    const uint8_t* p_;
-    size_t size_;
-    size_t at_;
-    bool ok_ = true;
 };
 
 bool usesFiles(StepCommand::Kind kind) { return kind == StepCommand::Kind::KeyDown; }
@@ -111,13 +55,13 @@ void encodeStepCommand(const StepCommand& command, std::vector<uint8_t>& out) {
             putSigned(out, command.code);
             putSigned(out, command.state);
             putSigned(out, command.modifiers);
-            putFloat(out, command.pixelSize);
+            putFloatBits(out, command.pixelSize);
             break;
         case StepCommand::Kind::Pointer:
             putSigned(out, command.state);
-            putFloat(out, command.world.x);
-            putFloat(out, command.world.y);
-            putFloat(out, command.pixelSize);
+            putFloatBits(out, command.world.x);
+            putFloatBits(out, command.world.y);
+            putFloatBits(out, command.pixelSize);
             break;
     }
     if (usesFiles(command.kind)) {

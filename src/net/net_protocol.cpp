@@ -1,19 +1,10 @@
 // net_protocol.cpp: the shared session's messages to bytes and back, bounded everywhere.
 #include "net/net_protocol.h"
 
+#include "core/byte_codec.h"
 #include "core/state_hasher.h"
 
 namespace {
-void putVarint(std::vector<uint8_t>& out, uint64_t v) {
-    while (v >= 0x80) {
-        out.push_back(static_cast<uint8_t>(v | 0x80));
-        v >>= 7;
-    }
-    out.push_back(static_cast<uint8_t>(v));
-}
-void putU64(std::vector<uint8_t>& out, uint64_t v) {
-    for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 void putText(std::vector<uint8_t>& out, const std::string& text) {
     putVarint(out, text.size());
     out.insert(out.end(), text.begin(), text.end());
@@ -21,54 +12,23 @@ void putText(std::vector<uint8_t>& out, const std::string& text) {
 
 constexpr size_t kMaxTextBytes = 1024;
 
-class Reader {
+// The bounded reader, and a message's texts and commands.
+class Reader : public ByteReader {
 public:
-    Reader(const uint8_t* p, size_t size) : p_(p), size_(size) {}
-    bool ok() const { return ok_; }
-    bool atEnd() const { return at_ == size_; }
-    uint8_t byte() {
-        if (at_ >= size_) return fail();
-        return p_[at_++];
-    }
-    uint64_t varint() {
-        uint64_t v = 0;
-        for (int shift = 0; shift < 64; shift += 7) {
-            const uint8_t b = byte();
-            if (!ok_) return 0;
-            v |= static_cast<uint64_t>(b & 0x7f) << shift;
-            if (!(b & 0x80)) return v;
-        }
-        return fail();
-    }
-    uint64_t u64() {
-        uint64_t v = 0;
-        for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(byte()) << (8 * i);
-        return v;
-    }
+    Reader(const uint8_t* p, size_t size) : ByteReader(p, size) {}
     std::string text(size_t most) {
         const uint64_t n = varint();
-        if (!ok_ || n > most || n > size_ - at_) return fail(), std::string();
-        std::string s(reinterpret_cast<const char*>(p_ + at_), static_cast<size_t>(n));
-        at_ += static_cast<size_t>(n);
-        return s;
+        if (!ok() || n > most) return fail(), std::string();
+        const uint8_t* start = take(n);
+        return start ? std::string(reinterpret_cast<const char*>(start), static_cast<size_t>(n)) : std::string();
     }
     bool command(StepCommand& command) {
-        if (!ok_ || !decodeStepCommand(p_, size_, &at_, command)) return fail() != 0;
+        size_t at = offset();
+        if (!ok() || !decodeStepCommand(bytes(), size(), &at, command)) return fail() != 0;
+        take(at - offset());
         return true;
     }
-    uint8_t fail() {
-        ok_ = false;
-        at_ = size_;
-        return 0;
-    }
-
-private:
-    const uint8_t* p_;
-    size_t size_;
-    size_t at_ = 0;
-    bool ok_ = true;
 };
-
 bool validName(const std::string& name) {
     if (name.empty() || name.size() > kMaxNameBytes) return false;
     for (char c : name)
