@@ -374,10 +374,12 @@ bool readLevelFile(const uint8_t* data, size_t size, LevelFile& level, std::stri
             return refuse(problem, "checksum does not match: " + shown(listing.name));
     }
     if (files.size() != manifest.files.size()) {
-        for (const auto& [name, bytes] : files)
+        for (const auto& entry : files) {
+            const std::string& name = entry.first;
             if (std::none_of(manifest.files.begin(), manifest.files.end(),
                              [&](const LevelFileListing& listing) { return listing.name == name; }))
                 return refuse(problem, "not in the manifest: " + shown(name));
+        }
     }
     level.manifest = std::move(manifest);
     level.files = std::move(files);
