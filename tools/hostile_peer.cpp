@@ -43,26 +43,11 @@ std::vector<uint8_t> badPacket(const std::string& kind, const PeerIdentity& iden
 }
 }  // namespace
 
-int main(int argc, char** argv) {
-    std::string join, kind, name = "hostile";
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string option = argv[i];
-        if (option == "--join") join = argv[i + 1];
-        else if (option == "--kind") kind = argv[i + 1];
-        else if (option == "--name") name = argv[i + 1];
-    }
-    if (join.find(':') == std::string::npos ||
-        (kind != "malformed" && kind != "oversized" && kind != "out-of-order" && kind != "twice")) {
-        std::cerr << "usage: hostile_peer --join HOST:PORT --kind malformed|oversized|out-of-order|twice "
-                     "[--name NAME]" << std::endl;
-        return 2;
-    }
-    if (enet_initialize() != 0) return 1;
-    ENetAddress address;
-    enet_address_set_host(&address, join.substr(0, join.rfind(':')).c_str());
-    address.port = static_cast<uint16_t>(std::atoi(join.c_str() + join.rfind(':') + 1));
-    ENetHost* self = enet_host_create(nullptr, 1, 1, 0, 0);
-    ENetPeer* host = self ? enet_host_connect(self, &address, 1, 0) : nullptr;
+namespace {
+// Joins, plays along, sends the one bad packet and reports how the host answered: 0 when it was
+// dropped after sending it.
+int playHostile(ENetHost* self, ENetAddress address, const std::string& kind, const std::string& name) {
+    ENetPeer* host = enet_host_connect(self, &address, 1, 0);
     ENetEvent event;
     if (!host || enet_host_service(self, &event, 5000) <= 0 || event.type != ENET_EVENT_TYPE_CONNECT) {
         std::cout << "hostile: no host" << std::endl;
@@ -100,3 +85,30 @@ int main(int argc, char** argv) {
     std::cout << "hostile: still connected after its " << kind << " packet" << std::endl;
     return 1;
 }
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string join, kind, name = "hostile";
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--join") join = argv[i + 1];
+        else if (option == "--kind") kind = argv[i + 1];
+        else if (option == "--name") name = argv[i + 1];
+    }
+    if (join.find(':') == std::string::npos ||
+        (kind != "malformed" && kind != "oversized" && kind != "out-of-order" && kind != "twice")) {
+        std::cerr << "usage: hostile_peer --join HOST:PORT --kind malformed|oversized|out-of-order|twice "
+                     "[--name NAME]" << std::endl;
+        return 2;
+    }
+    if (enet_initialize() != 0) return 1;
+    ENetAddress address;
+    enet_address_set_host(&address, join.substr(0, join.rfind(':')).c_str());
+    address.port = static_cast<uint16_t>(std::atoi(join.c_str() + join.rfind(':') + 1));
+    ENetHost* self = enet_host_create(nullptr, 1, 1, 0, 0);
+    const int status = self ? playHostile(self, address, kind, name) : 1;
+    if (self) enet_host_destroy(self);  // every path ends here, so nothing of ENet's is left behind
+    enet_deinitialize();
+    return status;
+}
+
