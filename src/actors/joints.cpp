@@ -43,7 +43,7 @@ struct JointState {
 
 struct JointRecord {
     int32_t id = 0;
-    JointSpec spec;
+    JointPlan plan;
     b2Joint* joint = nullptr;  // owned by its world; null once gone
     uint32_t world = 0;        // serial of the joint's world
 };
@@ -117,46 +117,46 @@ b2Vec2 metresOf(Vec2f point) { return b2Vec2(toMetres(point.x), toMetres(point.y
 Vec2f unitsOf(const b2Vec2& point) { return {toUnits(point.x), toUnits(point.y)}; }
 
 // The state a new joint starts from, with both bodies where they are now.
-JointState stateOf(const JointSpec& spec, b2Body* a, b2Body* b) {
+JointState stateOf(const JointPlan& plan, b2Body* a, b2Body* b) {
     JointState s;
-    const b2Vec2 anchorA = metresOf(spec.anchorA), anchorB = metresOf(spec.anchorB);
+    const b2Vec2 anchorA = metresOf(plan.anchorA), anchorB = metresOf(plan.anchorB);
     s.localA = a->GetLocalPoint(anchorA);
     s.localB = b->GetLocalPoint(anchorB);
     s.referenceAngle = b->GetAngle() - a->GetAngle();
-    s.localAxis = a->GetLocalVector(b2Vec2(spec.axis.x, spec.axis.y));
-    s.collide = spec.collide;
-    s.motor = spec.motor;
-    s.limit = spec.limit;
-    s.ratio = spec.ratio;
-    switch (spec.kind) {
+    s.localAxis = a->GetLocalVector(b2Vec2(plan.axis.x, plan.axis.y));
+    s.collide = plan.collide;
+    s.motor = plan.motor;
+    s.limit = plan.limit;
+    s.ratio = plan.ratio;
+    switch (plan.kind) {
         case JointKind::Hinge:
         case JointKind::Wheel:
-            s.motorSpeed = toRadians(spec.motorSpeed);
-            s.maxMotor = spec.maxMotor / kTorqueScale;
+            s.motorSpeed = toRadians(plan.motorSpeed);
+            s.maxMotor = plan.maxMotor / kTorqueScale;
             break;
         case JointKind::Slider:
-            s.motorSpeed = toMetres(spec.motorSpeed);
-            s.maxMotor = spec.maxMotor / kForceScale;
+            s.motorSpeed = toMetres(plan.motorSpeed);
+            s.maxMotor = plan.maxMotor / kForceScale;
             break;
         default: break;
     }
-    if (spec.kind == JointKind::Hinge) {
-        s.lower = toRadians(spec.lower);
-        s.upper = toRadians(spec.upper);
+    if (plan.kind == JointKind::Hinge) {
+        s.lower = toRadians(plan.lower);
+        s.upper = toRadians(plan.upper);
     } else {
-        s.lower = toMetres(spec.lower);
-        s.upper = toMetres(spec.upper);
+        s.lower = toMetres(plan.lower);
+        s.upper = toMetres(plan.upper);
     }
-    s.length = toMetres(spec.length);
-    s.minLength = toMetres(spec.minLength);
-    s.maxLength = toMetres(spec.maxLength);
-    if (spec.kind == JointKind::Weld) {
-        b2AngularStiffness(s.stiffness, s.damping, spec.frequency, spec.damping, a, b);
+    s.length = toMetres(plan.length);
+    s.minLength = toMetres(plan.minLength);
+    s.maxLength = toMetres(plan.maxLength);
+    if (plan.kind == JointKind::Weld) {
+        b2AngularStiffness(s.stiffness, s.damping, plan.frequency, plan.damping, a, b);
     } else {
-        b2LinearStiffness(s.stiffness, s.damping, spec.frequency, spec.damping, a, b);
+        b2LinearStiffness(s.stiffness, s.damping, plan.frequency, plan.damping, a, b);
     }
-    s.groundA = metresOf(spec.groundA);
-    s.groundB = metresOf(spec.groundB);
+    s.groundA = metresOf(plan.groundA);
+    s.groundB = metresOf(plan.groundB);
     s.lengthA = (anchorA - s.groundA).Length();
     s.lengthB = (anchorB - s.groundB).Length();
     return s;
@@ -352,17 +352,17 @@ b2Joint* makeJoint(b2World& world, JointKind kind, const JointState& s, b2Body* 
 
 // Makes record's joint from state in the current world, its bodies found by actor id now.
 void build(JointRecord& record, const JointState& state) {
-    const JointSpec& spec = record.spec;
+    const JointPlan& plan = record.plan;
     b2World* world = getWorld();
     b2Joint* joint = nullptr;
-    if (spec.kind == JointKind::Gear) {
-        b2Joint* joint1 = liveJoint(spec.jointA);
-        b2Joint* joint2 = liveJoint(spec.jointB);
-        if (joint1 && joint2) joint = makeJoint(*world, spec.kind, state, nullptr, nullptr, joint1, joint2);
+    if (plan.kind == JointKind::Gear) {
+        b2Joint* joint1 = liveJoint(plan.jointA);
+        b2Joint* joint2 = liveJoint(plan.jointB);
+        if (joint1 && joint2) joint = makeJoint(*world, plan.kind, state, nullptr, nullptr, joint1, joint2);
     } else {
-        b2Body* a = jointBody(spec.actorA);
-        b2Body* b = jointBody(spec.actorB);
-        if (a && b) joint = makeJoint(*world, spec.kind, state, a, b, nullptr, nullptr);
+        b2Body* a = jointBody(plan.actorA);
+        b2Body* b = jointBody(plan.actorB);
+        if (a && b) joint = makeJoint(*world, plan.kind, state, a, b, nullptr, nullptr);
     }
     if (!joint) return;  // a body or gear joint gone: the joint is gone with it
     joint->GetUserData().pointer = kJointTag | static_cast<uint32_t>(record.id);
@@ -484,7 +484,7 @@ b2Body* jointBody(int32_t actorId) {
     return physical ? physical->body : nullptr;
 }
 
-int32_t createJoint(const JointSpec& spec) {
+int32_t createJoint(const JointPlan& plan) {
     if (!registry.listening) {
         listenToDestruction(&registry.goodbyes);
         registry.listening = true;
@@ -492,19 +492,19 @@ int32_t createJoint(const JointSpec& spec) {
     compactRecords();
     JointRecord record;
     record.id = registry.nextId++;
-    record.spec = spec;
-    if (spec.kind == JointKind::Gear) ++registry.gearsMade;
+    record.plan = plan;
+    if (plan.kind == JointKind::Gear) ++registry.gearsMade;
     registry.records.push_back(record);
     JointRecord& added = registry.records.back();
     JointState state;
-    if (spec.kind == JointKind::Gear) {
-        state.ratio = spec.ratio;
-        state.collide = spec.collide;
+    if (plan.kind == JointKind::Gear) {
+        state.ratio = plan.ratio;
+        state.collide = plan.collide;
     } else {
-        b2Body* a = jointBody(spec.actorA);
-        b2Body* b = jointBody(spec.actorB);
+        b2Body* a = jointBody(plan.actorA);
+        b2Body* b = jointBody(plan.actorB);
         assert(a && b && "the caller checks the bodies");
-        state = stateOf(spec, a, b);
+        state = stateOf(plan, a, b);
     }
     build(added, state);
     return added.id;
@@ -512,9 +512,9 @@ int32_t createJoint(const JointSpec& spec) {
 
 bool jointAlive(int32_t id) { return liveJoint(id) != nullptr; }
 
-const JointSpec* jointSpec(int32_t id) {
+const JointPlan* jointPlan(int32_t id) {
     const JointRecord* record = findRecord(id);
-    return record && liveJoint(*record) ? &record->spec : nullptr;
+    return record && liveJoint(*record) ? &record->plan : nullptr;
 }
 
 int32_t liveJointCount() { return registry.live; }
@@ -526,8 +526,8 @@ void removeJoint(int32_t id) {
     // A gear holds pointers to its two joints: it goes first.
     for (JointRecord& other : registry.records) {
         if (registry.gearsMade == 0) break;
-        if (other.spec.kind != JointKind::Gear || !liveJoint(other)) continue;
-        if (other.spec.jointA != id && other.spec.jointB != id) continue;
+        if (other.plan.kind != JointKind::Gear || !liveJoint(other)) continue;
+        if (other.plan.jointA != id && other.plan.jointB != id) continue;
         world->DestroyJoint(other.joint);
         forget(other);
     }
@@ -539,7 +539,7 @@ void setJointMotor(int32_t id, bool on, float speed, bool setMax, float max) {
     const JointRecord* record = findRecord(id);
     b2Joint* joint = record ? liveJoint(*record) : nullptr;
     if (!joint) return;
-    switch (record->spec.kind) {
+    switch (record->plan.kind) {
         case JointKind::Hinge: {
             auto* j = static_cast<b2RevoluteJoint*>(joint);
             j->EnableMotor(on);
@@ -572,7 +572,7 @@ void setJointLimits(int32_t id, bool on, float lower, float upper) {
     const JointRecord* record = findRecord(id);
     b2Joint* joint = record ? liveJoint(*record) : nullptr;
     if (!joint) return;
-    switch (record->spec.kind) {
+    switch (record->plan.kind) {
         case JointKind::Hinge: {
             auto* j = static_cast<b2RevoluteJoint*>(joint);
             j->EnableLimit(on);
@@ -611,7 +611,7 @@ JointReaction jointReaction(int32_t id, float stepSeconds) {
 float jointAngle(int32_t id) {
     const JointRecord* record = findRecord(id);
     b2Joint* joint = record ? liveJoint(*record) : nullptr;
-    if (!joint || record->spec.kind != JointKind::Hinge) return 0.0f;
+    if (!joint || record->plan.kind != JointKind::Hinge) return 0.0f;
     return toDegrees(static_cast<b2RevoluteJoint*>(joint)->GetJointAngle());
 }
 
@@ -619,9 +619,9 @@ float jointTranslation(int32_t id) {
     const JointRecord* record = findRecord(id);
     b2Joint* joint = record ? liveJoint(*record) : nullptr;
     if (!joint) return 0.0f;
-    if (record->spec.kind == JointKind::Slider)
+    if (record->plan.kind == JointKind::Slider)
         return toUnits(static_cast<b2PrismaticJoint*>(joint)->GetJointTranslation());
-    if (record->spec.kind == JointKind::Wheel)
+    if (record->plan.kind == JointKind::Wheel)
         return toUnits(static_cast<b2WheelJoint*>(joint)->GetJointTranslation());
     return 0.0f;
 }
@@ -632,14 +632,14 @@ void snapshotJoints(const b2World& newWorld) {
         // Those of the world just retired, which still exists while its bodies move out.
         b2Joint* joint = record.world == previousWorldSerial() ? record.joint : nullptr;
         if (!joint || joint->GetBodyA()->GetWorld() == &newWorld) continue;
-        registry.carried.push_back({record.id, readState(record.spec.kind, joint)});
+        registry.carried.push_back({record.id, readState(record.plan.kind, joint)});
     }
     // Destroyed here rather than with their bodies, gears first, so no gear ever holds a joint
     // gone before it. Box2D says no goodbye for a joint destroyed by hand.
     for (bool gears : {true, false}) {
         for (const CarriedJoint& carried : registry.carried) {
             JointRecord& record = *findRecord(carried.id);
-            if ((record.spec.kind == JointKind::Gear) != gears) continue;
+            if ((record.plan.kind == JointKind::Gear) != gears) continue;
             record.joint->GetBodyA()->GetWorld()->DestroyJoint(record.joint);
             forget(record);
         }
@@ -653,7 +653,7 @@ void rebuildJoints(b2World& newWorld) {
     for (bool gears : {false, true}) {
         for (const CarriedJoint& carried : registry.carried) {
             JointRecord& record = *findRecord(carried.id);
-            if ((record.spec.kind == JointKind::Gear) == gears) build(record, carried.state);
+            if ((record.plan.kind == JointKind::Gear) == gears) build(record, carried.state);
         }
     }
     registry.carried.clear();
@@ -661,8 +661,8 @@ void rebuildJoints(b2World& newWorld) {
 
 void drawJoints() {
     for (const JointRecord& record : registry.records) {
-        if (!record.spec.visible) continue;
-        if (b2Joint* joint = liveJoint(record)) drawJoint(record.spec.kind, joint);
+        if (!record.plan.visible) continue;
+        if (b2Joint* joint = liveJoint(record)) drawJoint(record.plan.kind, joint);
     }
 }
 
@@ -675,15 +675,15 @@ void hashJoints(StateHasher& h) {
     for (const JointRecord& record : registry.records) {
         b2Joint* joint = liveJoint(record);
         if (!joint) continue;
-        const JointSpec& spec = record.spec;
+        const JointPlan& plan = record.plan;
         h.add(record.id);
-        h.add(static_cast<uint8_t>(spec.kind));
-        h.add(spec.actorA);
-        h.add(spec.actorB);
-        h.add(spec.jointA);
-        h.add(spec.jointB);
-        h.add(spec.visible);
-        hashState(h, readState(spec.kind, joint));
+        h.add(static_cast<uint8_t>(plan.kind));
+        h.add(plan.actorA);
+        h.add(plan.actorB);
+        h.add(plan.jointA);
+        h.add(plan.jointB);
+        h.add(plan.visible);
+        hashState(h, readState(plan.kind, joint));
     }
 }
 

@@ -14,7 +14,7 @@ const char* jointKindName(JointKind kind);  // "hinge", "spring", ...
 
 // What a joint was made with, in the game's units: world units, degrees, seconds. Forces are in
 // kg * units / s^2 and torques in kg * units^2 / s^2 (20 and 400 times newtons and newton-metres).
-struct JointSpec {
+struct JointPlan {
     JointKind kind = JointKind::Hinge;
     int32_t actorA = -1, actorB = -1;  // the bodies' actors; -1 is the world's ground
     int32_t jointA = -1, jointB = -1;  // a gear's two joints
@@ -41,19 +41,19 @@ constexpr int32_t kMaxJoints = 10000;  // live at once
 // the list (dead or not), nullptr for an actor without one.
 b2Body* jointBody(int32_t actorId);
 
-// Makes the joint in the current world and returns its id. The caller has checked the spec:
+// Makes the joint in the current world and returns its id. The caller has checked the plan:
 // bodies that exist, at least one dynamic, fewer than kMaxJoints live, a gear's joints alive.
-int32_t createJoint(const JointSpec& spec);
+int32_t createJoint(const JointPlan& plan);
 // Whether joint id is alive in the current world.
 bool jointAlive(int32_t id);
-// The spec of live joint id; nullptr once it is gone.
-const JointSpec* jointSpec(int32_t id);
+// The plan of live joint id; nullptr once it is gone.
+const JointPlan* jointPlan(int32_t id);
 int32_t liveJointCount();
 // Destroys joint id and, first, every gear that uses it. Nothing once it is gone.
 void removeJoint(int32_t id);
 
 // The setters and readers of a live joint id of a kind they apply to (the caller checks).
-// speed and max in the spec's motor units; setMax false keeps the current max.
+// speed and max in the plan's motor units; setMax false keeps the current max.
 void setJointMotor(int32_t id, bool on, float speed, bool setMax, float max);
 void setJointLimits(int32_t id, bool on, float lower, float upper);
 struct JointReaction {

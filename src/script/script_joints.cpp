@@ -1,6 +1,6 @@
 // script_joints.cpp: game.hinge and the other joint makers, and the joint handles.
 //
-// Lua unwinds errors with longjmp: only plain records (a JointSpec) are alive across a call that
+// Lua unwinds errors with longjmp: only plain records (a JointPlan) are alive across a call that
 // can raise.
 #include "script/script_joints.h"
 
@@ -65,15 +65,15 @@ Vec2f positionOf(int32_t actorId) {
 bool isDynamic(int32_t actorId) { return jointBody(actorId)->GetType() == b2_dynamicBody; }
 
 // Fields a and b; a body joined to itself, or two bodies of which neither moves, is an error.
-void readBodies(lua_State* L, const char* call, JointSpec& spec) {
+void readBodies(lua_State* L, const char* call, JointPlan& plan) {
     lua_getfield(L, 1, "a");
-    spec.actorA = checkBodyHandle(L, -1, true, call);
+    plan.actorA = checkBodyHandle(L, -1, true, call);
     lua_pop(L, 1);
     lua_getfield(L, 1, "b");
-    spec.actorB = checkBodyHandle(L, -1, true, call);
+    plan.actorB = checkBodyHandle(L, -1, true, call);
     lua_pop(L, 1);
-    if (spec.actorA >= 0 && spec.actorA == spec.actorB) luaL_error(L, "%s: a joint of a body to itself", call);
-    if (!isDynamic(spec.actorA) && !isDynamic(spec.actorB))
+    if (plan.actorA >= 0 && plan.actorA == plan.actorB) luaL_error(L, "%s: a joint of a body to itself", call);
+    if (!isDynamic(plan.actorA) && !isDynamic(plan.actorB))
         luaL_error(L, "%s: a and b are both static or the world: one must be a dynamic body", call);
 }
 
@@ -97,43 +97,43 @@ Vec2f readAnchor(lua_State* L, const char* call, const char* xName, const char* 
 
 // The one pivot of a hinge, weld, slider or wheel: b's position unless given (a's when b is the
 // world).
-void readPivot(lua_State* L, const char* call, JointSpec& spec) {
-    const Vec2f fallback = positionOf(spec.actorB >= 0 ? spec.actorB : spec.actorA);
-    spec.anchorA = spec.anchorB = readPoint(L, call, "x", "y", fallback);
+void readPivot(lua_State* L, const char* call, JointPlan& plan) {
+    const Vec2f fallback = positionOf(plan.actorB >= 0 ? plan.actorB : plan.actorA);
+    plan.anchorA = plan.anchorB = readPoint(L, call, "x", "y", fallback);
 }
 
-void readAxis(lua_State* L, const char* call, JointSpec& spec, Vec2f fallback) {
+void readAxis(lua_State* L, const char* call, JointPlan& plan, Vec2f fallback) {
     const Vec2f axis = readPoint(L, call, "axis_x", "axis_y", fallback);
     const float length = std::sqrt(axis.x * axis.x + axis.y * axis.y);
     if (!(length > 1e-6f)) luaL_error(L, "%s: axis_x and axis_y must not both be 0", call);
-    spec.axis = {axis.x / length, axis.y / length};
+    plan.axis = {axis.x / length, axis.y / length};
 }
 
 // A motor is on when a speed is given.
-void readMotor(lua_State* L, const char* call, JointSpec& spec, const char* maxName, double defaultMax) {
-    spec.motor = hasField(L, 1, "motor_speed");
-    spec.motorSpeed = static_cast<float>(numberField(L, 1, call, "motor_speed", 0.0, -kMaxSpeed, kMaxSpeed));
-    spec.maxMotor = static_cast<float>(numberField(L, 1, call, maxName, defaultMax, 0.0, kMaxMotorLoad));
+void readMotor(lua_State* L, const char* call, JointPlan& plan, const char* maxName, double defaultMax) {
+    plan.motor = hasField(L, 1, "motor_speed");
+    plan.motorSpeed = static_cast<float>(numberField(L, 1, call, "motor_speed", 0.0, -kMaxSpeed, kMaxSpeed));
+    plan.maxMotor = static_cast<float>(numberField(L, 1, call, maxName, defaultMax, 0.0, kMaxMotorLoad));
 }
 
 // Limits are on when given, both or neither.
-void readLimits(lua_State* L, const char* call, JointSpec& spec, double range) {
+void readLimits(lua_State* L, const char* call, JointPlan& plan, double range) {
     const bool hasLower = hasField(L, 1, "lower"), hasUpper = hasField(L, 1, "upper");
     if (hasLower != hasUpper) luaL_error(L, "%s: fields 'lower' and 'upper' go together", call);
-    spec.limit = hasLower;
-    spec.lower = static_cast<float>(numberField(L, 1, call, "lower", 0.0, -range, range));
-    spec.upper = static_cast<float>(numberField(L, 1, call, "upper", 0.0, -range, range));
-    if (spec.lower > spec.upper) luaL_error(L, "%s: field 'lower' must not be above 'upper'", call);
+    plan.limit = hasLower;
+    plan.lower = static_cast<float>(numberField(L, 1, call, "lower", 0.0, -range, range));
+    plan.upper = static_cast<float>(numberField(L, 1, call, "upper", 0.0, -range, range));
+    if (plan.lower > plan.upper) luaL_error(L, "%s: field 'lower' must not be above 'upper'", call);
 }
 
-void readStiffness(lua_State* L, const char* call, JointSpec& spec, double frequency, double damping) {
-    spec.frequency = static_cast<float>(numberField(L, 1, call, "frequency", frequency, 0.0, kMaxFrequency));
-    spec.damping = static_cast<float>(numberField(L, 1, call, "damping", damping, 0.0, kMaxDamping));
+void readStiffness(lua_State* L, const char* call, JointPlan& plan, double frequency, double damping) {
+    plan.frequency = static_cast<float>(numberField(L, 1, call, "frequency", frequency, 0.0, kMaxFrequency));
+    plan.damping = static_cast<float>(numberField(L, 1, call, "damping", damping, 0.0, kMaxDamping));
 }
 
-void readFlags(lua_State* L, const char* call, JointSpec& spec) {
-    spec.collide = booleanField(L, 1, call, "collide", false);
-    spec.visible = booleanField(L, 1, call, "visible", true);
+void readFlags(lua_State* L, const char* call, JointPlan& plan) {
+    plan.collide = booleanField(L, 1, call, "collide", false);
+    plan.visible = booleanField(L, 1, call, "visible", true);
 }
 
 int pushJoint(lua_State* L, int32_t id, JointKind kind) {
@@ -144,13 +144,13 @@ int pushJoint(lua_State* L, int32_t id, JointKind kind) {
     return 1;
 }
 
-int makeJoint(lua_State* L, const char* call, const JointSpec& spec) {
+int makeJoint(lua_State* L, const char* call, const JointPlan& plan) {
     checkUnlocked(L, call);
     if (liveJointCount() >= kMaxJoints)
         luaL_error(L, "%s: too many joints (%d): remove some first", call, static_cast<int>(kMaxJoints));
-    const int32_t id = createJoint(spec);
+    const int32_t id = createJoint(plan);
     if (!jointAlive(id)) luaL_error(L, "%s: the joint could not be made", call);
-    return pushJoint(L, id, spec.kind);
+    return pushJoint(L, id, plan.kind);
 }
 
 // Reads the table of a call, first checking it names known fields only.
@@ -165,23 +165,23 @@ int hinge(lua_State* L) {
                                           "upper", "collide", "visible", nullptr};
     const char* call = "game.hinge";
     begin(L, call, kFields);
-    JointSpec spec;
-    spec.kind = JointKind::Hinge;
-    readBodies(L, call, spec);
-    readPivot(L, call, spec);
-    readMotor(L, call, spec, "max_torque", kDefaultMaxTorque);
-    readLimits(L, call, spec, kMaxAngle);
-    readFlags(L, call, spec);
-    return makeJoint(L, call, spec);
+    JointPlan plan;
+    plan.kind = JointKind::Hinge;
+    readBodies(L, call, plan);
+    readPivot(L, call, plan);
+    readMotor(L, call, plan, "max_torque", kDefaultMaxTorque);
+    readLimits(L, call, plan, kMaxAngle);
+    readFlags(L, call, plan);
+    return makeJoint(L, call, plan);
 }
 
 // A spring or rope: two anchors and the length between them unless given.
-void readDistance(lua_State* L, const char* call, JointSpec& spec) {
-    readBodies(L, call, spec);
-    spec.anchorA = readAnchor(L, call, "ax", "ay", spec.actorA, "a");
-    spec.anchorB = readAnchor(L, call, "bx", "by", spec.actorB, "b");
-    const double dx = spec.anchorB.x - spec.anchorA.x, dy = spec.anchorB.y - spec.anchorA.y;
-    spec.length = static_cast<float>(numberField(L, 1, call, "length", std::sqrt(dx * dx + dy * dy), 0.0, kMaxLength));
+void readDistance(lua_State* L, const char* call, JointPlan& plan) {
+    readBodies(L, call, plan);
+    plan.anchorA = readAnchor(L, call, "ax", "ay", plan.actorA, "a");
+    plan.anchorB = readAnchor(L, call, "bx", "by", plan.actorB, "b");
+    const double dx = plan.anchorB.x - plan.anchorA.x, dy = plan.anchorB.y - plan.anchorA.y;
+    plan.length = static_cast<float>(numberField(L, 1, call, "length", std::sqrt(dx * dx + dy * dy), 0.0, kMaxLength));
 }
 
 int spring(lua_State* L) {
@@ -189,16 +189,16 @@ int spring(lua_State* L) {
                                           "frequency", "damping", "collide", "visible", nullptr};
     const char* call = "game.spring";
     begin(L, call, kFields);
-    JointSpec spec;
-    spec.kind = JointKind::Spring;
-    readDistance(L, call, spec);
-    spec.minLength = static_cast<float>(numberField(L, 1, call, "min", 0.0, 0.0, kMaxLength));
-    spec.maxLength = static_cast<float>(numberField(L, 1, call, "max", kMaxLength, 0.0, kMaxLength));
-    if (spec.minLength > spec.length || spec.length > spec.maxLength)
+    JointPlan plan;
+    plan.kind = JointKind::Spring;
+    readDistance(L, call, plan);
+    plan.minLength = static_cast<float>(numberField(L, 1, call, "min", 0.0, 0.0, kMaxLength));
+    plan.maxLength = static_cast<float>(numberField(L, 1, call, "max", kMaxLength, 0.0, kMaxLength));
+    if (plan.minLength > plan.length || plan.length > plan.maxLength)
         luaL_error(L, "%s: field 'length' must lie from 'min' to 'max'", call);
-    readStiffness(L, call, spec, kSpringFrequency, kSpringDamping);
-    readFlags(L, call, spec);
-    return makeJoint(L, call, spec);
+    readStiffness(L, call, plan, kSpringFrequency, kSpringDamping);
+    readFlags(L, call, plan);
+    return makeJoint(L, call, plan);
 }
 
 // A rope: slack up to its length, never longer.
@@ -206,13 +206,13 @@ int rope(lua_State* L) {
     static const char* const kFields[] = {"a", "b", "ax", "ay", "bx", "by", "length", "collide", "visible", nullptr};
     const char* call = "game.rope";
     begin(L, call, kFields);
-    JointSpec spec;
-    spec.kind = JointKind::Rope;
-    readDistance(L, call, spec);
-    spec.minLength = 0.0f;
-    spec.maxLength = spec.length;
-    readFlags(L, call, spec);
-    return makeJoint(L, call, spec);
+    JointPlan plan;
+    plan.kind = JointKind::Rope;
+    readDistance(L, call, plan);
+    plan.minLength = 0.0f;
+    plan.maxLength = plan.length;
+    readFlags(L, call, plan);
+    return makeJoint(L, call, plan);
 }
 
 int slider(lua_State* L) {
@@ -220,28 +220,28 @@ int slider(lua_State* L) {
                                           "motor_speed", "max_force", "collide", "visible", nullptr};
     const char* call = "game.slider";
     begin(L, call, kFields);
-    JointSpec spec;
-    spec.kind = JointKind::Slider;
-    readBodies(L, call, spec);
-    readPivot(L, call, spec);
-    readAxis(L, call, spec, {1.0f, 0.0f});
-    readLimits(L, call, spec, kMaxLength);
-    readMotor(L, call, spec, "max_force", kDefaultMaxForce);
-    readFlags(L, call, spec);
-    return makeJoint(L, call, spec);
+    JointPlan plan;
+    plan.kind = JointKind::Slider;
+    readBodies(L, call, plan);
+    readPivot(L, call, plan);
+    readAxis(L, call, plan, {1.0f, 0.0f});
+    readLimits(L, call, plan, kMaxLength);
+    readMotor(L, call, plan, "max_force", kDefaultMaxForce);
+    readFlags(L, call, plan);
+    return makeJoint(L, call, plan);
 }
 
 int weld(lua_State* L) {
     static const char* const kFields[] = {"a", "b", "x", "y", "frequency", "damping", "collide", "visible", nullptr};
     const char* call = "game.weld";
     begin(L, call, kFields);
-    JointSpec spec;
-    spec.kind = JointKind::Weld;
-    readBodies(L, call, spec);
-    readPivot(L, call, spec);
-    readStiffness(L, call, spec, 0.0, 0.0);  // rigid unless told
-    readFlags(L, call, spec);
-    return makeJoint(L, call, spec);
+    JointPlan plan;
+    plan.kind = JointKind::Weld;
+    readBodies(L, call, plan);
+    readPivot(L, call, plan);
+    readStiffness(L, call, plan, 0.0, 0.0);  // rigid unless told
+    readFlags(L, call, plan);
+    return makeJoint(L, call, plan);
 }
 
 // A wheel on a springy axis; the axis runs down the screen unless given, as a car's suspension.
@@ -251,16 +251,16 @@ int wheel(lua_State* L) {
                                           "collide", "visible", nullptr};
     const char* call = "game.wheel";
     begin(L, call, kFields);
-    JointSpec spec;
-    spec.kind = JointKind::Wheel;
-    readBodies(L, call, spec);
-    readPivot(L, call, spec);
-    readAxis(L, call, spec, {0.0f, 1.0f});
-    readMotor(L, call, spec, "max_torque", kDefaultMaxTorque);
-    readStiffness(L, call, spec, kWheelFrequency, kWheelDamping);
-    readLimits(L, call, spec, kMaxLength);
-    readFlags(L, call, spec);
-    return makeJoint(L, call, spec);
+    JointPlan plan;
+    plan.kind = JointKind::Wheel;
+    readBodies(L, call, plan);
+    readPivot(L, call, plan);
+    readAxis(L, call, plan, {0.0f, 1.0f});
+    readMotor(L, call, plan, "max_torque", kDefaultMaxTorque);
+    readStiffness(L, call, plan, kWheelFrequency, kWheelDamping);
+    readLimits(L, call, plan, kMaxLength);
+    readFlags(L, call, plan);
+    return makeJoint(L, call, plan);
 }
 
 int pulley(lua_State* L) {
@@ -268,18 +268,18 @@ int pulley(lua_State* L) {
                                           "gby", "ratio", "collide", "visible", nullptr};
     const char* call = "game.pulley";
     begin(L, call, kFields);
-    JointSpec spec;
-    spec.kind = JointKind::Pulley;
-    readBodies(L, call, spec);
-    spec.anchorA = readAnchor(L, call, "ax", "ay", spec.actorA, "a");
-    spec.anchorB = readAnchor(L, call, "bx", "by", spec.actorB, "b");
+    JointPlan plan;
+    plan.kind = JointKind::Pulley;
+    readBodies(L, call, plan);
+    plan.anchorA = readAnchor(L, call, "ax", "ay", plan.actorA, "a");
+    plan.anchorB = readAnchor(L, call, "bx", "by", plan.actorB, "b");
     for (const char* name : {"gax", "gay", "gbx", "gby"})
         if (!hasField(L, 1, name)) luaL_error(L, "%s: field '%s' is needed", call, name);
-    spec.groundA = readPoint(L, call, "gax", "gay", {});
-    spec.groundB = readPoint(L, call, "gbx", "gby", {});
-    spec.ratio = static_cast<float>(numberField(L, 1, call, "ratio", 1.0, kMinRatio, kMaxRatio));
-    readFlags(L, call, spec);
-    return makeJoint(L, call, spec);
+    plan.groundA = readPoint(L, call, "gax", "gay", {});
+    plan.groundB = readPoint(L, call, "gbx", "gby", {});
+    plan.ratio = static_cast<float>(numberField(L, 1, call, "ratio", 1.0, kMinRatio, kMaxRatio));
+    readFlags(L, call, plan);
+    return makeJoint(L, call, plan);
 }
 
 // One of a gear's two joints: a live hinge or slider whose a is the world, so the gear always
@@ -293,9 +293,9 @@ int32_t readGearJoint(lua_State* L, const char* call, const char* name) {
     lua_pop(L, 1);
     if (kind != JointKind::Hinge && kind != JointKind::Slider)
         luaL_error(L, "%s: field '%s' must be a hinge or slider, not a %s", call, name, jointKindName(kind));
-    const JointSpec* spec = jointSpec(id);
-    if (!spec) luaL_error(L, "%s: field '%s': the %s #%d was removed", call, name, jointKindName(kind), static_cast<int>(id));
-    if (spec->actorA != -1)
+    const JointPlan* plan = jointPlan(id);
+    if (!plan) luaL_error(L, "%s: field '%s': the %s #%d was removed", call, name, jointKindName(kind), static_cast<int>(id));
+    if (plan->actorA != -1)
         luaL_error(L, "%s: field '%s' must be fixed to the world (made with a = nil)", call, name);
     return id;
 }
@@ -304,19 +304,19 @@ int gear(lua_State* L) {
     static const char* const kFields[] = {"j1", "j2", "ratio", "collide", "visible", nullptr};
     const char* call = "game.gear";
     begin(L, call, kFields);
-    JointSpec spec;
-    spec.kind = JointKind::Gear;
-    spec.jointA = readGearJoint(L, call, "j1");
-    spec.jointB = readGearJoint(L, call, "j2");
-    spec.actorA = jointSpec(spec.jointA)->actorB;
-    spec.actorB = jointSpec(spec.jointB)->actorB;
-    if (spec.actorA == spec.actorB) luaL_error(L, "%s: a joint of a body to itself", call);
-    if (!isDynamic(spec.actorA) && !isDynamic(spec.actorB))
+    JointPlan plan;
+    plan.kind = JointKind::Gear;
+    plan.jointA = readGearJoint(L, call, "j1");
+    plan.jointB = readGearJoint(L, call, "j2");
+    plan.actorA = jointPlan(plan.jointA)->actorB;
+    plan.actorB = jointPlan(plan.jointB)->actorB;
+    if (plan.actorA == plan.actorB) luaL_error(L, "%s: a joint of a body to itself", call);
+    if (!isDynamic(plan.actorA) && !isDynamic(plan.actorB))
         luaL_error(L, "%s: both joints hold static bodies: one must be dynamic", call);
-    spec.ratio = static_cast<float>(numberField(L, 1, call, "ratio", 1.0, -kMaxRatio, kMaxRatio));
-    if (std::fabs(spec.ratio) < kMinRatio) luaL_error(L, "%s: field 'ratio' must not be within 0.01 of 0", call);
-    readFlags(L, call, spec);
-    return makeJoint(L, call, spec);
+    plan.ratio = static_cast<float>(numberField(L, 1, call, "ratio", 1.0, -kMaxRatio, kMaxRatio));
+    if (std::fabs(plan.ratio) < kMinRatio) luaL_error(L, "%s: field 'ratio' must not be within 0.01 of 0", call);
+    readFlags(L, call, plan);
+    return makeJoint(L, call, plan);
 }
 
 // --- joint handle methods ---
